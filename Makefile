@@ -1,0 +1,46 @@
+# LoopWren's entry points. `make run` and `make test` install what is missing first.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test test-asan tidy bench format clean
+
+all: build
+
+deps:
+	bash scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DLOOPWREN_WERROR=ON $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/loopwren $(ARGS)
+
+# Every test: the normal build, the core again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and clang-tidy over the sources.
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory tidy
+
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLOOPWREN_WERROR=ON \
+	  -DLOOPWREN_SANITIZE=address -DLOOPWREN_BENCHMARKS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_ASAN) -j $(JOBS) --target loopwren_core_tests
+	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS) -R '^[A-Za-z]'
+
+tidy: configure
+	git ls-files 'src/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*'
+
+bench: build
+	for b in $(BUILD)/bin/*_bench; do $$b --benchmark_min_time=0.5; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

@@ -1,0 +1,22 @@
+# Compiler settings every LoopWren target shares, through the loopwren_flags target.
+add_library(loopwren_flags INTERFACE)
+add_library(loopwren::flags ALIAS loopwren_flags)
+
+target_compile_options(loopwren_flags INTERFACE
+  -Wall -Wextra -Wpedantic
+  # Renders must be the same bytes on every machine: no fused multiply-add, no
+  # reassociation, every double expression evaluated in the order written.
+  -ffp-contract=off -fno-fast-math)
+if(LOOPWREN_WERROR)
+  target_compile_options(loopwren_flags INTERFACE -Werror)
+endif()
+
+if(LOOPWREN_SANITIZE STREQUAL "address")
+  target_compile_options(loopwren_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(loopwren_flags INTERFACE -fsanitize=address,undefined)
+elseif(LOOPWREN_SANITIZE STREQUAL "thread")
+  target_compile_options(loopwren_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(loopwren_flags INTERFACE -fsanitize=thread)
+elseif(NOT LOOPWREN_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "LOOPWREN_SANITIZE must be empty, 'address' or 'thread'")
+endif()

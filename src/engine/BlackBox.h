@@ -1,0 +1,113 @@
+#pragma once
+
+#include "engine/Delay.h"
+#include "samples/Manager.h"
+#include "song/SongState.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace lw {
+
+inline constexpr int kOutputRate = 44100;
+
+// One of the three voices; voice v plays channel v of the pattern being played.
+// A new voice is silent: it names no sample, has no loop points and no speed.
+struct Voice {
+  int32_t stepSample = -1;      // sample byte of the current step, read as signed
+  uint8_t stepTrigger = 0;      // trigger byte of the current step
+  int32_t nextStepSample = -1;  // the same one step ahead
+  uint8_t nextStepTrigger = 0;
+  int32_t sampleIndex = -1;     // slot being played; -1 = none
+  double position = 0.0;        // read position in sample frames
+  double speed = 0.0;           // frames per output sample; <= 0 = silent
+  double loopStart = -1.0;      // where to jump back to after loopEnd; -1 = none
+  double loopEnd = -1.0;
+  double stopPoint = -1.0;      // past this the voice reads silence; -1 = none
+  int32_t fade = 0;             // declick divisor; 0 = no fade
+  int32_t fadeStart = 0;        // the fade runs while fadeStart > samplesLeft; -1 = never
+  int32_t volume = 0;           // 0..127
+};
+
+// The step clock: which step plays and how long each step of a pattern lasts.
+struct StepClock {
+  int32_t currentStep = 0;
+  int32_t nextStep = 0;
+  int32_t samplesLeft = 0; // samples left in the current step
+  uint16_t stepLength = 0; // unshuffled
+  std::array<uint16_t, kSteps> stepLengths{};
+  int32_t patternSamples = 0;
+};
+
+// The record-surface noise bed, looped one value per output sample.
+struct VinylNoise {
+  std::vector<int16_t> noise;
+  uint32_t count = 0;    // 0 = no noise
+  uint32_t position = 0; // index of the value played last; never reset by play or render
+};
+
+// All song and engine state of the program in one object: the song and its positions,
+// the sample table, the voices, the clock, the delay and the vinyl noise. The program
+// has one; tests build their own.
+//
+// `engineLock` guards everything but the atomics. The thread that renders live audio
+// holds it for each block it renders; the interface thread holds it for each edit. It is
+// never held during file I/O, a dialog, or a call into the audio device.
+struct Engine {
+  Engine();
+
+  SongState state;
+  SampleTable samples;
+  std::array<Voice, kChannels> voices;
+  StepClock clock;
+  std::atomic<bool> playing{false};  // live playback or a render is running
+  std::atomic<bool> songMode{false}; // patterns follow the song sequence
+  TDelay delay;
+  VinylNoise vinyl;
+  std::mutex engineLock;
+
+  // Called on the render thread, with the engine lock held, whenever the song position
+  // moves on. The interface posts the redraw to its own thread and returns at once.
+  std::function<void(int32_t)> songPositionMoved;
+
+  // Resets the song, the sequence and the positions to a new song's defaults and
+  // follows the new timing. The sample table, songFileName, songChanged and the edited
+  // pattern are the caller's. Interface thread, engine lock held.
+  void NewSong();
+
+  // Turns tempo, shuffle and the delay settings into step lengths, the pattern length,
+  // voice speeds and delay parameters. Settings outside their control ranges (only a
+  // foreign song file holds them) are taken at the nearest value the controls can set.
+  // Interface thread with the engine lock held, or either thread while stopped.
+  void UpdateTiming();
+
+  // Recomputes the speeds of the voices whose current step names a used drum or loop
+  // sample. Called by UpdateTiming.
+  void UpdateVoiceRates();
+
+  // With `playing` false: restarts the clock at step 0 of (playBank, playPattern). With
+  // `playing` true: moves to the next step boundary. Render thread, or the thread that
+  // starts playback or a render, engine lock held. Never allocates or blocks.
+  void ProcessStep();
+
+  // Produces the next output sample: advances the clock, mixes the voices with their
+  // fades, overdrive and volume, runs the delay, adds the vinyl noise, halves and clips.
+  // Render thread, engine lock held.
+  int16_t RenderSample();
+
+  // The speed at which a slot plays for a step, by the slot's category.
+  [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const;
+
+private:
+  void StartClock();
+  void StepBoundary();
+  void TriggerVoice(Voice& voice, const Step& step);
+  void ApplyStepControllers(Voice& voice, const Step& step) const;
+  [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const;
+};
+
+} // namespace lw

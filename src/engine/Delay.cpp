@@ -1,0 +1,42 @@
+#include "engine/Delay.h"
+
+#include "song/Round.h"
+
+namespace lw {
+
+void TDelay::Create() {
+  delayLine_.fill(0);
+  delayIndex_ = static_cast<uint16_t>(restartIndex_);
+}
+
+void TDelay::SetParameters(uint16_t tempo, uint16_t steps, double feedback) {
+  if (steps == 0) {
+    delayLength_ = kLengthWithoutSteps;
+  } else if (tempo == 0) {
+    delayLength_ = kMaxLength; // an endless step: the longest delay there is
+  } else {
+    const double samples = 661500.0 / tempo * steps;
+    delayLength_ = RoundHalfEven(samples);
+  }
+  if (delayLength_ > kMaxLength) {
+    delayLength_ = kMaxLength;
+  }
+  feedback_ = feedback;
+  restartIndex_ = 0;
+  wrapIndex_ = delayLength_;
+}
+
+int32_t TDelay::Process(int32_t input) {
+  const int32_t y = delayLine_[delayIndex_];
+  const double product = y * feedback_;
+  delayLine_[delayIndex_] = RoundHalfEven(product + input);
+  ++delayIndex_; // wraps at 65536
+  if (delayIndex_ >= wrapIndex_) {
+    delayIndex_ = static_cast<uint16_t>(restartIndex_);
+  }
+  return y;
+}
+
+void TDelay::ClearDelayLine() { delayLine_.fill(0); }
+
+} // namespace lw

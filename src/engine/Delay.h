@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace lw {
+
+// The master delay: one feedback echo on integer samples, its time a whole number of
+// unshuffled steps. The ring is preallocated inside the object, so neither a parameter
+// change nor a sample ever allocates.
+class TDelay {
+public:
+  static constexpr int32_t kRingSize = 65537; // index 0..65536; 65536 is never reached
+  static constexpr int32_t kMaxLength = 65536;
+  static constexpr int32_t kLengthWithoutSteps = 256;
+
+  TDelay() { Create(); }
+
+  // Zeroes the ring and restarts it at index 0. Either thread, playback stopped.
+  void Create();
+
+  // Delay time `steps` steps at `tempo` (256 samples when steps is 0, at most 65536),
+  // feedback 0.0..0.9. The stored echoes and the ring position are kept, so changing the
+  // delay while playing keeps what is already ringing. Interface thread, engine lock held.
+  void SetParameters(uint16_t tempo, uint16_t steps, double feedback);
+
+  // Returns the echo for this sample and stores the input plus the fed-back echo.
+  // Render thread, once per output sample.
+  int32_t Process(int32_t input);
+
+  // Zeroes the stored echoes; length, feedback and ring position stay. Either thread,
+  // engine lock held.
+  void ClearDelayLine();
+
+  [[nodiscard]] int32_t delayLength() const { return delayLength_; }
+  [[nodiscard]] double feedback() const { return feedback_; }
+  [[nodiscard]] uint16_t delayIndex() const { return delayIndex_; }
+  [[nodiscard]] int32_t wrapIndex() const { return wrapIndex_; }
+
+private:
+  int32_t delayLength_ = 0;
+  std::array<int32_t, kRingSize> delayLine_{};
+  uint16_t delayIndex_ = 0;
+  double feedback_ = 0.0;
+  int32_t restartIndex_ = 0;
+  int32_t wrapIndex_ = 0; // 0 until the first SetParameters: the ring restarts every value
+};
+
+} // namespace lw

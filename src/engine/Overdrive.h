@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace lw {
+
+inline constexpr int kOverdriveCurves = 64;
+inline constexpr int kOverdriveEntries = 2049;
+inline constexpr int kMaxDistortAmount = kOverdriveCurves - 1;
+
+// 64 waveshaping curves of 2049 entries, curve-major. Entry 0 of every curve is 0 and
+// all entries lie in 0..32000.
+using OverdriveTable = std::array<int16_t, kOverdriveCurves * kOverdriveEntries>;
+
+// Fills the curves: entry j of curve i is Round((16 j) ^ (1 + 4 i / 512)), capped at
+// 32000, with the power taken in extended precision.
+void BuildOverdriveCurves(OverdriveTable& table);
+
+// The process-wide curves, built on the first call. Start-up calls it before any window
+// exists, so the render thread only ever reads the finished table.
+[[nodiscard]] const OverdriveTable& OverdriveCurves();
+
+// Passes a voice value through a curve: the magnitude is looked up in steps of 16 and
+// the sign restored. A curve above 63 (only a foreign song file holds one) uses curve
+// 63. Render thread; a table lookup with no floating point.
+[[nodiscard]] int16_t OverdriveSample(int32_t s, uint8_t curve);
+
+} // namespace lw
