@@ -1,0 +1,117 @@
+#include "commands/SongCommands.h"
+
+#include "samples/SongFile.h"
+#include "song/Sequence.h"
+
+#include <utility>
+
+namespace lw {
+
+namespace {
+
+enum class LoadMessages { Shown, Silent };
+
+// Reads `path` and swaps it in. The previous content is freed after the lock is let go.
+OpenResult ReadAndReplace(Engine& engine, UserPrompts& prompts, const std::string& path,
+                          LoadMessages messages) {
+  ReadOnlyFile file;
+  if (!file.Open(path)) {
+    if (messages == LoadMessages::Shown) {
+      prompts.Notice("Error opening LoopWren Track \"" + path + "\"...");
+    }
+    return {};
+  }
+  std::unique_ptr<SongContent> content;
+  try {
+    content = ReadSongBody(file);
+  } catch (const IoError& error) {
+    prompts.ReportIoError(error.what());
+    return {false, true, false};
+  }
+  {
+    const std::lock_guard<std::mutex> hold(engine.engineLock);
+    std::swap(engine.state.song, content->song);
+    std::swap(engine.state.sequence, content->sequence);
+    std::swap(engine.samples, content->samples);
+  }
+  return {true, false, LastSequenceEntry(engine.state.sequence) > 0};
+}
+
+bool WriteTo(Engine& engine, UserPrompts& prompts) {
+  const std::string& path = engine.state.songFileName;
+  AtomicFileWriter out;
+  if (!out.Open(path)) {
+    prompts.Notice("Error saving LoopWren Track \"" + path + "\"...");
+    return false;
+  }
+  try {
+    WriteSongBody(out, engine.state.song, engine.state.sequence, engine.samples);
+    out.Commit();
+  } catch (const IoError& error) {
+    prompts.ReportIoError(error.what());
+    return false;
+  }
+  engine.state.songChanged = false;
+  return true;
+}
+
+} // namespace
+
+FileDialogSpec OpenSongDialog(const std::string& folder) {
+  return {"Open a song...", "LoopWren Tracks (*.LW)|*.LW|All files|*.*", "*.LW", folder};
+}
+
+FileDialogSpec SaveSongDialog(const std::string& folder) {
+  return {"Save your song", "LoopWren Tracks (*.LW)|*.LW|All files (*.*)|*.*", "*.LW", folder};
+}
+
+std::string SongPathFromDialog(const std::string& chosen) {
+  return HasDot(chosen) ? chosen : chosen + ".LW";
+}
+
+OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& folder) {
+  const auto chosen = prompts.AskOpenFile(OpenSongDialog(folder));
+  if (!chosen) {
+    return {};
+  }
+  const std::string previousName = engine.state.songFileName;
+  const std::string path = SongPathFromDialog(*chosen);
+  engine.state.songFileName = path;
+  const OpenResult result = ReadAndReplace(engine, prompts, path, LoadMessages::Shown);
+  if (result.damaged) {
+    // The file is there but damaged: the previous song stays, and so does its name, so
+    // a Save cannot overwrite the damaged file with a different song.
+    engine.state.songFileName = previousName;
+  }
+  if (result.replaced) {
+    const std::lock_guard<std::mutex> hold(engine.engineLock);
+    engine.UpdateTiming();
+    engine.state.songChanged = false;
+  }
+  return result;
+}
+
+OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
+  engine.state.songFileName = path;
+  return ReadAndReplace(engine, prompts, path, LoadMessages::Silent);
+}
+
+bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder) {
+  if (engine.state.songFileName.empty()) {
+    return SaveSongAs(engine, prompts, folder);
+  }
+  const BusyCursor busy(prompts);
+  return WriteTo(engine, prompts);
+}
+
+bool SaveSongAs(Engine& engine, UserPrompts& prompts, const std::string& folder) {
+  const auto chosen = prompts.AskSaveFile(SaveSongDialog(folder));
+  if (!chosen) {
+    return false;
+  }
+  const BusyCursor busy(prompts);
+  engine.state.songFileName = SongPathFromDialog(*chosen);
+  return WriteTo(engine, prompts);
+}
+
+} // namespace lw

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine/BlackBox.h"
+#include "song/UserPrompts.h"
+
+#include <string>
+
+namespace lw {
+
+// How an Open ended. When the song was replaced, the window copies the five song-wide
+// settings into its knobs, redraws everything and shows the sequencer when asked to.
+struct OpenResult {
+  bool replaced = false;
+  bool damaged = false;       // the file opened but could not be read whole
+  bool showSequencer = false; // the loaded sequence reaches beyond slot 0
+};
+
+[[nodiscard]] FileDialogSpec OpenSongDialog(const std::string& folder);
+[[nodiscard]] FileDialogSpec SaveSongDialog(const std::string& folder);
+
+// A path from a song dialog: ".LW" is added when it holds no dot at all.
+[[nodiscard]] std::string SongPathFromDialog(const std::string& chosen);
+
+// Reads a whole song file and, only once it is complete, puts it in place of the song,
+// the sequence and the samples, then follows its timing. A file that cannot be opened
+// changes nothing but songFileName; one that fails while it is read is reported through
+// the general error report and leaves the previous song as it was. Interface thread;
+// takes the engine lock only for the swap.
+OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& folder);
+
+// Start-up's load of the song named on the command line: silent when the file cannot be
+// opened. Timing, redraw and songChanged are left to the rest of start-up.
+OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path);
+
+// Save writes songFileName (Save as when it is empty); Save as asks for the file first.
+// The file is written beside its target and renamed over it once complete, so a failed
+// save leaves the previous file and songChanged as they were. True when saved.
+bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder);
+bool SaveSongAs(Engine& engine, UserPrompts& prompts, const std::string& folder);
+
+} // namespace lw

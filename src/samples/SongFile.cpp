@@ -1,0 +1,58 @@
+#include "samples/SongFile.h"
+
+#include <string>
+
+namespace lw {
+
+namespace {
+
+void ReadSlot(ReadOnlyFile& file, int index, SampleSlot& slot) {
+  SlotRecord record{};
+  file.ReadExactly(record.data(), record.size());
+  DecodeSlotRecord(record, slot);
+  if (!slot.isUsed()) {
+    return;
+  }
+  const std::string which = "sample \"" + slot.name.str() + "\" (slot " + std::to_string(index + 1) + ")";
+  if (slot.length < 0) {
+    throw IoError("The song file is damaged: " + which + " has a negative length");
+  }
+  const uint64_t bytes = 2 * static_cast<uint64_t>(slot.length);
+  if (bytes > file.Remaining()) {
+    // Checked before allocating, so a damaged length never asks for gigabytes.
+    throw IoError(std::string(kReadBeyondEnd) + ": the data of " + which + " is cut short");
+  }
+  slot.data.resize(static_cast<std::size_t>(slot.length));
+  file.ReadExactly(slot.data.data(), bytes);
+}
+
+} // namespace
+
+std::unique_ptr<SongContent> ReadSongBody(ReadOnlyFile& file) {
+  auto content = std::make_unique<SongContent>();
+  char magic[sizeof kSongMagic];
+  file.ReadExactly(magic, sizeof magic);
+  file.ReadExactly(&content->song, sizeof(Song));
+  file.ReadExactly(&content->sequence, sizeof(SongSequence));
+  for (int i = 0; i < kSampleSlots; ++i) {
+    ReadSlot(file, i, content->samples.slots[i]);
+  }
+  return content;
+}
+
+void WriteSongBody(AtomicFileWriter& out, const Song& song, const SongSequence& sequence,
+                   const SampleTable& samples) {
+  out.Write(kSongMagic, sizeof kSongMagic);
+  out.Write(&song, sizeof(Song));
+  out.Write(&sequence, sizeof(SongSequence));
+  for (const SampleSlot& slot : samples.slots) {
+    const SlotRecord record = EncodeSlotRecord(slot);
+    out.Write(record.data(), record.size());
+    if (slot.isUsed()) {
+      // A used slot's length and its data agree; the record promises exactly what follows.
+      out.Write(slot.data.data(), slot.data.size() * sizeof(int16_t));
+    }
+  }
+}
+
+} // namespace lw
