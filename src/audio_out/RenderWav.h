@@ -1,0 +1,38 @@
+#pragma once
+
+#include "audio_out/Render.h"
+#include "song/UserPrompts.h"
+
+#include <string>
+
+namespace lw {
+
+// The three "Render Wav" commands.
+enum class RenderKind { ThisPattern, EntireSong, SongLoop };
+
+inline constexpr const char* kRenderWhilePlaying =
+    "You can not render while playing. Please press the play-button to stop playback and try "
+    "again...";
+inline constexpr const char* kNoTempFile = "Could not create temporary storage file !";
+inline constexpr const char* kRenderTempName = "lwrender.tmp";
+
+// The save dialog of the render commands, starting in `folder`.
+[[nodiscard]] FileDialogSpec RenderDialog(const std::string& folder);
+
+// The target path for a chosen name: ".wav" is added when the path holds no dot at all.
+[[nodiscard]] std::string RenderTargetPath(const std::string& chosen);
+
+// Renders into the WAV file `target` (already completed with RenderTargetPath): the
+// pattern shown for ThisPattern, the whole sequence for EntireSong, the `selection` for
+// SongLoop. The samples go to "lwrender.tmp" in the target's folder first. Refused while
+// playing. A render that fails leaves no partial file behind: neither the temporary file
+// nor a target it created, and an existing target keeps its old contents. Returns true
+// when the WAV file was written. Interface thread, playback stopped.
+bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progress,
+                     RenderKind kind, const std::string& target, const SlotRange& selection);
+
+// The menu command: refuses while playing, asks for the file, renders.
+bool RenderWavCommand(Engine& engine, UserPrompts& prompts, RenderProgress& progress,
+                      RenderKind kind, const SlotRange& selection, const std::string& folder);
+
+} // namespace lw
