@@ -37,7 +37,9 @@ tidy: configure
 	git ls-files 'src/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*'
 
 bench: build
-	for b in $(BUILD)/bin/*_bench; do $$b --benchmark_min_time=0.5; done
+	$(BUILD)/bin/loopwren_engine_bench --benchmark_min_time=0.5
+	$(BUILD)/bin/loopwren_render_bench --benchmark_min_time=0.5
+	$(BUILD)/bin/loopwren_songfile_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -49,9 +49,7 @@ void PullPattern(Engine& engine, std::vector<int16_t>& buffer, RenderProgress& p
     progress.SetCurrent(ProgressPercent(i, n));
     const int32_t end = std::min(n, i + kProgressEvery);
     const std::lock_guard<std::mutex> hold(engine.engineLock);
-    for (int32_t k = i; k < end; ++k) {
-      buffer[static_cast<std::size_t>(k)] = engine.RenderSample();
-    }
+    engine.RenderBlock(&buffer[static_cast<std::size_t>(i)], static_cast<std::size_t>(end - i));
   }
 }
 
@@ -151,9 +149,7 @@ std::vector<int16_t> RenderBounce(Engine& engine, int32_t bank, int32_t pattern)
   engine.delay.ClearDelayLine();
   engine.playing = true;
   std::vector<int16_t> buffer(static_cast<std::size_t>(engine.clock.patternSamples));
-  for (int16_t& value : buffer) {
-    value = engine.RenderSample();
-  }
+  engine.RenderBlock(buffer.data(), buffer.size());
   saved.Restore();
   return buffer;
 }

@@ -35,10 +35,8 @@ void ApplyDeclick(Voice& voice) {
 
 } // namespace
 
-Engine::Engine() {
-  // Start-up builds the tables before anything can play.
-  (void)GetPitchTable();
-}
+// The tables are built before anything can play.
+Engine::Engine() : overdrive_(OverdriveCurves()) { (void)GetPitchTable(); }
 
 void Engine::NewSong() {
   NewSongModel(state);

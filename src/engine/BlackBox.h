@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Delay.h"
+#include "engine/Overdrive.h"
 #include "samples/Manager.h"
 #include "song/SongState.h"
 
@@ -99,15 +100,36 @@ struct Engine {
   // Render thread, engine lock held.
   int16_t RenderSample();
 
+  // The same for `count` samples in a row, as the renderers and live playback use it.
+  // Render thread, engine lock held throughout.
+  void RenderBlock(int16_t* out, std::size_t count);
+
   // The speed at which a slot plays for a step, by the slot's category.
   [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const;
 
 private:
+  struct MixSettings {
+    int32_t distortAmount = 0;
+    int32_t vinylAmount = 0;
+    std::array<bool, kChannels> distort{};
+    std::array<int32_t, kChannels> send{};
+    // The sample each voice plays: its values, how many may be read, and its length
+    // (nullptr and 0 when the voice names no slot).
+    std::array<const int16_t*, kChannels> data{};
+    std::array<int64_t, kChannels> readable{};
+    std::array<int32_t, kChannels> length{};
+    std::array<bool, kChannels> hasSlot{};
+  };
+  [[nodiscard]] MixSettings CurrentMixSettings() const;
+  int16_t MixOne(MixSettings& settings);
+
   void StartClock();
   void StepBoundary();
   void TriggerVoice(Voice& voice, const Step& step);
   void ApplyStepControllers(Voice& voice, const Step& step) const;
   [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const;
+
+  const OverdriveTable& overdrive_; // built once, read-only
 };
 
 } // namespace lw

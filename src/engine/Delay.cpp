@@ -21,20 +21,9 @@ void TDelay::SetParameters(uint16_t tempo, uint16_t steps, double feedback) {
   if (delayLength_ > kMaxLength) {
     delayLength_ = kMaxLength;
   }
-  feedback_ = feedback;
+  feedback_ = feedback > kMaxFeedback ? kMaxFeedback : (feedback > 0.0 ? feedback : 0.0);
   restartIndex_ = 0;
   wrapIndex_ = delayLength_;
-}
-
-int32_t TDelay::Process(int32_t input) {
-  const int32_t y = delayLine_[delayIndex_];
-  const double product = y * feedback_;
-  delayLine_[delayIndex_] = RoundHalfEven(product + input);
-  ++delayIndex_; // wraps at 65536
-  if (delayIndex_ >= wrapIndex_) {
-    delayIndex_ = static_cast<uint16_t>(restartIndex_);
-  }
-  return y;
 }
 
 void TDelay::ClearDelayLine() { delayLine_.fill(0); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "song/Round.h"
+
 #include <array>
 #include <cstdint>
 
@@ -13,6 +15,7 @@ public:
   static constexpr int32_t kRingSize = 65537; // index 0..65536; 65536 is never reached
   static constexpr int32_t kMaxLength = 65536;
   static constexpr int32_t kLengthWithoutSteps = 256;
+  static constexpr double kMaxFeedback = 0.9;
 
   TDelay() { Create(); }
 
@@ -20,13 +23,24 @@ public:
   void Create();
 
   // Delay time `steps` steps at `tempo` (256 samples when steps is 0, at most 65536),
-  // feedback 0.0..0.9. The stored echoes and the ring position are kept, so changing the
+  // feedback 0.0..0.9 (kept within that range). The stored echoes and the ring position are kept, so changing the
   // delay while playing keeps what is already ringing. Interface thread, engine lock held.
   void SetParameters(uint16_t tempo, uint16_t steps, double feedback);
 
   // Returns the echo for this sample and stores the input plus the fed-back echo.
   // Render thread, once per output sample.
-  int32_t Process(int32_t input);
+  int32_t Process(int32_t input) {
+    const int32_t y = delayLine_[delayIndex_];
+    const double product = y * feedback_;
+    // With feedback below 1 and sends of at most 3 x 32768 the ring stays within
+    // +-1,000,000, so the rounding needs no range check.
+    delayLine_[delayIndex_] = static_cast<int32_t>(RoundHalfEvenUnchecked(product + input));
+    ++delayIndex_; // wraps at 65536
+    if (delayIndex_ >= wrapIndex_) {
+      delayIndex_ = static_cast<uint16_t>(restartIndex_);
+    }
+    return y;
+  }
 
   // Zeroes the stored echoes; length, feedback and ring position stay. Either thread,
   // engine lock held.

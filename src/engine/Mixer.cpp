@@ -1,8 +1,9 @@
 // The per-sample mixer: the only producer of sound. Live playback, rendering and
-// bouncing all call RenderSample in a loop.
+// bouncing all run it in a loop.
 #include "engine/BlackBox.h"
 
 #include "engine/Overdrive.h"
+#include "engine/Scale.h"
 #include "song/Round.h"
 
 #include <algorithm>
@@ -15,24 +16,52 @@ constexpr int32_t kMaxFade = 32000;
 constexpr int32_t kMaxSend = 100;
 constexpr int32_t kMaxVinyl = 100;
 
-// The number of values a voice may read from a slot: its length, but never more than
-// the data it holds (a free slot holds none).
-int64_t ReadableLength(const SampleSlot& slot) {
-  const auto held = static_cast<int64_t>(slot.data.size());
-  return std::min<int64_t>(std::max(slot.length, 0), held);
-}
-
 } // namespace
 
+// What the mixer reads from the song, taken at the nearest value a control can set.
+// Only an edit or a step boundary changes it, and edits wait for the engine lock, so a
+// block renderer takes it once per block and again after every step boundary.
+Engine::MixSettings Engine::CurrentMixSettings() const {
+  const Song& song = state.song;
+  const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
+  MixSettings m;
+  m.distortAmount = std::min(song.distortAmount, kMaxDistortAmount);
+  m.vinylAmount = std::clamp(song.vinylAmount, 0, kMaxVinyl);
+  for (int v = 0; v < kChannels; ++v) {
+    m.distort[v] = m.distortAmount > 0 && pattern.channels[v].distortOn != 0;
+    m.send[v] = std::clamp(pattern.channels[v].delaySend, 0, kMaxSend);
+    const int32_t index = voices[v].sampleIndex;
+    if (index >= 0 && index < kSampleSlots) {
+      const SampleSlot& slot = samples.slots[index];
+      m.hasSlot[v] = true;
+      m.data[v] = slot.data.data();
+      // A used slot holds exactly `length` values and a free one none, so the data's
+      // size is the length that may be read.
+      m.readable[v] = static_cast<int64_t>(slot.data.size());
+      m.length[v] = std::max(slot.length, 0);
+    }
+  }
+  return m;
+}
+
 int16_t Engine::RenderSample() {
+  MixSettings settings = CurrentMixSettings();
+  return MixOne(settings);
+}
+
+void Engine::RenderBlock(int16_t* out, std::size_t count) {
+  MixSettings settings = CurrentMixSettings();
+  for (std::size_t i = 0; i < count; ++i) {
+    out[i] = MixOne(settings);
+  }
+}
+
+inline int16_t Engine::MixOne(MixSettings& settings) {
   --clock.samplesLeft;
   if (clock.samplesLeft == 0) {
     ProcessStep();
+    settings = CurrentMixSettings(); // the boundary may have begun another pattern
   }
-
-  const Song& song = state.song;
-  const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
-  const int32_t distortAmount = std::min(song.distortAmount, kMaxDistortAmount);
 
   int32_t mix = 0;
   int32_t send = 0;
@@ -44,41 +73,40 @@ int16_t Engine::RenderSample() {
     if (voice.fadeStart > clock.samplesLeft) {
       voice.fade = voice.fade == 0 ? 1 : std::min(2 * voice.fade, kMaxFade);
     }
-    voice.position += voice.speed;
-
-    const bool validSlot = voice.sampleIndex >= 0 && voice.sampleIndex < kSampleSlots;
-    const SampleSlot* slot = validSlot ? &samples.slots[voice.sampleIndex] : nullptr;
-    const int32_t length = slot != nullptr ? std::max(slot->length, 0) : 0;
-    if (voice.loopEnd > -1.0 && voice.fade == 0 && voice.position > voice.loopEnd) {
-      voice.position = voice.loopStart;
+    double position = voice.position + voice.speed;
+    if (voice.fade == 0) {
+      if (voice.loopEnd > -1.0 && position > voice.loopEnd) {
+        position = voice.loopStart;
+      }
+      if (voice.stopPoint > -1.0 && position > voice.stopPoint) {
+        // Past the stop point the voice reads silence; it stays active.
+        position = static_cast<double>(settings.length[v]) + 1;
+      }
     }
-    if (voice.stopPoint > -1.0 && voice.fade == 0 && voice.position > voice.stopPoint) {
-      voice.position = static_cast<double>(length) + 1; // reads silence from now on
-    }
-    if (slot == nullptr) {
+    voice.position = position;
+    // Positions outside every sample (only damaged steps make them) read silence, and
+    // bounding them first makes the rounding below exact.
+    if (!settings.hasSlot[v] || !(position > -1.0 && position < 2147483648.0)) {
       continue;
     }
-
     // The last value of a sample is never played: index i needs i + 2 <= length.
-    const double index = RoundHalfEvenToDouble(voice.position);
-    if (!(index >= 0.0 && index + 2 <= static_cast<double>(ReadableLength(*slot)))) {
+    const auto index = static_cast<int64_t>(RoundHalfEvenUnchecked(position));
+    if (index < 0 || index + 2 > settings.readable[v]) {
       continue;
     }
-    int32_t s = slot->data[static_cast<std::size_t>(index)];
+    int32_t s = settings.data[v][index];
     if (s == 0) {
       continue;
     }
-    const Channel& channel = pattern.channels[v];
-    if (channel.distortOn != 0 && distortAmount > 0) {
-      s = OverdriveSample(s, static_cast<uint8_t>(distortAmount));
+    if (settings.distort[v]) {
+      s = OverdriveSample(overdrive_, s, static_cast<uint8_t>(settings.distortAmount));
     }
     if (voice.fade > 0) {
       s = RoundHalfEven(static_cast<double>(s) / voice.fade);
     }
-    s = RoundHalfEven(static_cast<double>(s) / 127 * voice.volume);
+    s = ScaleVolume(s, voice.volume);
     mix += s;
-    const int32_t delaySend = std::clamp(channel.delaySend, 0, kMaxSend);
-    send += RoundHalfEven(static_cast<double>(s) / 100 * delaySend);
+    send += ScalePercent(s, settings.send[v]);
   }
 
   mix += delay.Process(send);
@@ -88,8 +116,7 @@ int16_t Engine::RenderSample() {
     if (vinyl.position >= vinyl.count) {
       vinyl.position = 0;
     }
-    const int32_t amount = std::clamp(song.vinylAmount, 0, kMaxVinyl);
-    mix += RoundHalfEven(static_cast<double>(vinyl.noise[vinyl.position]) / 100 * amount);
+    mix += ScalePercent(vinyl.noise[vinyl.position], settings.vinylAmount);
   }
 
   mix /= 2; // toward zero

@@ -46,16 +46,4 @@ const OverdriveTable& OverdriveCurves() {
   return table;
 }
 
-int16_t OverdriveSample(int32_t s, uint8_t curve) {
-  static const OverdriveTable& table = OverdriveCurves();
-  const int c = curve > kMaxDistortAmount ? kMaxDistortAmount : curve;
-  const int64_t magnitude = s < 0 ? -static_cast<int64_t>(s) : s;
-  int64_t index = magnitude / 16;
-  if (index >= kOverdriveEntries) {
-    index = kOverdriveEntries - 1;
-  }
-  const int16_t r = table[static_cast<std::size_t>(c) * kOverdriveEntries + index];
-  return s >= 0 ? r : static_cast<int16_t>(-r);
-}
-
 } // namespace lw

@@ -21,9 +21,20 @@ void BuildOverdriveCurves(OverdriveTable& table);
 // exists, so the render thread only ever reads the finished table.
 [[nodiscard]] const OverdriveTable& OverdriveCurves();
 
-// Passes a voice value through a curve: the magnitude is looked up in steps of 16 and
-// the sign restored. A curve above 63 (only a foreign song file holds one) uses curve
-// 63. Render thread; a table lookup with no floating point.
-[[nodiscard]] int16_t OverdriveSample(int32_t s, uint8_t curve);
+// Passes a voice value (-32768..32767) through a curve: the magnitude is looked up in
+// steps of 16 and the sign restored. A curve above 63 (only a foreign song file holds
+// one) uses curve 63. Render thread; a table lookup with no floating point.
+[[nodiscard]] inline int16_t OverdriveSample(const OverdriveTable& table, int32_t s, uint8_t curve) {
+  const int c = curve > kMaxDistortAmount ? kMaxDistortAmount : curve;
+  const auto magnitude = static_cast<uint32_t>(s < 0 ? -s : s);
+  const uint32_t index = magnitude >= 32768 ? kOverdriveEntries - 1 : magnitude / 16;
+  const int16_t r = table[static_cast<std::size_t>(c) * kOverdriveEntries + index];
+  return s >= 0 ? r : static_cast<int16_t>(-r);
+}
+
+// The same with the process-wide curves.
+[[nodiscard]] inline int16_t OverdriveSample(int32_t s, uint8_t curve) {
+  return OverdriveSample(OverdriveCurves(), s, curve);
+}
 
 } // namespace lw

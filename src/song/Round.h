@@ -15,14 +15,20 @@ namespace lw {
 // place is exactly 1, so the addition itself rounds to an integer under IEEE
 // round-to-nearest-even; subtracting the constant again is exact. Values of 2^51 and
 // more are integers already.
-inline double RoundHalfEvenToDouble(double x) {
+//
+// The unchecked form takes only |x| < 2^51, for callers that have bounded x already.
+inline double RoundHalfEvenUnchecked(double x) {
   constexpr double kShift = 6755399441055744.0; // 1.5 * 2^52
+  const double shifted = x + kShift;
+  return shifted - kShift;
+}
+
+inline double RoundHalfEvenToDouble(double x) {
   constexpr double kExactFrom = 2251799813685248.0; // 2^51
   if (!(std::fabs(x) < kExactFrom)) {
     return x;
   }
-  const double shifted = x + kShift;
-  return shifted - kShift;
+  return RoundHalfEvenUnchecked(x);
 }
 
 // The same, converted to int32; values beyond the int32 range saturate and NaN gives 0,

@@ -1,0 +1,76 @@
+// The cost of making sound: the per-sample mixer, and a whole busy song rendered to a
+// WAV file (engine plus file writing), reported as a real-time factor.
+#include "BusySong.h"
+#include "audio_out/RenderWav.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace lw;
+
+class NoPrompts : public UserPrompts {
+public:
+  void Notice(std::string_view) override {}
+  void Warning(std::string_view) override {}
+  bool Confirm(std::string_view) override { return false; }
+  void ReportIoError(std::string_view) override {}
+  std::optional<std::string> AskOpenFile(const FileDialogSpec&) override { return {}; }
+  std::optional<std::string> AskSaveFile(const FileDialogSpec&) override { return {}; }
+};
+
+void BM_RenderSample(benchmark::State& state) {
+  auto e = bench::BusySong();
+  e->songMode = true;
+  e->ProcessStep();
+  e->playing = true;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(e->RenderSample());
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["x_realtime"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) / kOutputRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderSample);
+
+void BM_RenderBlock(benchmark::State& state) {
+  auto e = bench::BusySong();
+  e->songMode = true;
+  e->ProcessStep();
+  e->playing = true;
+  std::vector<int16_t> block(6144);
+  for (auto _ : state) {
+    e->RenderBlock(block.data(), block.size());
+    benchmark::DoNotOptimize(block.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(block.size()));
+  state.counters["x_realtime"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * static_cast<double>(block.size()) / kOutputRate,
+      benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderBlock);
+
+void BM_RenderBusySongToWav(benchmark::State& state) {
+  auto e = bench::BusySong();
+  NoPrompts prompts;
+  RenderProgress progress;
+  const std::string target = "/tmp/loopwren-bench-" + std::to_string(::getpid()) + ".wav";
+  double audioSeconds = 0;
+  for (auto _ : state) {
+    if (!RenderToWavFile(*e, prompts, progress, RenderKind::EntireSong, target, {})) {
+      state.SkipWithError("render failed");
+      break;
+    }
+    audioSeconds += 8.0 * e->clock.patternSamples / kOutputRate;
+  }
+  ::unlink(target.c_str());
+  state.counters["x_realtime"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderBusySongToWav)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
