@@ -1,0 +1,1 @@
+# The editing, import, sample manager, sequencer and bounce commands.

@@ -1,0 +1,1 @@
+# The wave-output device and live playback.
