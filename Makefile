@@ -1,10 +1,11 @@
 # LoopWren's entry points. `make run` and `make test` install what is missing first.
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_TSAN ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan tidy bench format clean
+.PHONY: all deps configure build run test test-asan test-tsan tidy bench format clean
 
 all: build
 
@@ -21,10 +22,12 @@ run: build
 	$(BUILD)/bin/loopwren $(ARGS)
 
 # Every test: the normal build, the core again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and clang-tidy over the sources.
+# UndefinedBehaviorSanitizer, live playback under ThreadSanitizer, and clang-tidy over
+# the sources.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory test-tsan
 	$(MAKE) --no-print-directory tidy
 
 test-asan: deps
@@ -33,6 +36,12 @@ test-asan: deps
 	cmake --build $(BUILD_ASAN) -j $(JOBS) --target loopwren_core_tests
 	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS) -R '^[A-Za-z]'
 
+test-tsan: deps
+	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOOPWREN_WERROR=ON \
+	  -DLOOPWREN_SANITIZE=thread -DLOOPWREN_BENCHMARKS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target loopwren_race_tests
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD_TSAN) --output-on-failure -R '^PlaybackRace'
+
 tidy: configure
 	git ls-files 'src/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*'
 
@@ -40,9 +49,10 @@ bench: build
 	$(BUILD)/bin/loopwren_engine_bench --benchmark_min_time=0.5
 	$(BUILD)/bin/loopwren_render_bench --benchmark_min_time=0.5
 	$(BUILD)/bin/loopwren_songfile_bench
+	$(BUILD)/bin/loopwren_playback_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)

@@ -1,0 +1,115 @@
+#include "audio_out/Playback.h"
+
+#include <algorithm>
+
+namespace lw {
+
+LivePlayback::LivePlayback(Engine& engine, TWaveOut& waveOut)
+    : engine_(engine), waveOut_(waveOut), outputBuffer_(kBlockSamples, 0) {
+  waveOut_.SetCallback([this] { BufferDone(); });
+}
+
+void LivePlayback::PlayBtnClick() {
+  {
+    const std::lock_guard<std::mutex> gate(gate_);
+    bool nowPlaying = false;
+    {
+      const std::lock_guard<std::mutex> hold(engine_.engineLock);
+      SongState& s = engine_.state;
+      if (!engine_.songMode) {
+        s.playPattern = s.nextPattern = s.editPattern;
+        s.playBank = s.nextBank = s.editBank;
+      }
+      if (!engine_.playing) {
+        engine_.ProcessStep();
+      }
+      engine_.delay.ClearDelayLine();
+      // Set after the engine is prepared, cleared before the device is reset.
+      nowPlaying = !engine_.playing;
+      engine_.playing = nowPlaying;
+    }
+    if (nowPlaying) {
+      std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
+      waveOut_.Write(outputBuffer_.data(), kBlockBytes);
+      waveOut_.Write(outputBuffer_.data(), 2);
+    } else {
+      waveOut_.Reset();
+    }
+  }
+  if (refreshDisplay) {
+    refreshDisplay();
+  }
+}
+
+bool LivePlayback::SongPlayClick(int32_t firstSlot, int32_t lastSlot) {
+  if (engine_.playing && engine_.songMode) {
+    PlayBtnClick();
+    engine_.songMode = false;
+    return false;
+  }
+  if (engine_.playing) {
+    return false; // a single pattern plays: the song button only shows it is off
+  }
+  {
+    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    SongState& s = engine_.state;
+    const int32_t first = std::clamp(firstSlot, 0, kSequenceSlots - 1);
+    const int32_t last = std::clamp(lastSlot, first, kSequenceSlots - 1);
+    s.loopFirstSlot = first;
+    s.loopLastSlot = last;
+    s.songPosition = first;
+    int32_t bank = s.editBank;
+    int32_t pattern = s.editPattern;
+    for (int32_t slot = first; slot <= last; ++slot) {
+      const SequenceEntry entry = s.sequence.slots[slot];
+      if (entry.playable()) {
+        bank = entry.bank;
+        pattern = entry.pattern;
+        break;
+      }
+    }
+    s.playBank = bank;
+    s.playPattern = pattern;
+    // Step 0 with the voices silenced; song mode then keeps them as they are.
+    engine_.songMode = false;
+    engine_.ProcessStep();
+    engine_.songMode = true;
+  }
+  PlayBtnClick();
+  return true;
+}
+
+void LivePlayback::BufferDone() {
+  const std::lock_guard<std::mutex> gate(gate_);
+  if (!engine_.playing) {
+    return;
+  }
+  waveOut_.Write(outputBuffer_.data(), kBlockBytes);
+  const std::lock_guard<std::mutex> hold(engine_.engineLock);
+  engine_.RenderBlock(outputBuffer_.data(), outputBuffer_.size());
+}
+
+void LivePlayback::FormClose() {
+  {
+    const std::lock_guard<std::mutex> gate(gate_);
+    if (engine_.playing) {
+      engine_.playing = false;
+      waveOut_.Reset();
+    }
+  }
+  waveOut_.Close();
+}
+
+void LivePlayback::DeactivatePlayBack() {
+  if (!engine_.playing) {
+    waveOut_.Close();
+  }
+}
+
+void LivePlayback::ReactivatePlayBack() {
+  if (!engine_.playing) {
+    waveOut_.Open(-1);
+  }
+}
+
+} // namespace lw

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "audio_out/WaveOut.h"
+#include "engine/BlackBox.h"
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace lw {
+
+// Live playback: joins the engine to the wave-output device. Every finished block
+// queues the block rendered last time and renders the next one, so two blocks are
+// queued while the third is rendered; the first rendered sample is heard 12,289 samples
+// after the start.
+class LivePlayback {
+public:
+  static constexpr int kBlockSamples = 6144; // about 139 ms
+  static constexpr int kBlockBytes = kBlockSamples * 2;
+
+  // Allocates the output buffer and installs BufferDone as the device's callback.
+  LivePlayback(Engine& engine, TWaveOut& waveOut);
+
+  // Starts or stops playback. In pattern mode it starts with the pattern on screen; in
+  // song mode it keeps the positions the engine holds. Interface thread.
+  void PlayBtnClick();
+
+  // The sequencer's play button: stops song play, or only reports a single pattern
+  // playing, or starts the song at the selection's first slot, looping over the
+  // selection when asked. Returns whether the song now plays (the button's picture).
+  // An empty first slot starts with the first used slot of the selection after it, or
+  // with the pattern on screen when the selection holds none. Interface thread.
+  bool SongPlayClick(int32_t firstSlot, int32_t lastSlot);
+
+  // Run once per finished block, on the device's notification thread.
+  void BufferDone();
+
+  // The main window closes: stop, then close the device.
+  void FormClose();
+  // The application loses or regains the focus: while stopped the device is released to
+  // other programs and taken back; while playing it keeps playing.
+  void DeactivatePlayBack();
+  void ReactivatePlayBack();
+
+  // RefreshDisplay with none of its flags, after every start and stop.
+  std::function<void()> refreshDisplay;
+
+private:
+  Engine& engine_;
+  TWaveOut& waveOut_;
+  std::vector<int16_t> outputBuffer_;
+  // Orders a block's hand-over against starts and stops: no block is queued after a
+  // stop has reset the device.
+  std::mutex gate_;
+};
+
+} // namespace lw

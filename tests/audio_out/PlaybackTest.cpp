@@ -1,0 +1,202 @@
+#include "EngineHelpers.h"
+#include "FakeAudioDevice.h"
+#include "FakePrompts.h"
+#include "audio_out/Playback.h"
+#include "audio_out/Render.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace lw {
+namespace {
+
+using test::PutNote;
+using test::PutSample;
+
+constexpr std::size_t kBlock = LivePlayback::kBlockSamples;
+
+struct Collect : PatternSink {
+  std::vector<int16_t> samples;
+  void Append(const int16_t* s, std::size_t n) override { samples.insert(samples.end(), s, s + n); }
+};
+
+// A song whose pattern 2-3 has notes on every channel and a delay send, so a stale
+// voice or echo would show.
+void MakeSong(Engine& e) {
+  PutSample(e, 0, std::vector<int16_t>(30000, 9000), 44100, SampleCategory::Drum);
+  PutSample(e, 1, std::vector<int16_t>(8000, -4000), 22050, SampleCategory::Instrument);
+  for (int st = 0; st < kSteps; st += 4) {
+    PutNote(e, 1, 2, 0, st, 0);
+    PutNote(e, 1, 2, 1, st + 2, 1).note = 40;
+  }
+  PutNote(e, 1, 2, 2, 0, 0); // a long note on channel 2 that rings over the pattern end
+  e.state.song.channel(1, 2, 0).delaySend = 70;
+  e.state.song.delayFeedback = 80;
+}
+
+struct PlaybackFixture : ::testing::Test {
+  std::unique_ptr<Engine> engine = test::NewEngine();
+  Engine& e = *engine;
+  test::FakePrompts prompts;
+  test::FakeAudioDevice* device = nullptr;
+  std::unique_ptr<TWaveOut> waveOut;
+  std::unique_ptr<LivePlayback> playback;
+  int refreshes = 0;
+
+  void SetUp() override {
+    auto fake = std::make_unique<test::FakeAudioDevice>();
+    device = fake.get();
+    waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
+    playback = std::make_unique<LivePlayback>(e, *waveOut);
+    playback->refreshDisplay = [this] { ++refreshes; };
+    waveOut->Open(-1);
+    MakeSong(e);
+    e.state.editBank = 1;
+    e.state.editPattern = 2;
+  }
+  void TearDown() override { playback->FormClose(); }
+
+  // What the device plays next, pulled 1024 samples at a time as the SDL device does,
+  // with every callback run before the next pull, as in real time.
+  std::vector<int16_t> Play(std::size_t frames) {
+    std::vector<int16_t> out;
+    while (out.size() < frames) {
+      const auto part = device->PullNow(1024);
+      out.insert(out.end(), part.begin(), part.end());
+      waveOut->WaitForCallbacks();
+    }
+    out.resize(frames);
+    return out;
+  }
+  // One pass of the edited pattern, rendered offline by a fresh engine.
+  std::vector<int16_t> Offline() {
+    auto fresh = test::NewEngine();
+    MakeSong(*fresh);
+    Collect sink;
+    RenderProgress none;
+    RenderPattern(*fresh, 1, 2, sink, none);
+    return sink.samples;
+  }
+};
+
+TEST_F(PlaybackFixture, StartQueuesSilenceThenPlaysWhatTheOfflineRenderWrites) {
+  playback->PlayBtnClick();
+  EXPECT_TRUE(e.playing);
+  EXPECT_EQ(refreshes, 1);
+  EXPECT_EQ(waveOut->queuedBlocks(), 2) << "a silent block and a one-sample block";
+  const auto live = Play(12289 + 3 * kBlock);
+  EXPECT_TRUE(std::all_of(live.begin(), live.begin() + 12289, [](int16_t v) { return v == 0; }));
+  const auto offline = Offline();
+  EXPECT_NE(live[12289], 0);
+  EXPECT_TRUE(std::equal(live.begin() + 12289, live.end(), offline.begin()));
+  EXPECT_LE(waveOut->queuedBlocks(), 3);
+}
+
+TEST_F(PlaybackFixture, StoppingQueuesNothingMoreAndRestartingBeginsAfresh) {
+  playback->PlayBtnClick();
+  const auto first = Play(12289 + 2 * kBlock);
+  Play(5000);
+  playback->PlayBtnClick(); // stop
+  EXPECT_FALSE(e.playing);
+  waveOut->WaitForCallbacks();
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
+  EXPECT_EQ(Play(kBlock), std::vector<int16_t>(kBlock, 0)) << "nothing is queued after a stop";
+
+  e.state.editPattern = 2; // the pattern on screen
+  playback->PlayBtnClick();
+  EXPECT_EQ(e.clock.currentStep, 0);
+  const auto second = Play(12289 + 2 * kBlock);
+  EXPECT_EQ(first, second) << "step 0 again, voices silenced, the delay line empty";
+}
+
+TEST_F(PlaybackFixture, PressingPlayTwiceQuicklyStopsAndClearsTheDelay) {
+  playback->PlayBtnClick();
+  Play(12289 + kBlock);
+  e.delay.Process(5000); // an echo waiting in the line
+  playback->PlayBtnClick();
+  playback->PlayBtnClick();
+  playback->PlayBtnClick();
+  EXPECT_FALSE(e.playing);
+  waveOut->WaitForCallbacks();
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
+  for (int i = 0; i < 70000; ++i) {
+    ASSERT_EQ(e.delay.Process(0), 0);
+  }
+  EXPECT_EQ(refreshes, 4);
+}
+
+TEST_F(PlaybackFixture, SongModeSurvivesAStopFromTheMainPlayButton) {
+  e.state.sequence.slots[3] = {1, 2};
+  e.state.sequence.slots[4] = {0, 5};
+  EXPECT_TRUE(playback->SongPlayClick(3, 4));
+  EXPECT_TRUE(e.songMode);
+  EXPECT_EQ(e.state.playBank, 1);
+  EXPECT_EQ(e.state.loopFirstSlot, 3);
+  EXPECT_EQ(e.state.loopLastSlot, 4);
+  Play(12289 + 15 * 5512);
+  EXPECT_EQ(e.state.songPosition, 4);
+  playback->PlayBtnClick(); // the main window's button stops, song mode stays
+  EXPECT_TRUE(e.songMode);
+  e.state.editBank = 7;
+  playback->PlayBtnClick();
+  EXPECT_NE(e.state.playBank, 7) << "song mode keeps the positions the engine holds";
+  EXPECT_FALSE(playback->SongPlayClick(0, 0)) << "the sequencer's button stops song play";
+  EXPECT_FALSE(e.songMode);
+  EXPECT_FALSE(e.playing);
+}
+
+TEST_F(PlaybackFixture, ASongFromAnEmptySlotStartsAtTheFirstUsedSlotOfTheSelection) {
+  e.state.sequence.slots[6] = {0, 4};
+  EXPECT_TRUE(playback->SongPlayClick(5, 9));
+  EXPECT_EQ(e.state.playBank, 0);
+  EXPECT_EQ(e.state.playPattern, 4);
+  playback->SongPlayClick(5, 9);
+  e.state.editBank = 3;
+  e.state.editPattern = 1;
+  EXPECT_TRUE(playback->SongPlayClick(10, 12));
+  EXPECT_EQ(e.state.playBank, 3) << "an empty selection plays the pattern on screen";
+  EXPECT_EQ(e.state.playPattern, 1);
+}
+
+TEST_F(PlaybackFixture, TheSongButtonOnlyShowsOffWhileAPatternPlays) {
+  playback->PlayBtnClick();
+  EXPECT_FALSE(playback->SongPlayClick(0, 3));
+  EXPECT_TRUE(e.playing);
+  EXPECT_FALSE(e.songMode);
+}
+
+TEST_F(PlaybackFixture, TheDeviceIsReleasedInTheBackgroundOnlyWhileStopped) {
+  playback->DeactivatePlayBack();
+  EXPECT_FALSE(waveOut->isOpen());
+  playback->ReactivatePlayBack();
+  EXPECT_TRUE(waveOut->isOpen());
+  playback->PlayBtnClick();
+  playback->DeactivatePlayBack();
+  EXPECT_TRUE(waveOut->isOpen()) << "playing on in the background";
+  EXPECT_NE(Play(12289 + 10).back(), 0);
+}
+
+TEST_F(PlaybackFixture, ClosingTheWindowWhilePlayingStopsTheDeviceFirst) {
+  playback->PlayBtnClick();
+  Play(12289);
+  playback->FormClose();
+  EXPECT_FALSE(e.playing);
+  EXPECT_FALSE(waveOut->isOpen());
+  EXPECT_EQ(device->closes, 1);
+  waveOut->WaitForCallbacks();
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
+}
+
+TEST_F(PlaybackFixture, StartingWithAClosedDevicePlaysNothingAndSaysNothing) {
+  playback->DeactivatePlayBack();
+  playback->PlayBtnClick();
+  EXPECT_TRUE(e.playing);
+  EXPECT_EQ(Play(100), std::vector<int16_t>(100, 0));
+  EXPECT_TRUE(prompts.silent());
+}
+
+} // namespace
+} // namespace lw

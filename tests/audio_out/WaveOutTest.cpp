@@ -1,0 +1,115 @@
+#include "FakeAudioDevice.h"
+#include "FakePrompts.h"
+#include "audio_out/WaveOut.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace lw {
+namespace {
+
+struct WaveOutFixture : ::testing::Test {
+  test::FakePrompts prompts;
+  test::FakeAudioDevice* device = nullptr;
+  std::unique_ptr<TWaveOut> waveOut;
+  std::atomic<int> callbacks{0};
+
+  void SetUp() override {
+    auto fake = std::make_unique<test::FakeAudioDevice>();
+    device = fake.get();
+    waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
+    waveOut->SetCallback([this] { ++callbacks; });
+  }
+  void Write(std::vector<int16_t> samples) {
+    waveOut->Write(samples.data(), static_cast<int32_t>(samples.size() * 2));
+  }
+  int Settled() {
+    waveOut->WaitForCallbacks();
+    return callbacks.load();
+  }
+};
+
+TEST_F(WaveOutFixture, BlocksPlayGaplesslyInOrderWithOneCallbackEach) {
+  EXPECT_EQ(waveOut->deviceId(), -1);
+  waveOut->Open(-1);
+  ASSERT_TRUE(waveOut->isOpen());
+  Write({1, 2, 3});
+  Write({4}); // a 2-byte block is a block like any other
+  Write({5, 6, 7, 8});
+  EXPECT_EQ(device->PullNow(2), (std::vector<int16_t>{1, 2}));
+  EXPECT_EQ(Settled(), 0);
+  EXPECT_EQ(device->PullNow(3), (std::vector<int16_t>{3, 4, 5}));
+  EXPECT_EQ(Settled(), 2);
+  EXPECT_EQ(device->PullNow(5), (std::vector<int16_t>{6, 7, 8, 0, 0})) << "silence when the queue runs dry";
+  EXPECT_EQ(Settled(), 3);
+  Write({9, 10});
+  EXPECT_EQ(device->PullNow(3), (std::vector<int16_t>{9, 10, 0})) << "and the queue carries on";
+  EXPECT_EQ(Settled(), 4);
+}
+
+TEST_F(WaveOutFixture, ResetReturnsEveryQueuedBlockAsFinished) {
+  waveOut->Open(-1);
+  for (int i = 0; i < 5; ++i) {
+    Write({static_cast<int16_t>(i + 1), 7});
+  }
+  device->PullNow(1);
+  waveOut->Reset();
+  EXPECT_EQ(Settled(), 5);
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
+  EXPECT_EQ(device->PullNow(3), (std::vector<int16_t>{0, 0, 0}));
+}
+
+TEST_F(WaveOutFixture, TheSixthWriteReusesSlot0) {
+  waveOut->Open(-1);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(waveOut->nextSlot(), i);
+    Write({static_cast<int16_t>(10 * (i + 1))});
+  }
+  EXPECT_EQ(waveOut->nextSlot(), 0);
+  EXPECT_EQ(device->PullNow(5), (std::vector<int16_t>{10, 20, 30, 40, 50}));
+  Write({60});
+  EXPECT_EQ(waveOut->nextSlot(), 1);
+  EXPECT_EQ(device->PullNow(2), (std::vector<int16_t>{60, 0}));
+  EXPECT_EQ(Settled(), 6);
+}
+
+TEST_F(WaveOutFixture, OverfillingTheQueueDropsTheOldestBlockAndReportsIt) {
+  waveOut->Open(-1);
+  for (int i = 0; i < 6; ++i) {
+    Write({static_cast<int16_t>(i + 1)});
+  }
+  EXPECT_EQ(Settled(), 1) << "the first block gave way to the sixth";
+  EXPECT_EQ(waveOut->queuedBlocks(), 5);
+  EXPECT_EQ(device->PullNow(6), (std::vector<int16_t>{2, 3, 4, 5, 6, 0}));
+}
+
+TEST_F(WaveOutFixture, AFailedOpenIsShownInTheSystemsWordsAndThenIgnored) {
+  device->openError = "Couldn't open audio device: No such device";
+  waveOut->Open(-1);
+  EXPECT_FALSE(waveOut->isOpen());
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Couldn't open audio device: No such device"});
+  Write({1, 2});
+  EXPECT_EQ(device->PullNow(2), (std::vector<int16_t>{0, 0}));
+  waveOut->Close();
+  EXPECT_EQ(device->closes, 0) << "closing a device that never opened does nothing";
+}
+
+TEST_F(WaveOutFixture, CloseResetsTheQueueAndReopeningPlaysAgain) {
+  waveOut->Close();
+  EXPECT_EQ(device->closes, 0);
+  waveOut->Open(-1);
+  Write({1, 2});
+  waveOut->Close();
+  EXPECT_FALSE(waveOut->isOpen());
+  EXPECT_EQ(device->closes, 1);
+  EXPECT_EQ(Settled(), 1);
+  waveOut->Open(-1);
+  Write({3});
+  EXPECT_EQ(device->PullNow(1), std::vector<int16_t>{3});
+}
+
+} // namespace
+} // namespace lw
