@@ -1,1 +1,5 @@
 # The editing, import, sample manager, sequencer and bounce commands.
+add_executable(loopwren_command_tests
+  song/EditCommandsTest.cpp)
+target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)
+gtest_discover_tests(loopwren_command_tests DISCOVERY_TIMEOUT 60)
