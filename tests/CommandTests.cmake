@@ -1,6 +1,7 @@
 # The editing, import, sample manager, sequencer and bounce commands.
 add_executable(loopwren_command_tests
   song/EditCommandsTest.cpp
-  song/SequenceEditingTest.cpp)
+  song/SequenceEditingTest.cpp
+  samples/WavImportTest.cpp)
 target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)
 gtest_discover_tests(loopwren_command_tests DISCOVERY_TIMEOUT 60)
