@@ -1,0 +1,170 @@
+#include "commands/SampleManager.h"
+
+#include "song/FileIo.h"
+
+#include <mutex>
+#include <utility>
+
+namespace lw {
+
+namespace {
+
+using Hold = std::lock_guard<std::mutex>;
+
+// The slot behind the selected line, or -1.
+int32_t SelectedSlot(const Engine& engine, const SampleManagerState& manager) {
+  if (manager.selected < 0 || manager.selected >= CountUsedSlots(engine.samples)) {
+    return -1;
+  }
+  return manager.slotIndexMap[static_cast<std::size_t>(manager.selected)];
+}
+
+// The next import dialog opens where the user picked the last file.
+std::string FolderForNextImport(const std::string& chosen) {
+  const std::string folder = FolderOf(chosen);
+  return folder.empty() ? std::string(".") : folder;
+}
+
+// Asks for a file and imports it. Nothing when the dialog was cancelled.
+std::optional<ImportedAudio> AskAndImport(UserPrompts& prompts, SampleManagerState& manager) {
+  const auto chosen = prompts.AskOpenFile(ImportSampleDialog(manager.lastImportFolder));
+  if (!chosen) {
+    return std::nullopt;
+  }
+  ImportedAudio audio = ImportAudioFile(*chosen, prompts, manager.importInfo);
+  manager.lastImportFolder = FolderForNextImport(*chosen);
+  return audio;
+}
+
+void MarkChanged(Engine& engine) {
+  const Hold hold(engine.engineLock);
+  engine.state.songChanged = true;
+}
+
+} // namespace
+
+FileDialogSpec ImportSampleDialog(const std::string& folder) {
+  return {"Import a new sample",
+          "Wave-files (*.wav)|*.wav|Raw sample data (*.raw)|*.raw|SMP-Files|*.smp|"
+          "Raw samples (*.sam)|*.sam",
+          "", folder};
+}
+
+void RefreshSampleList(Engine& engine, SampleManagerState& manager) {
+  const Hold hold(engine.engineLock);
+  SampleListLines(engine.samples, manager.lines);
+  BuildSlotIndexMap(engine.samples, manager.slotIndexMap);
+  manager.selected = static_cast<int32_t>(manager.lines.size()) - 1;
+}
+
+void SelectSample(SampleManagerState& manager, int32_t position) {
+  const bool valid = position >= 0 && position < static_cast<int32_t>(manager.lines.size());
+  manager.selected = valid ? position : -1;
+}
+
+SampleDetails ShowSampleDetails(Engine& engine, const SampleManagerState& manager) {
+  const Hold hold(engine.engineLock);
+  const int32_t slot = SelectedSlot(engine, manager);
+  if (slot < 0) {
+    return {};
+  }
+  const SampleSlot& s = engine.samples.slots[static_cast<std::size_t>(slot)];
+  SampleDetails details;
+  details.name = s.name.str();
+  details.size = std::to_string(s.length) + " samples";
+  details.quality = std::to_string(s.rate) + "Hz, 16Bit, Mono";
+  details.canDeleteOrReplace = true;
+  if (s.category <= static_cast<uint8_t>(SampleCategory::Loop)) {
+    details.category = static_cast<SampleCategory>(s.category);
+  }
+  return details;
+}
+
+void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
+  std::optional<ImportedAudio> audio = AskAndImport(prompts, manager);
+  if (!audio) {
+    return;
+  }
+  if (audio->bytes > 0) {
+    bool full = false;
+    {
+      const Hold hold(engine.engineLock);
+      const int32_t slot = FindFreeSlot(engine.samples);
+      full = slot < 0;
+      if (!full) {
+        FillSlot(engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio->data),
+                 static_cast<uint32_t>(manager.importInfo.sampleRate), manager.importInfo.name,
+                 SampleCategory::Instrument);
+      }
+    }
+    if (full) {
+      prompts.Notice("You have reached the limit of 64 samples");
+    } else {
+      RefreshSampleList(engine, manager);
+    }
+  }
+  MarkChanged(engine);
+}
+
+void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
+  if (CountUsedSlots(engine.samples) == 0) {
+    return;
+  }
+  if (!prompts.Confirm(
+          "Are you sure you want to delete this sample (and references to it in your song) ?")) {
+    return;
+  }
+  const int32_t slot = SelectedSlot(engine, manager);
+  if (slot < 0 || !engine.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
+    return;
+  }
+  {
+    const Hold hold(engine.engineLock);
+    DeleteSample(engine.samples, engine.state.song, slot);
+  }
+  manager.selected = -1;
+  RefreshSampleList(engine, manager);
+  MarkChanged(engine);
+}
+
+void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
+  if (CountUsedSlots(engine.samples) == 0) {
+    return;
+  }
+  if (!prompts.Confirm("Are you sure you want to replace this sample with another one ?\r\n"
+                       "The original sample will be deleted after you have selected\r\n"
+                       "a new/better one from disk...")) {
+    return;
+  }
+  const int32_t slot = SelectedSlot(engine, manager);
+  if (slot < 0 || !engine.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
+    return;
+  }
+  std::optional<ImportedAudio> audio = AskAndImport(prompts, manager);
+  if (!audio) {
+    return;
+  }
+  if (audio->bytes > 0) {
+    {
+      const Hold hold(engine.engineLock);
+      ReplaceSlotData(engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio->data),
+                      static_cast<uint32_t>(manager.importInfo.sampleRate),
+                      manager.importInfo.name);
+    }
+    RefreshSampleList(engine, manager);
+  }
+  MarkChanged(engine);
+}
+
+void SetSelectedCategory(Engine& engine, const SampleManagerState& manager,
+                         SampleCategory category) {
+  const Hold hold(engine.engineLock);
+  const int32_t slot = SelectedSlot(engine, manager);
+  if (slot < 0) {
+    return;
+  }
+  engine.samples.slots[static_cast<std::size_t>(slot)].category = static_cast<uint8_t>(category);
+  engine.state.songChanged = true;
+}
+
+} // namespace lw

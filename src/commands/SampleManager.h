@@ -1,0 +1,60 @@
+#pragma once
+
+#include "engine/BlackBox.h"
+#include "samples/wav_unit.h"
+#include "song/UserPrompts.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+// What the sample manager dialog keeps between its operations: where the import dialog
+// opens next, the lines its list shows with the slot behind each, the selected line and
+// the description of the last import. The dialog owns one for the life of the program.
+struct SampleManagerState {
+  std::string lastImportFolder = ".";
+  std::vector<std::string> lines;
+  SlotIndexMap slotIndexMap{};
+  int32_t selected = -1; // list position; -1 = no line selected
+  tWavImportInfo importInfo;
+};
+
+// The right-hand side of the dialog for the selected sample.
+struct SampleDetails {
+  std::string name = "---";
+  std::string size = "---";    // "4410 samples"
+  std::string quality = "---"; // "44100Hz, 16Bit, Mono"
+  bool canDeleteOrReplace = false;
+  // The radio button to check; none leaves the buttons as they are.
+  std::optional<SampleCategory> category;
+};
+
+// The import dialog, opening in `folder`.
+[[nodiscard]] FileDialogSpec ImportSampleDialog(const std::string& folder);
+
+// The operations below run on the interface thread. They read files and ask the user
+// without the engine lock and take it only to change the table, so playback may go on.
+
+// Rebuilds the list and the slot map from the table and selects the last line.
+void RefreshSampleList(Engine& engine, SampleManagerState& manager);
+// A click in the list.
+void SelectSample(SampleManagerState& manager, int32_t position);
+[[nodiscard]] SampleDetails ShowSampleDetails(Engine& engine, const SampleManagerState& manager);
+
+// "Import new sample": asks for a file and puts it into the lowest free slot as an
+// instrument sample. Once a file was chosen the song counts as changed, even when the
+// file was refused.
+void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// "Delete": asks, then removes the song's references to the selected sample and frees it.
+void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// "Replace": asks, then gives the selected sample a new sound from a file; its slot, its
+// category and the notes that play it stay.
+void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// The category radio buttons; nothing happens while no line is selected.
+void SetSelectedCategory(Engine& engine, const SampleManagerState& manager,
+                         SampleCategory category);
+
+} // namespace lw
