@@ -4,6 +4,8 @@ add_executable(loopwren_command_tests
   song/SequenceEditingTest.cpp
   samples/WavImportTest.cpp
   commands/EditMenuTest.cpp
-  commands/SampleManagerTest.cpp)
+  commands/SampleManagerTest.cpp
+  commands/SequencerCommandsTest.cpp
+  commands/BounceTest.cpp)
 target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)
 gtest_discover_tests(loopwren_command_tests DISCOVERY_TIMEOUT 60)
