@@ -1,7 +1,6 @@
 #include "commands/Bounce.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
-#include "audio_out/Render.h"
 
 #include <gtest/gtest.h>
 
@@ -99,21 +98,6 @@ TEST_F(BounceFixture, TheLoopGoesIntoTheLowestFreeSlotNormalised) {
   EXPECT_EQ(manager.lines[4], "05> My loop");
 }
 
-TEST_F(BounceFixture, TheBounceIsTheNormalisedRenderOfTheEditedPattern) {
-  e.state.editBank = 3;
-  e.state.editPattern = 2;
-  QuietPattern(e);
-  (void)BouncePattern(e, prompts, manager, dialog);
-
-  auto twin = test::NewEngine();
-  twin->state.editBank = 3;
-  twin->state.editPattern = 2;
-  QuietPattern(*twin);
-  std::vector<int16_t> expected = RenderBounce(*twin, 3, 2);
-  NormaliseBounce(expected.data(), expected.size());
-  EXPECT_EQ(e.samples.slots[1].data, expected);
-}
-
 TEST_F(BounceFixture, ASilentPatternStaysSilent) {
   EXPECT_EQ(BouncePattern(e, prompts, manager, dialog), 0);
   const SampleData& data = e.samples.slots[0].data;
@@ -132,12 +116,6 @@ TEST_F(BounceFixture, AFullTableRefusesAfterTheDialog) {
   EXPECT_EQ(e.samples.slots[63].length, 1);
   EXPECT_FALSE(e.state.songChanged);
   EXPECT_EQ(prompts.busyDepth, 0) << "the normal cursor is back";
-}
-
-TEST_F(BounceFixture, ALongNameIsCutTo64Characters) {
-  answer = std::string(70, 'n');
-  (void)BouncePattern(e, prompts, manager, dialog);
-  EXPECT_EQ(e.samples.slots[0].name.str(), std::string(64, 'n'));
 }
 
 } // namespace

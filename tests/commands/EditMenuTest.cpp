@@ -67,17 +67,6 @@ TEST_F(EditMenuFixture, NewErasesSongSequenceAndSamplesButKeepsNameAndPlace) {
   EXPECT_EQ(e.state.editPattern, 6);
 }
 
-TEST_F(EditMenuFixture, NewKeepsPlaybackRunning) {
-  PutSample(e, 0, std::vector<int16_t>(1000, 5000), 44100, SampleCategory::Drum);
-  PutNote(e, 0, 0, 0, 0, 0);
-  test::Start(e);
-  (void)test::Render(e, 100);
-  prompts.answers = {true};
-  (void)NewComposition(e, prompts);
-  EXPECT_TRUE(e.playing);
-  (void)test::Render(e, e.clock.patternSamples); // the engine runs on over a freed slot
-}
-
 TEST_F(EditMenuFixture, ACopiedPatternSurvivesNewAndLandsInTheNewSong) {
   FillSong();
   CopyPattern(e, clip);
@@ -86,13 +75,6 @@ TEST_F(EditMenuFixture, ACopiedPatternSurvivesNewAndLandsInTheNewSong) {
   EXPECT_EQ(Paste(e, clip), RefreshFlags::All());
   EXPECT_EQ(e.state.song.step(3, 6, 1, 4).trigger, 1);
   EXPECT_EQ(e.state.song.step(3, 6, 1, 4).volume, 20);
-  EXPECT_TRUE(e.state.songChanged);
-}
-
-TEST_F(EditMenuFixture, PasteRightAfterStartUpOnlyMarksTheSong) {
-  const auto before = std::make_unique<Song>(e.state.song);
-  EXPECT_EQ(Paste(e, clip), RefreshFlags::All());
-  EXPECT_EQ(std::memcmp(before.get(), &e.state.song, sizeof(Song)), 0);
   EXPECT_TRUE(e.state.songChanged);
 }
 
@@ -118,15 +100,6 @@ TEST_F(EditMenuFixture, TimestretchOnStep15SetsOnlyStep15) {
   EXPECT_EQ(ch.steps[15].endPos, 1023);
   EXPECT_EQ(ch.steps[14].mode, 255);
   EXPECT_TRUE(e.state.songChanged);
-}
-
-TEST_F(EditMenuFixture, ClearingKeepsTheChannelsVolumeKnob) {
-  e.state.editedChannel().volume = 101;
-  PutNote(e, 0, 0, 0, 3, 1);
-  EXPECT_EQ(ClearChannel(e), RefreshFlags::ChannelAndStep());
-  EXPECT_EQ(e.state.editedChannel().volume, 101);
-  EXPECT_EQ(e.state.song.step(0, 0, 0, 3).trigger, 0);
-  EXPECT_EQ(ClearControllers(e), RefreshFlags::ChannelAndStep());
 }
 
 } // namespace

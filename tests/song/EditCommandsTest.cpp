@@ -103,16 +103,6 @@ TEST_F(EditFixture, APatternLandsWhereTheUserIsWhenPasting) {
   EXPECT_TRUE(SameBytes(song.pattern(2, 5), song.pattern(4, 0)));
 }
 
-TEST_F(EditFixture, CopyingAStepKeepsTheRestOfAnEarlierPatternInTheBuffer) {
-  CopyPattern(state, clip);
-  const auto before = clip.clipData;
-  state.activeStepRecord() = Busy(1);
-  CopyNote(state, clip);
-  EXPECT_EQ(std::memcmp(clip.clipData.data() + sizeof(Step), before.data() + sizeof(Step),
-                        sizeof(Pattern) - sizeof(Step)),
-            0);
-}
-
 TEST_F(EditFixture, ClearChannelEmptiesTheStepsButKeepsTheMixerSettings) {
   Channel& ch = state.editedChannel();
   for (Step& s : ch.steps) {
