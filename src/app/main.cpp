@@ -1,0 +1,44 @@
+// loopwren: the groovebox program.
+#include "audio_out/Playback.h"
+#include "audio_out/Render.h"
+#include "audio_out/SdlAudioDevice.h"
+#include "engine/BlackBox.h"
+#include "song/FileIo.h"
+#include "ui/ProgramDialogs.h"
+#include "ui/QtPrompts.h"
+#include "ui/mainunit.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include <memory>
+
+int main(int argc, char** argv) {
+  using namespace lw;
+  // The engine's tables are built before any window exists.
+  auto engine = std::make_unique<Engine>();
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("LoopWren 1.2"));
+  QApplication::setDesktopFileName(QStringLiteral("loopwren"));
+
+  QtPrompts prompts;
+  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  LivePlayback playback(*engine, waveOut);
+  RenderProgress renderProgress;
+
+  const QStringList args = QApplication::arguments();
+  TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, ProgramFolder(),
+                           args.size() > 1 ? args[1].toLocal8Bit().toStdString() : std::string()});
+  prompts.setParent(&window);
+  ProgramDialogs dialogs(&window);
+  window.setDialogs(&dialogs);
+
+  window.adjustSize();
+  const QRect screen = window.screen()->availableGeometry();
+  window.move(screen.center() - QPoint(window.width() / 2, window.height() / 2));
+  window.show();
+  const int result = QApplication::exec();
+  playback.FormClose();
+  return result;
+}

@@ -1,0 +1,124 @@
+// The main window's menus and the commands behind them.
+#include "audio_out/Playback.h"
+#include "audio_out/RenderWav.h"
+#include "commands/Bounce.h"
+#include "commands/EditMenu.h"
+#include "commands/SongCommands.h"
+#include "engine/BlackBox.h"
+#include "ui/mainunit.h"
+
+#include <QApplication>
+#include <QMenuBar>
+
+namespace lw {
+
+namespace {
+
+QAction* Item(QMenu* menu, const QString& text, const QKeySequence& keys, std::function<void()> run) {
+  QAction* action = menu->addAction(text);
+  action->setShortcut(keys);
+  QObject::connect(action, &QAction::triggered, menu, std::move(run));
+  return action;
+}
+
+} // namespace
+
+void TMain::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  Item(file, "New", QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewClick(); });
+  Item(file, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenClick(); });
+  file->addSeparator();
+  Item(file, "Save", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveClick(); });
+  Item(file, "Save as...", {}, [this] { SaveAsClick(); });
+  file->addSeparator();
+  QMenu* render = file->addMenu(QStringLiteral("Render Wav"));
+  Item(render, "This pattern", {}, [this] { RenderClick(static_cast<int>(RenderKind::ThisPattern)); });
+  Item(render, "Entire song", {}, [this] { RenderClick(static_cast<int>(RenderKind::EntireSong)); });
+  songloopAction_ = Item(render, "Songloop", {}, [this] { RenderClick(static_cast<int>(RenderKind::SongLoop)); });
+  songloopAction_->setEnabled(false);
+  file->addSeparator();
+  Item(file, "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { QuitClick(); });
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  Item(edit, "Copy Pattern", QKeySequence(Qt::CTRL | Qt::Key_C), [this] { CopyPattern(engine_, clip_); });
+  Item(edit, "Copy Channel", {}, [this] { CopyChannel(engine_, clip_); });
+  Item(edit, "Copy Note", {}, [this] { CopyNote(engine_, clip_); });
+  edit->addSeparator();
+  Item(edit, "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), [this] { Edit([this] { return Paste(engine_, clip_); }); });
+  edit->addSeparator();
+  Item(edit, "&Clear this Channel", {}, [this] { Edit([this] { return ClearChannel(engine_); }); });
+  Item(edit, "Clear Controllers", {}, [this] { Edit([this] { return ClearControllers(engine_); }); });
+  edit->addSeparator();
+  Item(edit, "Lame &Timestretch", QKeySequence(Qt::ALT | Qt::Key_Backspace),
+       [this] { Edit([this] { return LameTimestretch(engine_, context_.prompts); }); });
+  Item(edit, "Long &Stutter", QKeySequence(Qt::SHIFT | Qt::ALT | Qt::Key_Backspace),
+       [this] { Edit([this] { return LongStutter(engine_, context_.prompts); }); });
+
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  Item(tools, "Sample &Manager", QKeySequence(Qt::Key_F9), [this] { Manager1Click(); });
+  tools->addSeparator();
+  Item(tools, "&Pattern Sequencer", QKeySequence(Qt::Key_F12), [this] { PatternSequencer1Click(); });
+  tools->addSeparator();
+  Item(tools, "&Bounce pattern", QKeySequence(Qt::CTRL | Qt::Key_B), [this] { Bouncepattern1Click(); });
+
+  QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
+  Item(about, "The &LoopWren", {}, [this] { dialogs_->ShowAbout(0); });
+  Item(about, "The &Kestra", {}, [this] { dialogs_->ShowAbout(1); });
+  Item(about, "&Oske Lum", {}, [this] { dialogs_->ShowAbout(2); });
+}
+
+void TMain::Edit(const std::function<RefreshFlags()>& command) { Refresh(command()); }
+
+// New and Open replace the whole song: the song-wide knobs take its settings, the
+// sequencer shows its sequence, and nothing counts as changed afterwards.
+void TMain::AfterSongReplaced(bool showSequencer) {
+  LoadSongKnobs();
+  dialogs_->RefreshSequencer();
+  if (showSequencer) {
+    dialogs_->ShowSequencer();
+  }
+  RefreshDisplay(true, true, true);
+  engine_.state.songChanged = false;
+}
+
+void TMain::NewClick() {
+  if (NewComposition(engine_, context_.prompts).replaced) {
+    AfterSongReplaced(false);
+  }
+}
+
+void TMain::OpenClick() {
+  const OpenResult result = OpenSong(engine_, context_.prompts, songFolder_);
+  if (result.replaced) {
+    AfterSongReplaced(result.showSequencer);
+  }
+}
+
+void TMain::SaveClick() { SaveSong(engine_, context_.prompts, songFolder_); }
+
+void TMain::SaveAsClick() { SaveSongAs(engine_, context_.prompts, songFolder_); }
+
+void TMain::RenderClick(int kind) {
+  const SlotRange selection = SelectionRange(dialogs_->SelectionFirstSlot(), dialogs_->SelectionWidth());
+  RenderWavCommand(engine_, context_.prompts, context_.renderProgress, static_cast<RenderKind>(kind), selection,
+                   context_.appDir);
+}
+
+void TMain::Bouncepattern1Click() {
+  BouncePattern(engine_, context_.prompts, manager_,
+                [this](const std::string& proposed) { return dialogs_->AskBounceName(proposed); });
+  dialogs_->RefreshSampleList();
+}
+
+// Quit stops playback and closes the device itself, since the window's close handler
+// does not run on this path, and asks nothing a second time.
+void TMain::QuitClick() {
+  if (!ConfirmDiscardChanges()) {
+    return;
+  }
+  quitting_ = true;
+  context_.playback.FormClose();
+  QApplication::quit();
+}
+
+} // namespace lw

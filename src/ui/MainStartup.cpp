@@ -1,0 +1,118 @@
+// Start-up on the main window's first activation, and the way down.
+#include "audio_out/Playback.h"
+#include "commands/SongCommands.h"
+#include "engine/BlackBox.h"
+#include "engine/Vinyl.h"
+#include "song/Sequence.h"
+#include "ui/mainunit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace lw {
+
+void TMain::FirstActivation() {
+  if (!firstActivation_) {
+    return;
+  }
+  {
+    const auto hold = Lock();
+    ClearSampleTable(engine_.samples);
+  }
+  LoadVinylNoise(engine_, context_.appDir + kVinylNoiseFile);
+  // Cleared before the splash takes the focus, so the activation when it closes does
+  // nothing here.
+  firstActivation_ = false;
+  engine_.playing = false;
+  engine_.songMode = false;
+  {
+    const auto hold = Lock();
+    engine_.NewSong();
+    SongState& s = engine_.state;
+    s.playBank = s.nextBank = s.playPattern = s.nextPattern = s.editPattern = s.editBank = 0;
+    s.songFileName.clear();
+  }
+  dialogs_->RefreshSequencer();
+  if (!context_.commandSong.empty()) {
+    LoadCommandLineSong(engine_, context_.prompts, context_.commandSong);
+  }
+  {
+    const auto hold = Lock();
+    engine_.UpdateTiming();
+  }
+  dialogs_->ShowSplash();
+
+  BuildKnobBitmaps(skin_);
+  const Song& song = engine_.state.song;
+  const Channel* channels = song.pattern(0, 0).channels;
+  const struct {
+    int knob;
+    int32_t maximum;
+    int32_t value;
+  } initial[] = {
+      {kDelFB, 90, song.delayFeedback},       {kDelSteps, 6, song.delaySteps},
+      {kDistort, 63, song.distortAmount},     {kShuffle, 50, song.shuffle},
+      {kVinyl, 100, song.vinylAmount},        {kDelay1, 100, channels[0].delaySend},
+      {kDelay1 + 1, 100, channels[1].delaySend}, {kDelay1 + 2, 100, channels[2].delaySend},
+      {kVol1, 127, channels[0].volume},       {kVol1 + 1, 127, channels[1].volume},
+      {kVol1 + 2, 127, channels[2].volume},   {kPitch, 100, 50},
+  };
+  for (const auto& k : initial) {
+    InitKnob(knobs_[static_cast<std::size_t>(k.knob)], 0, k.maximum, std::clamp(k.value, 0, k.maximum));
+    ShowKnobFrame(k.knob);
+  }
+  RefreshDisplay(true, true, true);
+
+  manager_.lastImportFolder = context_.appDir + "Samples";
+  songFolder_ = context_.appDir;
+  dialogs_->RefreshSequencer();
+  if (LastSequenceEntry(engine_.state.sequence) > 0) {
+    dialogs_->ShowSequencer();
+  }
+  // From now on the device is let go while the program is in the background and stopped.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) {
+      context_.playback.ReactivatePlayBack();
+    } else {
+      context_.playback.DeactivatePlayBack();
+    }
+  });
+  engine_.state.songChanged = false;
+}
+
+bool TMain::ConfirmDiscardChanges() {
+  if (!engine_.state.songChanged) {
+    return true;
+  }
+  return context_.prompts.Confirm("Changes were made to the song...\r\nDo you really want to quit without saving ?");
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+  if (!quitting_ && !ConfirmDiscardChanges()) {
+    event->ignore();
+    return;
+  }
+  context_.playback.FormClose();
+  event->accept();
+}
+
+bool TMain::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && firstActivation_) {
+    QTimer::singleShot(0, this, [this] { FirstActivation(); });
+  }
+  return QMainWindow::event(event);
+}
+
+// Some desktops never activate a window that was not clicked: the start-up work must not
+// wait for that.
+void TMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (firstActivation_) {
+    QTimer::singleShot(0, this, [this] { FirstActivation(); });
+  }
+}
+
+void TMain::changeEvent(QEvent* event) { QMainWindow::changeEvent(event); }
+
+} // namespace lw

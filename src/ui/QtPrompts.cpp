@@ -1,0 +1,81 @@
+#include "ui/QtPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace lw {
+
+namespace {
+
+QString Text(std::string_view text) {
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::optional<std::string> Ask(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, QString::fromStdString(spec.title), QString::fromStdString(spec.initialFolder));
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // Neither dialog asks before replacing a file, and the open dialog takes any name: the
+  // command reports a file that cannot be opened itself.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setNameFilters(NameFilters(spec.filter));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+QStringList NameFilters(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString pattern = parts[i + 1];
+    pattern.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+    QString caption = parts[i];
+    const qsizetype open = caption.indexOf('(');
+    if (open >= 0) {
+      caption = caption.left(open).trimmed();
+    }
+    filters << caption + QStringLiteral(" (") + pattern.replace(';', ' ') + QStringLiteral(")");
+  }
+  return filters;
+}
+
+void QtPrompts::Notice(std::string_view text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), Text(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void QtPrompts::Warning(std::string_view text) {
+  QMessageBox::warning(parent_, QApplication::applicationName(), Text(text));
+}
+
+bool QtPrompts::Confirm(std::string_view text) {
+  return QMessageBox::question(parent_, QApplication::applicationName(), Text(text),
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtPrompts::ReportIoError(std::string_view text) {
+  QMessageBox::critical(parent_, QApplication::applicationName(), Text(text));
+}
+
+std::optional<std::string> QtPrompts::AskOpenFile(const FileDialogSpec& dialog) {
+  return Ask(parent_, dialog, QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> QtPrompts::AskSaveFile(const FileDialogSpec& dialog) {
+  return Ask(parent_, dialog, QFileDialog::AcceptSave);
+}
+
+void QtPrompts::SetBusy(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+} // namespace lw

@@ -1,0 +1,160 @@
+#pragma once
+
+#include "commands/SampleManager.h"
+#include "song/EditCommands.h"
+#include "ui/ImageControl.h"
+#include "ui/Knobs.h"
+#include "ui/MainDialogs.h"
+#include "ui/Skin.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <mutex>
+#include <string>
+
+class QAction;
+class QLineEdit;
+
+namespace lw {
+
+struct Engine;
+class LivePlayback;
+class RenderProgress;
+class SampleMenu;
+class TWaveOut;
+class UserPrompts;
+
+// Everything the main window works with, handed over by the program (or a test).
+struct MainContext {
+  Engine& engine;
+  TWaveOut& waveOut;
+  LivePlayback& playback;
+  UserPrompts& prompts;
+  RenderProgress& renderProgress;
+  std::string appDir;       // the program's folder, with its trailing separator
+  std::string commandSong;  // the first command-line argument, or empty
+};
+
+// The skinned main window: the channel section, the lcd step display, the keyboard,
+// pitch, tempo and effects sections, the bank and pattern selectors, and the menus.
+class TMain : public QMainWindow {
+public:
+  static constexpr int kClientWidth = 704;
+  static constexpr int kClientHeight = 291;
+
+  explicit TMain(MainContext context);
+  ~TMain() override;
+
+  void setDialogs(MainDialogs* dialogs) { dialogs_ = dialogs != nullptr ? dialogs : &noDialogs_; }
+
+  // The one-time start-up work; runs on the first activation, or directly from tests.
+  void FirstActivation();
+
+  // Brings every indicator in line with the song.
+  void RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep);
+  void Refresh(RefreshFlags flags) { RefreshDisplay(flags.refreshPanels, flags.refreshChannel, flags.refreshStep); }
+
+  // True when closing may go on: nothing unsaved, or the user agrees to lose it.
+  bool ConfirmDiscardChanges();
+
+  // Controls by name, and the pieces tests look at.
+  [[nodiscard]] ImageControl* control(const QString& name) const;
+  [[nodiscard]] QLineEdit* tempoBox() const { return tempoBox_; }
+  [[nodiscard]] SampleMenu* sampleMenu() const { return sampleMenu_; }
+  [[nodiscard]] const KnobState& knob(const QString& name) const;
+  [[nodiscard]] QAction* songloopAction() const { return songloopAction_; }
+  [[nodiscard]] QWidget* client() const { return client_; }
+  [[nodiscard]] const Skin& skin() const { return skin_; }
+  [[nodiscard]] const QPixmap& lcdPicture() const { return lcdPicture_; }
+  [[nodiscard]] const std::string& songFolder() const { return songFolder_; }
+  [[nodiscard]] SampleManagerState& sampleManager() { return manager_; }
+
+  // Handlers, public so that the other windows and tests reach them as a click would.
+  void PlayBtnClick();
+  void plus10Click();
+  void minus10Click();
+  void tempoBoxChange();
+  void lcdMouseDown(QPoint position);
+  void BankPanelMouseDown(ImageControl& panel, QPoint position);
+  void sampleChoose(const QString& entryName);
+  void Manager1Click();
+  void PatternSequencer1Click();
+  void Bouncepattern1Click();
+
+protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+private:
+  void BuildControls();
+  void BuildMenus();
+  ImageControl* AddImage(const QString& name, QRect geometry, const QPixmap& picture, bool hand);
+  ImageControl* AddButton(const QString& name, QRect geometry, const QPixmap& picture,
+                          std::function<void()> action);
+  ImageControl* AddKnob(const QString& name, QPoint at, int index);
+
+  void ShowKnobFrame(int index);
+  void KnobMouseDown(int index, QPoint position);
+  void KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint position);
+  void WriteKnob(int index);
+  void LoadSongKnobs();
+
+  void DistortClick(int channel);
+  void ChannelClick(int channel);
+  void KeyClick(int semitone);
+  void OctaveClick(int octave);
+  void SampleMenuPopup(QPoint globalPosition);
+  void DrawLcdStep(int step);
+  void ShowCategory();
+
+  void NewClick();
+  void OpenClick();
+  void SaveClick();
+  void SaveAsClick();
+  void RenderClick(int kind);
+  void QuitClick();
+  void AfterSongReplaced(bool showSequencer);
+  void Edit(const std::function<RefreshFlags()>& command);
+
+  [[nodiscard]] std::unique_lock<std::mutex> Lock();
+
+  MainContext context_;
+  Engine& engine_;
+  MainDialogs noDialogs_;
+  MainDialogs* dialogs_ = &noDialogs_;
+  Skin skin_;
+  QPixmap lcdPicture_;
+  EditClipboard clip_;
+  bool firstActivation_ = true;
+  bool quitting_ = false;
+  std::string songFolder_;
+  SampleManagerState manager_; // the sample manager's list and import folder
+
+  QWidget* client_ = nullptr;
+  QLineEdit* tempoBox_ = nullptr;
+  SampleMenu* sampleMenu_ = nullptr;
+  QAction* songloopAction_ = nullptr;
+  ImageControl* lcd_ = nullptr;
+  QWidget* stepFrame_ = nullptr;
+  ImageControl* playBtn_ = nullptr;
+  ImageControl* coverKeys_ = nullptr;
+  ImageControl* coverPitch_ = nullptr;
+  ImageControl* activeLed_ = nullptr;
+  ImageControl* bankPanel_ = nullptr;
+  ImageControl* patPanel_ = nullptr;
+  std::array<ImageControl*, 3> distort_{};
+  std::array<ImageControl*, 3> channel_{};
+  std::array<ImageControl*, 12> keys_{};
+  std::array<ImageControl*, 5> octaves_{};
+
+  // The twelve knobs: DelFB, DelSteps, DistortKnob, VinylKnob, ShuffleKnob, DelayKnob1..3,
+  // volKnob1..3, PitchKnob.
+  enum Knob { kDelFB, kDelSteps, kDistort, kVinyl, kShuffle, kDelay1, kVol1 = kDelay1 + 3, kPitch = kVol1 + 3, kKnobCount };
+  std::array<KnobState, kKnobCount> knobs_{};
+  std::array<ImageControl*, kKnobCount> knobImages_{};
+};
+
+} // namespace lw

@@ -1,0 +1,13 @@
+# The windows, tested with Qt Test on the offscreen platform.
+find_package(Qt6 REQUIRED COMPONENTS Test)
+
+function(loopwren_ui_test name)
+  add_executable(${name} ${ARGN})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/ui)
+  target_link_libraries(${name} PRIVATE loopwren_test_support loopwren::ui Qt6::Test)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+loopwren_ui_test(loopwren_main_window_tests ui/MainWindowTest.cpp ui/MainWindowFixture.h)
