@@ -33,8 +33,8 @@ test: build
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLOOPWREN_WERROR=ON \
 	  -DLOOPWREN_SANITIZE=address -DLOOPWREN_BENCHMARKS=OFF $(CMAKE_FLAGS)
-	cmake --build $(BUILD_ASAN) -j $(JOBS) --target loopwren_core_tests
-	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS) -R '^[A-Za-z]'
+	cmake --build $(BUILD_ASAN) -j $(JOBS) --target loopwren_core_tests loopwren_command_tests loopwren_playback_tests
+	ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS) -E 'NOT_BUILT|^loopwren_|PlaybackRace'
 
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOOPWREN_WERROR=ON \
@@ -50,6 +50,7 @@ bench: build
 	$(BUILD)/bin/loopwren_render_bench --benchmark_min_time=0.5
 	$(BUILD)/bin/loopwren_songfile_bench
 	$(BUILD)/bin/loopwren_playback_bench
+	$(BUILD)/bin/loopwren_startup_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

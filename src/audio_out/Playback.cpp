@@ -41,44 +41,6 @@ void LivePlayback::PlayBtnClick() {
   }
 }
 
-bool LivePlayback::SongPlayClick(int32_t firstSlot, int32_t lastSlot) {
-  if (engine_.playing && engine_.songMode) {
-    PlayBtnClick();
-    engine_.songMode = false;
-    return false;
-  }
-  if (engine_.playing) {
-    return false; // a single pattern plays: the song button only shows it is off
-  }
-  {
-    const std::lock_guard<std::mutex> hold(engine_.engineLock);
-    SongState& s = engine_.state;
-    const int32_t first = std::clamp(firstSlot, 0, kSequenceSlots - 1);
-    const int32_t last = std::clamp(lastSlot, first, kSequenceSlots - 1);
-    s.loopFirstSlot = first;
-    s.loopLastSlot = last;
-    s.songPosition = first;
-    int32_t bank = s.editBank;
-    int32_t pattern = s.editPattern;
-    for (int32_t slot = first; slot <= last; ++slot) {
-      const SequenceEntry entry = s.sequence.slots[slot];
-      if (entry.playable()) {
-        bank = entry.bank;
-        pattern = entry.pattern;
-        break;
-      }
-    }
-    s.playBank = bank;
-    s.playPattern = pattern;
-    // Step 0 with the voices silenced; song mode then keeps them as they are.
-    engine_.songMode = false;
-    engine_.ProcessStep();
-    engine_.songMode = true;
-  }
-  PlayBtnClick();
-  return true;
-}
-
 void LivePlayback::BufferDone() {
   const std::lock_guard<std::mutex> gate(gate_);
   if (!engine_.playing) {

@@ -25,13 +25,6 @@ public:
   // song mode it keeps the positions the engine holds. Interface thread.
   void PlayBtnClick();
 
-  // The sequencer's play button: stops song play, or only reports a single pattern
-  // playing, or starts the song at the selection's first slot, looping over the
-  // selection when asked. Returns whether the song now plays (the button's picture).
-  // An empty first slot starts with the first used slot of the selection after it, or
-  // with the pattern on screen when the selection holds none. Interface thread.
-  bool SongPlayClick(int32_t firstSlot, int32_t lastSlot);
-
   // Run once per finished block, on the device's notification thread.
   void BufferDone();
 

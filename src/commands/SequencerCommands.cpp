@@ -57,6 +57,9 @@ PlayPicture SongPlayButton(Engine& engine, int32_t firstSlot, int32_t lastSlot,
     const PatternRef start = SongStartPattern(state, first);
     state.playBank = start.bank;
     state.playPattern = start.pattern;
+    // Step 0 with the voices silenced, even after a song stopped from the main window
+    // left song mode on; song mode then keeps them as they are.
+    engine.songMode = false;
     engine.ProcessStep();
     engine.songMode = true;
   }
