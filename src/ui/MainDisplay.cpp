@@ -36,8 +36,8 @@ void TMain::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refresh
   const Pattern& pattern = song.pattern(s.editBank, s.editPattern);
   if (refreshChannel) {
     for (int c = 0; c < kChannels; ++c) {
-      knobs_[static_cast<std::size_t>(kDelay1 + c)].value = pattern.channels[c].delaySend;
-      knobs_[static_cast<std::size_t>(kVol1 + c)].value = pattern.channels[c].volume;
+      knobs_[kDelay1 + c].value = pattern.channels[c].delaySend;
+      knobs_[kVol1 + c].value = pattern.channels[c].volume;
       ShowKnobFrame(kDelay1 + c);
       ShowKnobFrame(kVol1 + c);
     }
