@@ -19,7 +19,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/bin/loopwren $(ARGS)
+	$(BUILD)/bin/loopwren $(if $(ARGS),$(ARGS),$(BUILD)/bin/demo.LW)
 
 # Every test: the normal build, the core again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, live playback under ThreadSanitizer, and clang-tidy over
