@@ -11,3 +11,4 @@ function(loopwren_ui_test name)
 endfunction()
 
 loopwren_ui_test(loopwren_main_window_tests ui/MainWindowTest.cpp ui/MainWindowFixture.h)
+loopwren_ui_test(loopwren_sequencer_tests ui/SequencerTest.cpp ui/DialogsFixture.h)

@@ -25,13 +25,15 @@ int main(int argc, char** argv) {
   QtPrompts prompts;
   TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
-  RenderProgress renderProgress;
+  // The main window takes the render progress before the progress dialog exists.
+  ProgressRelay renderProgress;
 
   const QStringList args = QApplication::arguments();
   TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, ProgramFolder(),
                            args.size() > 1 ? args[1].toLocal8Bit().toStdString() : std::string()});
   prompts.setParent(&window);
-  ProgramDialogs dialogs(&window);
+  // The other windows follow the main window, in the program's start-up order.
+  ProgramDialogs dialogs(window, *engine, prompts, renderProgress);
   window.setDialogs(&dialogs);
 
   window.adjustSize();

@@ -1,18 +1,122 @@
 #include "ui/ProgramDialogs.h"
 
+#include "engine/BlackBox.h"
+#include "ui/About.h"
+#include "ui/Ctrl.h"
+#include "ui/RenderWAV.h"
+#include "ui/SampleMan.h"
+#include "ui/bouncer.h"
 #include "ui/intro.h"
-
-#include <QWidget>
+#include "ui/mainunit.h"
+#include "ui/sequence.h"
 
 namespace lw {
 
-// Over the main window exactly, shown once and then let go.
+void ProgressRelay::Show() {
+  if (target_ != nullptr) {
+    target_->Show();
+  }
+}
+
+void ProgressRelay::Hide() {
+  if (target_ != nullptr) {
+    target_->Hide();
+  }
+}
+
+void ProgressRelay::PatternStarted() {
+  if (target_ != nullptr) {
+    target_->PatternStarted();
+  }
+}
+
+void ProgressRelay::SetCurrent(int percent) {
+  if (target_ != nullptr) {
+    target_->SetCurrent(percent);
+  }
+}
+
+void ProgressRelay::SetOverall(int percent) {
+  if (target_ != nullptr) {
+    target_->SetOverall(percent);
+  }
+}
+
+// The windows come after the main window in this order: sample manager, (splash,)
+// controllers, sequencer, render progress, bounce.
+ProgramDialogs::ProgramDialogs(TMain& main, Engine& engine, UserPrompts& prompts,
+                               ProgressRelay& progress)
+    : main_(main), engine_(engine), progress_(progress),
+      runModal_([](QDialog& dialog) { return dialog.exec(); }),
+      sampleMan_(new TSampleMan(engine, prompts, main.sampleManager(), &main)),
+      controllers_(new TControllers(engine, &main)), sequencer_(new Tsequencer(engine, main)),
+      renderWav_(new TRenderWAV(&main)), bounce_(new Tbounce(&main)) {
+  progress_.setTarget(renderWav_);
+}
+
+// The windows belong to the main window; only the relay has to let go of one.
+ProgramDialogs::~ProgramDialogs() {
+  progress_.setTarget(nullptr);
+}
+
+void ProgramDialogs::ShowSampleManager() {
+  runModal_(*sampleMan_);
+}
+
+void ProgramDialogs::ShowSequencer() {
+  sequencer_->ShowBelowMain();
+}
+
+bool ProgramDialogs::SequencerVisible() const {
+  return sequencer_->isVisible();
+}
+
+void ProgramDialogs::SetSequenceSlot(int32_t bank, int32_t pattern) {
+  sequencer_->SetSequenceSlot(bank, pattern);
+}
+
+void ProgramDialogs::RefreshSequencer() {
+  sequencer_->RefreshSequenceGrid();
+}
+
+void ProgramDialogs::ShowControllers() {
+  controllers_->editedStep = &engine_.state.activeStepRecord();
+  runModal_(*controllers_);
+}
+
+// Over the main window, shown once and then let go.
 void ProgramDialogs::ShowSplash() {
-  TSplash splash(mainWindow_);
-  splash.setGeometry(mainWindow_->geometry().left(), mainWindow_->geometry().top(), TSplash::kWidth,
-                     TSplash::kHeight);
-  splash.move(mainWindow_->geometry().center() - QPoint(TSplash::kWidth / 2, TSplash::kHeight / 2));
-  splash.exec();
+  TSplash splash(&main_);
+  splash.move(main_.geometry().center() - QPoint(TSplash::kWidth / 2, TSplash::kHeight / 2));
+  runModal_(splash);
+}
+
+std::optional<std::string> ProgramDialogs::AskBounceName(const std::string& proposed) {
+  bounce_->Propose(proposed);
+  if (runModal_(*bounce_) != QDialog::Accepted) {
+    return std::nullopt;
+  }
+  return bounce_->Name();
+}
+
+int32_t ProgramDialogs::SelectionFirstSlot() const {
+  return sequencer_->SelectionFirstSlot();
+}
+
+int32_t ProgramDialogs::SelectionWidth() const {
+  return sequencer_->SelectionWidth();
+}
+
+void ProgramDialogs::RefreshSampleList() {
+  sampleMan_->RefreshSampleList();
+}
+
+void ProgramDialogs::ShowAbout(int which) {
+  if (which < static_cast<int>(AboutBox::LoopWren) || which > static_cast<int>(AboutBox::OskeLum)) {
+    return;
+  }
+  TAbout box(static_cast<AboutBox>(which), &main_);
+  runModal_(box);
 }
 
 } // namespace lw

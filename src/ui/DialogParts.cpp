@@ -1,0 +1,71 @@
+#include "ui/DialogParts.h"
+
+#include "song/ShortString.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QWidget>
+
+namespace lw {
+
+QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QPoint at) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->move(at);
+  label->adjustSize();
+  return label;
+}
+
+void SetBackground(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, colour);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+void SetFieldColour(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Base, colour);
+  widget->setPalette(palette);
+}
+
+QFont ArialPoints(int points, bool bold) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(points);
+  font.setBold(bold);
+  return font;
+}
+
+QFont ArialPixels(int pixels) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+void CentreOnScreen(QWidget* window) {
+  const QWidget* parent = window->parentWidget();
+  QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) {
+    return;
+  }
+  const QRect area = screen->availableGeometry();
+  const QSize outer = window->frameGeometry().size();
+  window->move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+}
+
+std::string StoredText(const QString& text) {
+  QString kept = text.left(ShortString::kCapacity);
+  QByteArray bytes = kept.toLocal8Bit();
+  while (bytes.size() > ShortString::kCapacity) {
+    kept.chop(kept.size() >= 2 && kept.back().isLowSurrogate() ? 2 : 1);
+    bytes = kept.toLocal8Bit();
+  }
+  return bytes.toStdString();
+}
+
+QString ShownText(const std::string& text) {
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace lw

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPoint>
+#include <QString>
+
+#include <string>
+
+class QLabel;
+class QWidget;
+
+namespace lw {
+
+// The darker brown of the sample manager and the render dialog.
+inline const QColor kDialogColour(182, 140, 99);
+
+// A label as big as its text, at its place.
+QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QPoint at);
+
+// A window's or a control's own colour, and the colour of an edit box's or a list's field.
+void SetBackground(QWidget* widget, const QColor& colour);
+void SetFieldColour(QWidget* widget, const QColor& colour);
+
+// Arial at a point size (or, with pixels, a pixel size), bold when asked.
+[[nodiscard]] QFont ArialPoints(int points, bool bold = false);
+[[nodiscard]] QFont ArialPixels(int pixels);
+
+// Puts a window in the middle of the screen its parent is on (or the primary screen).
+void CentreOnScreen(QWidget* window);
+
+// The song stores its texts as at most 64 bytes. The boxes take 64 characters; a text
+// whose encoding runs longer loses whole characters from its end, never half of one.
+[[nodiscard]] std::string StoredText(const QString& text);
+[[nodiscard]] QString ShownText(const std::string& text);
+
+} // namespace lw

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace lw {
+
+struct Engine;
+struct SampleManagerState;
+class UserPrompts;
+
+// The "Sample Manager": lists the samples, shows the selected one's name, size and
+// quality, sets its category, imports, replaces and deletes samples. Every change to the
+// table is made at once; "Done" only closes. It works on the sample manager state the
+// main window owns, so a bounce refreshes the same list even while this is hidden.
+class TSampleMan : public QDialog {
+public:
+  static constexpr int kClientWidth = 408;
+  static constexpr int kClientHeight = 327;
+
+  TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState& manager, QWidget* parent);
+
+  // Rebuilds the list from the table, selects its last line and shows its details.
+  void RefreshSampleList();
+
+  // Handlers, public so that tests reach them as the user would.
+  void FormShow();
+  void sampleListClick();
+  void ImportBtnClick();
+  void DeleteBtnClick();
+  void ReplaceBtnClick();
+  void rbDrumClick();
+  void rbInstrumentClick();
+  void rbLoopClick();
+
+  [[nodiscard]] QListWidget* sampleList() const { return sampleList_; }
+  [[nodiscard]] QLabel* nameLabel() const { return nameLabel_; }
+  [[nodiscard]] QLabel* sizeLabel() const { return sizeLabel_; }
+  [[nodiscard]] QLabel* qualityLabel() const { return qualityLabel_; }
+  // rbDrum, rbInstrument, rbLoop.
+  [[nodiscard]] QRadioButton* categoryButton(int category) const;
+  [[nodiscard]] QPushButton* deleteButton() const { return deleteBtn_; }
+  [[nodiscard]] QPushButton* replaceButton() const { return replaceBtn_; }
+  [[nodiscard]] QPushButton* importButton() const { return importBtn_; }
+  [[nodiscard]] QPushButton* doneButton() const { return doneBtn_; }
+
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
+  void BuildControls();
+  // The list and the details as the manager state has them.
+  void ShowList();
+  void ShowSampleDetails();
+
+  Engine& engine_;
+  UserPrompts& prompts_;
+  SampleManagerState& manager_;
+  QListWidget* sampleList_ = nullptr;
+  QLabel* nameLabel_ = nullptr;
+  QLabel* sizeLabel_ = nullptr;
+  QLabel* qualityLabel_ = nullptr;
+  QRadioButton* rbDrum_ = nullptr;
+  QRadioButton* rbInstrument_ = nullptr;
+  QRadioButton* rbLoop_ = nullptr;
+  QPushButton* deleteBtn_ = nullptr;
+  QPushButton* replaceBtn_ = nullptr;
+  QPushButton* importBtn_ = nullptr;
+  QPushButton* doneBtn_ = nullptr;
+};
+
+} // namespace lw

@@ -1,0 +1,225 @@
+#include "ui/sequence.h"
+
+#include "commands/SequencerCommands.h"
+#include "engine/BlackBox.h"
+#include "ui/DialogParts.h"
+#include "ui/ImageControl.h"
+#include "ui/SequenceGrid.h"
+#include "ui/mainunit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <mutex>
+#include <utility>
+
+namespace lw {
+
+namespace {
+
+constexpr QRect kTitleBox(8, 88, 250, 22);
+constexpr QRect kAuthorBox(266, 88, 250, 22);
+constexpr QRect kPlayBtn(536, 89, 42, 20);
+constexpr QPoint kPressedOffset(2000, 0); // where the play picture waits while held
+
+QLineEdit* SongTextBox(QWidget* parent, const char* name, QRect geometry) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  box->setGeometry(geometry);
+  box->setMaxLength(64);
+  box->setFont(ArialPoints(9, true));
+  SetFieldColour(box, kFieldColour);
+  return box;
+}
+
+bool ActsOnPlay(Qt::MouseButton button) {
+  return button == Qt::LeftButton || button == Qt::MiddleButton;
+}
+
+} // namespace
+
+Tsequencer::Tsequencer(Engine& engine, TMain& main)
+    : QWidget(&main, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                         Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      engine_(engine), main_(main) {
+  setObjectName("Tsequencer");
+  setWindowTitle(QStringLiteral("Pattern / Song Sequencer"));
+  setFixedSize(kClientWidth, kClientHeight);
+  SetBackground(this, kWindowColour);
+  BuildControls();
+
+  // The engine calls this on the render thread with its lock held: hand the redraw to
+  // this window's thread and return at once.
+  const std::lock_guard<std::mutex> hold(engine_.engineLock);
+  engine_.songPositionMoved = [this](int32_t slot) {
+    QMetaObject::invokeMethod(
+        this, [this, slot] { ShowSongPosition(slot); }, Qt::QueuedConnection);
+  };
+}
+
+Tsequencer::~Tsequencer() {
+  const std::lock_guard<std::mutex> hold(engine_.engineLock);
+  engine_.songPositionMoved = nullptr;
+}
+
+void Tsequencer::BuildControls() {
+  seq_ = new SequenceGrid(this);
+  seq_->setGeometry(8, 8, kClientWidth - 16, seq_->height());
+  seq_->onMouseUp = [this] { seqMouseUp(); };
+
+  AddLabel(this, "Label2", QStringLiteral("Song title"), {kTitleBox.left(), 72});
+  titleBox_ = SongTextBox(this, "TitleBox", kTitleBox);
+  connect(titleBox_, &QLineEdit::textChanged, this, [this] { TitleBoxChange(); });
+  AddLabel(this, "Label3", QStringLiteral("Author / Composer"), {kAuthorBox.left(), 72});
+  authorBox_ = SongTextBox(this, "AuthorBox", kAuthorBox);
+  connect(authorBox_, &QLineEdit::textChanged, this, [this] { AuthorBoxChange(); });
+
+  // The sunken well the play picture leaves uncovered while it is held down.
+  auto* well = new QFrame(this);
+  well->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  well->setGeometry(kPlayBtn);
+  playBtn_ = new ImageControl(this, "PlayBtn", kPlayBtn);
+  playBtn_->setCursor(Qt::PointingHandCursor);
+  playBtn_->onPress = [this](ImageControl&, Qt::MouseButton button, Qt::MouseButtons,
+                             Qt::KeyboardModifiers, QPoint) { PlayBtnMouseDown(button); };
+  playBtn_->onRelease = [this](ImageControl&, Qt::MouseButton button, Qt::MouseButtons,
+                               Qt::KeyboardModifiers, QPoint) { PlayBtnMouseUp(button); };
+  ShowPlayPicture(false);
+
+  clearBtn_ = new QPushButton(QStringLiteral("clear selection"), this);
+  clearBtn_->setObjectName("clearBtn");
+  clearBtn_->setGeometry(592, 86, 104, 25);
+  connect(clearBtn_, &QPushButton::clicked, this, [this] { clearBtnClick(); });
+
+  auto* help =
+      new QLabel(QStringLiteral("To chain your patterns to a song, select the slot you wish to "
+                                "fill and then select a pattern in the main window... (This "
+                                "window has to be visible to accept changes.)"),
+                 this);
+  help->setObjectName("Label1");
+  help->setWordWrap(true);
+  help->setGeometry(8, 118, 508, 40);
+
+  cbLoop_ = new QCheckBox(QStringLiteral("Use selection as loop"), this);
+  cbLoop_->setObjectName("cbLoop");
+  cbLoop_->setGeometry(536, 122, 160, 17);
+  connect(cbLoop_, &QCheckBox::toggled, this, [this](bool checked) { cbLoopClick(checked); });
+}
+
+void Tsequencer::ShowBelowMain() {
+  RefreshSequenceGrid();
+  const QRect mainFrame = main_.frameGeometry();
+  move(mainFrame.left(), mainFrame.top() + mainFrame.height() + 2);
+  ShowPlayPicture(SongPlayPicture(engine_) == PlayPicture::PlayOn);
+  if (isVisible()) {
+    raise(); // already open, perhaps behind another window
+  } else {
+    show();
+  }
+}
+
+void Tsequencer::RefreshSequenceGrid() {
+  SongSequence sequence{};
+  std::string title;
+  std::string author;
+  {
+    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    sequence = engine_.state.sequence;
+    title = engine_.state.song.title.str();
+    author = engine_.state.song.author.str();
+  }
+  for (int slot = 0; slot < kSequenceSlots; ++slot) {
+    seq_->SetSlotText(slot, QString::fromStdString(SequenceCellText(sequence.slots[slot])));
+  }
+  // Writing a box runs its change handling, which stores the text back and marks the
+  // song changed, so a box is written only when it shows something else.
+  for (const auto& [box, text] :
+       {std::pair{titleBox_, ShownText(title)}, std::pair{authorBox_, ShownText(author)}}) {
+    if (box->text() != text) {
+      box->setText(text);
+    }
+  }
+}
+
+void Tsequencer::SetSequenceSlot(int32_t bank, int32_t pattern) {
+  const int32_t slot = SelectionFirstSlot();
+  lw::SetSequenceSlot(engine_, slot, bank, pattern);
+  SequenceEntry entry{};
+  {
+    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    entry = engine_.state.sequence.slots[slot];
+  }
+  seq_->SetSlotText(slot, QString::fromStdString(SequenceCellText(entry)));
+}
+
+int32_t Tsequencer::SelectionFirstSlot() const {
+  return seq_->FirstSelected();
+}
+
+int32_t Tsequencer::SelectionWidth() const {
+  return seq_->SelectedWidth();
+}
+
+// A click in the grid moves the song: the next advance starts from the slot clicked.
+void Tsequencer::seqMouseUp() {
+  const int32_t first = SelectionFirstSlot();
+  {
+    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    SetSongPosition(engine_.state, first);
+  }
+  seq_->ShowCurrent(first);
+}
+
+void Tsequencer::clearBtnClick() {
+  const int32_t first = SelectionFirstSlot();
+  ClearSequenceSlots(engine_, first, first + SelectionWidth() - 1);
+  RefreshSequenceGrid();
+}
+
+// The engine reads the switch at every advance, so it takes effect while the song plays.
+void Tsequencer::cbLoopClick(bool checked) {
+  engine_.state.loopEnabled = checked;
+  main_.songloopAction()->setEnabled(checked);
+}
+
+void Tsequencer::TitleBoxChange() {
+  SetSongTitle(engine_, StoredText(titleBox_->text()));
+}
+
+void Tsequencer::AuthorBoxChange() {
+  SetSongAuthor(engine_, StoredText(authorBox_->text()));
+}
+
+void Tsequencer::PlayBtnMouseDown(Qt::MouseButton button) {
+  if (ActsOnPlay(button)) {
+    playBtn_->move(playBtn_->home() + kPressedOffset);
+  }
+}
+
+void Tsequencer::PlayBtnMouseUp(Qt::MouseButton button) {
+  if (!ActsOnPlay(button)) {
+    return;
+  }
+  playBtn_->move(playBtn_->home());
+  const int32_t first = SelectionFirstSlot();
+  const PlayPicture picture = SongPlayButton(engine_, first, first + SelectionWidth() - 1,
+                                             [this] { main_.PlayBtnClick(); });
+  ShowPlayPicture(picture == PlayPicture::PlayOn);
+  if (picture == PlayPicture::PlayOn) {
+    seq_->ShowCurrent(engine_.state.songPosition.load());
+  }
+}
+
+void Tsequencer::ShowSongPosition(int32_t slot) {
+  seq_->ShowCurrent(slot);
+}
+
+void Tsequencer::ShowPlayPicture(bool songPlays) {
+  playBtn_->setPicture(songPlays ? main_.skin().playOn : main_.skin().playOff);
+}
+
+} // namespace lw
