@@ -12,3 +12,4 @@ endfunction()
 
 loopwren_ui_test(loopwren_main_window_tests ui/MainWindowTest.cpp ui/MainWindowFixture.h)
 loopwren_ui_test(loopwren_sequencer_tests ui/SequencerTest.cpp ui/DialogsFixture.h)
+loopwren_ui_test(loopwren_controllers_tests ui/ControllersTest.cpp ui/DialogsFixture.h)
