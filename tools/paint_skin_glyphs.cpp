@@ -172,7 +172,8 @@ void paintSymbolLine(Canvas& c) {
   const auto& all = symbols();
   for (int i = 0; i < static_cast<int>(all.size()); ++i) {
     c.p.save();
-    c.p.translate(15.0 * (i % 8), 15.0 * (i / 8));
+    const int column = i % 8, row = i / 8;
+    c.p.translate(15.0 * column, 15.0 * row);
     c.p.setClipRect(QRectF(0, 0, 15, 15));
     c.p.setRenderHint(QPainter::Antialiasing);
     all[i](c.p);

@@ -74,7 +74,7 @@ void ruler(Canvas& c) {
 }
 
 void controllerLane(Canvas& c) {
-  const double y = kCtrlCell.top() + kCtrlCell.height() / 2;
+  const int y = kCtrlCell.top() + kCtrlCell.height() / 2; // the cells' middle row
   for (int i = 0; i + 1 < kSteps; ++i) {
     const double x0 = kCtrlCell.left() + kStepPitch * i + kCtrlCell.width() + 2;
     const double x1 = kCtrlCell.left() + kStepPitch * (i + 1) - 2;

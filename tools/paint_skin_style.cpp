@@ -268,7 +268,7 @@ void knob(Canvas& c, QPointF centre, double fraction) {
 
   // Spun metal: the sheen stays put while the knob turns, as a fixed light would.
   QConicalGradient spun(centre, 90);
-  const int greys[] = {96, 48, 118, 50, 100, 46, 112, 52, 96};
+  const int greys[] = {82, 60, 98, 62, 86, 58, 94, 64, 82};
   for (int i = 0; i < 9; ++i)
     spun.setColorAt(i / 8.0, QColor(greys[i], greys[i] - 5, greys[i] - 10));
   c.p.setBrush(spun);

@@ -348,6 +348,7 @@ TEST(SkinKnobs, FortyDistinctFramesSweepClockwiseFromMinimumToMaximum) {
     SCOPED_TRACE(scale);
     const QImage strip = load("knobline", scale);
     std::vector<QImage> frames;
+    frames.reserve(40);
     for (int i = 0; i < 40; ++i)
       frames.push_back(cut(strip, QRect(19 * i, 0, 19, 19), scale));
     for (int i = 0; i < 40; ++i)
@@ -401,6 +402,7 @@ TEST(SkinSymbols, SixteenDistinctSymbolsOnLcdBlue) {
   for (int scale : {1, 2}) {
     const QImage strip = load("symbolline", scale);
     std::vector<QImage> symbols;
+    symbols.reserve(16);
     for (int i = 0; i < 16; ++i)
       symbols.push_back(cut(strip, QRect(15 * (i % 8), 15 * (i / 8), 15, 15), scale));
     for (int i = 0; i < 16; ++i) {
