@@ -1,5 +1,8 @@
 #include "ui/Skin.h"
 
+#include "SkinResources.h"
+
+#include <QGuiApplication>
 #include <QPainter>
 
 namespace lw {
@@ -19,7 +22,15 @@ QPixmap Cut(const QPixmap& strip, QRect logical) {
 } // namespace
 
 QPixmap SkinPicture(const QString& name, QSize size) {
-  QPixmap picture(QStringLiteral(":/skin/") + name + QStringLiteral(".png"));
+  static const bool registered = (InitSkinResources(), true);
+  (void)registered;
+  // Drawn twice as dense for high-density screens; the file's name gives its pixel ratio.
+  const bool dense = qApp != nullptr && qApp->devicePixelRatio() > 1.0;
+  const QString base = QStringLiteral(":/skin/") + name;
+  QPixmap picture(base + (dense ? QStringLiteral("@2x.png") : QStringLiteral(".png")));
+  if (picture.isNull()) {
+    picture = QPixmap(base + QStringLiteral(".png"));
+  }
   if (picture.isNull() || picture.deviceIndependentSize().toSize() != size) {
     picture = QPixmap(size);
     picture.fill(kFieldColour);

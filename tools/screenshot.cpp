@@ -1,0 +1,63 @@
+// Takes the README's picture of the main window: the program as it starts with the demo
+// song, on the offscreen platform, grabbed to a PNG file.
+//
+// Usage: QT_QPA_PLATFORM=offscreen loopwren_screenshot SONG.LW OUTPUT.png [CHANNEL STEP]
+#include "audio_out/Playback.h"
+#include "audio_out/Render.h"
+#include "engine/BlackBox.h"
+#include "song/FileIo.h"
+#include "ui/mainunit.h"
+
+#include <QApplication>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+// No sound is needed for a picture.
+class Silent : public lw::AudioDevice {
+public:
+  std::string Open(lw::PullFunction) override { return {}; }
+  void Close() override {}
+};
+
+class Quiet : public lw::UserPrompts {
+public:
+  void Notice(std::string_view) override {}
+  void Warning(std::string_view) override {}
+  bool Confirm(std::string_view) override { return true; }
+  void ReportIoError(std::string_view) override {}
+  std::optional<std::string> AskOpenFile(const lw::FileDialogSpec&) override { return {}; }
+  std::optional<std::string> AskSaveFile(const lw::FileDialogSpec&) override { return {}; }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  using namespace lw;
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: loopwren_screenshot SONG.LW OUTPUT.png [CHANNEL STEP]\n");
+    return 2;
+  }
+  auto engine = std::make_unique<Engine>();
+  QApplication app(argc, argv);
+  Quiet prompts;
+  TWaveOut waveOut(std::make_unique<Silent>(), prompts);
+  LivePlayback playback(*engine, waveOut);
+  RenderProgress progress;
+  TMain window(MainContext{*engine, waveOut, playback, prompts, progress, ProgramFolder(), argv[1]});
+  MainDialogs none;
+  window.setDialogs(&none);
+  window.show();
+  window.FirstActivation();
+  if (argc > 4) {
+    engine->state.activeChannel = std::atoi(argv[3]);
+    engine->state.activeStep = std::atoi(argv[4]);
+    engine->state.editPattern = 1;
+    window.RefreshDisplay(true, true, true);
+  }
+  QApplication::processEvents();
+  const QPixmap shot = window.grab();
+  return shot.save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+}
