@@ -1,3 +1,4 @@
+#include "CollectSink.h"
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
@@ -19,10 +20,7 @@ using test::PutSample;
 
 constexpr std::size_t kBlock = LivePlayback::kBlockSamples;
 
-struct Collect : PatternSink {
-  std::vector<int16_t> samples;
-  void Append(const int16_t* s, std::size_t n) override { samples.insert(samples.end(), s, s + n); }
-};
+using Collect = test::CollectSink;
 
 // A song whose pattern 2-3 has notes on every channel and a delay send, so a stale
 // voice or echo would show.

@@ -1,3 +1,4 @@
+#include "CollectSink.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
@@ -39,15 +40,7 @@ struct Gauges : RenderProgress {
   void SetOverall(int p) override { overall.push_back(p); }
 };
 
-// Collects rendered audio in memory.
-struct Collect : PatternSink {
-  std::vector<int16_t> samples;
-  std::vector<std::size_t> appends;
-  void Append(const int16_t* s, std::size_t n) override {
-    samples.insert(samples.end(), s, s + n);
-    appends.push_back(n);
-  }
-};
+using Collect = test::CollectSink;
 
 struct RenderFixture : ::testing::Test {
   std::unique_ptr<Engine> engine = test::NewEngine();

@@ -1,5 +1,6 @@
 // Live playback through SDL itself, with its dummy and disk drivers standing in for a
 // sound card.
+#include "CollectSink.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
@@ -22,10 +23,7 @@ namespace {
 using test::PutNote;
 using test::PutSample;
 
-struct Collect : PatternSink {
-  std::vector<int16_t> samples;
-  void Append(const int16_t* s, std::size_t n) override { samples.insert(samples.end(), s, s + n); }
-};
+using Collect = test::CollectSink;
 
 void MakeSong(Engine& e) {
   std::vector<int16_t> ramp(20000);
