@@ -77,6 +77,7 @@ void TAbout::AddText(const QString& text, QRect geometry) {
   text_->setReadOnly(true);
   text_->setFrameStyle(QFrame::NoFrame);
   text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   text_->setFont(ArialPixels(11));
   text_->setFocusPolicy(Qt::NoFocus);
   SetFieldColour(text_, palette().color(QPalette::Window));

@@ -28,9 +28,9 @@ inline constexpr const char* kAboutLoopWren =
 inline constexpr const char* kAboutKestra =
     "Kestra - in the making\n"
     "\n"
-    "LoopWren has a sister on the way. Kestra is the bigger bird of the two: the plan is "
-    "more channels, longer patterns and a small editor to trim, fade and reverse your "
-    "sounds without leaving the program.\n"
+    "LoopWren has a sister on the way. Kestra is the bigger bird of the two: a tracker, "
+    "planned with more channels, longer patterns and a small editor to trim, fade and "
+    "reverse your sounds without leaving the program.\n"
     "\n"
     "It is meant to read LoopWren songs, so whatever you make today comes along.\n"
     "\n"

@@ -58,6 +58,7 @@ TControllers::TControllers(Engine& engine, QWidget* parent)
   setWindowTitle(QStringLiteral("Controllers for this step"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
+  setFont(ArialPoints(8));
   BuildControls();
 }
 

@@ -20,6 +20,7 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QPoi
 void SetBackground(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, colour);
+  palette.setColor(widget->backgroundRole(), colour); // buttons fill with their own role
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
 }

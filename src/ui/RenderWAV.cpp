@@ -37,6 +37,7 @@ TRenderWAV::TRenderWAV(QWidget* parent)
   setWindowTitle(QStringLiteral("Rendering to Wav..."));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kDialogColour);
+  setFont(ArialPoints(8));
   BoldLabel(this, "Label1", QStringLiteral("Current pattern..."), {48, 16});
   current_ = Gauge(this, "current", {48, 32, 257, 25});
   BoldLabel(this, "Label2", QStringLiteral("Overall..."), {48, 72});

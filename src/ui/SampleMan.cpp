@@ -12,6 +12,8 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace lw {
 
 namespace {
@@ -32,9 +34,14 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, QRec
   return button;
 }
 
+// At its place and at least its width; a font wider than the one the layout was drawn
+// for lets the caption run on to the frame's edge rather than cut it.
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  constexpr int kFrameInnerRight = 385;
   auto* radio = new QRadioButton(text, parent);
   radio->setObjectName(name);
+  const int fits = std::min(radio->sizeHint().width(), kFrameInnerRight - geometry.left());
+  geometry.setWidth(std::max(geometry.width(), fits));
   radio->setGeometry(geometry);
   return radio;
 }
@@ -50,10 +57,7 @@ TSampleMan::TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState&
   setWindowTitle(QStringLiteral("Sample Manager"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kDialogColour);
-  QFont font(QStringLiteral("Sans Serif"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(8);
-  setFont(font);
+  setFont(ArialPoints(8));
   BuildControls();
 }
 
@@ -76,6 +80,9 @@ void TSampleMan::BuildControls() {
   sizeLabel_ = AddLabel(this, "SizeLabel", QStringLiteral("---"), {264, 64});
   AddLabel(this, "Label5", QStringLiteral("Quality:"), {216, 80});
   qualityLabel_ = AddLabel(this, "QualityLabel", QStringLiteral("---"), {264, 80});
+  for (QLabel* detail : {nameLabel_, sizeLabel_, qualityLabel_}) {
+    detail->setMaximumWidth(385 - detail->x()); // a long name ends at the frame
+  }
   auto* line = new QFrame(this);
   line->setObjectName("Bevel2");
   line->setFrameStyle(QFrame::HLine | QFrame::Sunken);

@@ -58,6 +58,7 @@ SequenceGrid::SequenceGrid(QWidget* parent) : QTableWidget(1, kSequenceSlots, pa
 
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setMinimumSectionSize(kRowHeight); // else the font's height decides
   verticalHeader()->setDefaultSectionSize(kRowHeight);
   QHeaderView* header = horizontalHeader();
   header->setFont(ArialPoints(8));

@@ -50,6 +50,7 @@ Tsequencer::Tsequencer(Engine& engine, TMain& main)
   setWindowTitle(QStringLiteral("Pattern / Song Sequencer"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
+  setFont(ArialPoints(8));
   BuildControls();
 
   // The engine calls this on the render thread with its lock held: hand the redraw to

@@ -90,7 +90,10 @@ void ControllersTest::layoutAndCaptions() {
   QVERIFY(!d.windowFlags().testFlag(Qt::WindowCloseButtonHint));
   QCOMPARE(d.palette().color(QPalette::Window), QColor(197, 155, 114));
   QCOMPARE(d.volumeBox()->palette().color(QPalette::Base), QColor(255, 226, 196));
-  QCOMPARE(d.modeButton(2)->palette().color(QPalette::Window), QColor(255, 226, 196));
+  const QImage look = d.grab().toImage();
+  const QPoint besideCaption = d.modeButton(1)->geometry().topRight() + QPoint(-4, 8);
+  QCOMPARE(QColor(look.pixel(besideCaption)), QColor(255, 226, 196)); // the buttons' own fill
+  QCOMPARE(QColor(look.pixel(4, 150)), QColor(197, 155, 114));
   QCOMPARE(d.findChild<QLabel*>("Label1")->text(),
            QStringLiteral("Override volume for this channel (0-127, or blank for no change)"));
   QCOMPARE(d.findChild<QLabel*>("Label3")->text(),
