@@ -7,9 +7,6 @@
 
 namespace lw {
 
-namespace {
-
-// A piece of a strip, in logical pixels, whatever the strip's pixel ratio.
 QPixmap Cut(const QPixmap& strip, QRect logical) {
   const qreal ratio = strip.devicePixelRatio();
   const QRect device(qRound(logical.x() * ratio), qRound(logical.y() * ratio),
@@ -18,8 +15,6 @@ QPixmap Cut(const QPixmap& strip, QRect logical) {
   piece.setDevicePixelRatio(ratio);
   return piece;
 }
-
-} // namespace
 
 QPixmap SkinPicture(const QString& name, QSize size) {
   static const bool registered = (InitSkinResources(), true);

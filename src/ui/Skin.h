@@ -32,6 +32,9 @@ struct Skin {
 // broken build) is replaced by a plain one of the right size, so the window still works.
 [[nodiscard]] QPixmap SkinPicture(const QString& name, QSize size);
 
+// A piece of a strip, in logical pixels, whatever the strip's pixel ratio.
+[[nodiscard]] QPixmap Cut(const QPixmap& strip, QRect logical);
+
 // Loads every picture of the main window.
 void LoadSkin(Skin& skin);
 

@@ -120,7 +120,8 @@ ImageControl* TMain::AddButton(const QString& name, QRect geometry, const QPixma
 }
 
 ImageControl* TMain::AddKnob(const QString& name, QPoint at, int index) {
-  ImageControl* knob = AddImage(name, QRect(at, QSize(19, 19)), QPixmap(), false);
+  // Until start-up cuts the knob strip into frames, a knob shows the strip's first one.
+  ImageControl* knob = AddImage(name, QRect(at, QSize(19, 19)), Cut(skin_.knobLine, QRect(0, 0, 19, 19)), false);
   knob->onPress = [this, index](ImageControl&, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint p) {
     KnobMouseDown(index, p);
   };
