@@ -42,5 +42,6 @@ int main(int argc, char** argv) {
   window.show();
   const int result = QApplication::exec();
   playback.FormClose();
+  window.setDialogs(nullptr); // the dialogs go first; the main window outlives them
   return result;
 }
