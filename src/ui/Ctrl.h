@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <array>
+#include <cstdint>
 
 class QLabel;
 class QLineEdit;

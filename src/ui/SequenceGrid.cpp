@@ -20,7 +20,7 @@ namespace {
 // even while the grid has no focus: it is where the song plays.
 class SlotDelegate : public QStyledItemDelegate {
 public:
-  SlotDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), view_(view) {}
+  explicit SlotDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), view_(view) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
