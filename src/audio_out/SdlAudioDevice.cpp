@@ -20,6 +20,9 @@ SdlAudioDevice::~SdlAudioDevice() {
 
 std::string SdlAudioDevice::Open(PullFunction pull) {
   if (!initialised_) {
+    // SDL would turn SIGINT and SIGTERM into quit events nobody reads here; the program
+    // must still end when the desktop or a user asks it to.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
       return SDL_GetError();
     }
