@@ -9,6 +9,7 @@
 #include "ui/mainunit.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <memory>
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, ProgramFolder(),
                            args.size() > 1 ? args[1].toLocal8Bit().toStdString() : std::string()});
   prompts.setParent(&window);
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
   // The other windows follow the main window, in the program's start-up order.
   ProgramDialogs dialogs(window, *engine, prompts, renderProgress);
   window.setDialogs(&dialogs);
