@@ -24,6 +24,8 @@ public:
   std::optional<std::string> AskSaveFile(const FileDialogSpec&) override { return {}; }
 };
 
+// One sample at a time, as tests drive the engine: each call takes the song's settings
+// afresh. The renderers and live playback use RenderBlock below.
 void BM_RenderSample(benchmark::State& state) {
   auto e = bench::BusySong();
   e->songMode = true;

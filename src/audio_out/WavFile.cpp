@@ -12,8 +12,6 @@ namespace lw {
 
 namespace {
 
-constexpr std::size_t kCopyBlock = 65536;
-
 void Put16(uint8_t* at, uint16_t v) {
   at[0] = static_cast<uint8_t>(v);
   at[1] = static_cast<uint8_t>(v >> 8U);
@@ -60,12 +58,7 @@ void WriteWavFile(const std::string& tempPath, const std::string& wavPath) {
   }
   const auto header = WavHeader(static_cast<uint32_t>(in.Size()));
   out.Write(header.data(), header.size());
-  std::vector<char> block(kCopyBlock);
-  std::size_t got = 0;
-  do {
-    got = in.ReadSome(block.data(), block.size());
-    out.Write(block.data(), got);
-  } while (got == block.size());
+  out.Append(in);
   out.Commit();
   ::unlink(tempPath.c_str());
 }

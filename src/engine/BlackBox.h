@@ -109,6 +109,7 @@ struct Engine {
 
 private:
   struct MixSettings {
+    const int16_t* curve = nullptr; // the overdrive curve of distortAmount
     int32_t distortAmount = 0;
     int32_t vinylAmount = 0;
     std::array<bool, kChannels> distort{};
@@ -116,9 +117,9 @@ private:
     // The sample each voice plays: its values, how many may be read, and its length
     // (nullptr and 0 when the voice names no slot).
     std::array<const int16_t*, kChannels> data{};
-    std::array<int64_t, kChannels> readable{};
+    std::array<uint64_t, kChannels> readable{};
+    std::array<double, kChannels> readableBound{}; // `readable` as a double
     std::array<int32_t, kChannels> length{};
-    std::array<bool, kChannels> hasSlot{};
   };
   [[nodiscard]] MixSettings CurrentMixSettings() const;
   int16_t MixOne(MixSettings& settings);

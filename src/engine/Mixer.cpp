@@ -26,6 +26,7 @@ Engine::MixSettings Engine::CurrentMixSettings() const {
   const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
   MixSettings m;
   m.distortAmount = std::min(song.distortAmount, kMaxDistortAmount);
+  m.curve = &overdrive_[static_cast<std::size_t>(std::max(m.distortAmount, 0)) * kOverdriveEntries];
   m.vinylAmount = std::clamp(song.vinylAmount, 0, kMaxVinyl);
   for (int v = 0; v < kChannels; ++v) {
     m.distort[v] = m.distortAmount > 0 && pattern.channels[v].distortOn != 0;
@@ -33,11 +34,11 @@ Engine::MixSettings Engine::CurrentMixSettings() const {
     const int32_t index = voices[v].sampleIndex;
     if (index >= 0 && index < kSampleSlots) {
       const SampleSlot& slot = samples.slots[index];
-      m.hasSlot[v] = true;
       m.data[v] = slot.data.data();
       // A used slot holds exactly `length` values and a free one none, so the data's
       // size is the length that may be read.
-      m.readable[v] = static_cast<int64_t>(slot.data.size());
+      m.readable[v] = slot.data.size();
+      m.readableBound[v] = static_cast<double>(slot.data.size());
       m.length[v] = std::max(slot.length, 0);
     }
   }
@@ -84,14 +85,15 @@ inline int16_t Engine::MixOne(MixSettings& settings) {
       }
     }
     voice.position = position;
-    // Positions outside every sample (only damaged steps make them) read silence, and
-    // bounding them first makes the rounding below exact.
-    if (!settings.hasSlot[v] || !(position > -1.0 && position < 2147483648.0)) {
+    // Positions beyond the sample read silence (a voice without a slot has none to read),
+    // and bounding them first makes the rounding below exact.
+    if (!(position > -1.0 && position < settings.readableBound[v])) {
       continue;
     }
-    // The last value of a sample is never played: index i needs i + 2 <= length.
-    const auto index = static_cast<int64_t>(RoundHalfEvenUnchecked(position));
-    if (index < 0 || index + 2 > settings.readable[v]) {
+    // The last value of a sample is never played: index i needs i + 2 <= length. An
+    // index of -1 wraps to the largest unsigned value and fails the same test.
+    const auto index = static_cast<uint64_t>(static_cast<int64_t>(RoundHalfEvenUnchecked(position)));
+    if (index + 2 > settings.readable[v]) {
       continue;
     }
     int32_t s = settings.data[v][index];
@@ -99,7 +101,7 @@ inline int16_t Engine::MixOne(MixSettings& settings) {
       continue;
     }
     if (settings.distort[v]) {
-      s = OverdriveSample(overdrive_, s, static_cast<uint8_t>(settings.distortAmount));
+      s = OverdriveSample(settings.curve, s);
     }
     if (voice.fade > 0) {
       s = RoundHalfEven(static_cast<double>(s) / voice.fade);

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace lw {
 
@@ -152,6 +153,28 @@ void AtomicFileWriter::Write(const void* data, std::size_t count) {
     WriteDirect(data, count);
   } else {
     buffer_.append(static_cast<const char*>(data), count);
+  }
+}
+
+void AtomicFileWriter::Append(ReadOnlyFile& source) {
+  Flush();
+  uint64_t left = source.Remaining();
+  while (left > 0) {
+    const ssize_t n = ::copy_file_range(source.descriptor(), nullptr, fd_, nullptr, left, 0);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break; // not supported between these files, or the source ended: copy by hand
+    }
+    left -= static_cast<uint64_t>(n);
+    written_ += static_cast<uint64_t>(n);
+  }
+  source.Seek(source.Size() - left);
+  std::vector<char> block(1 << 16);
+  std::size_t got = 0;
+  while ((got = source.ReadSome(block.data(), block.size())) > 0) {
+    Write(block.data(), got);
   }
 }
 

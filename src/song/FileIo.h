@@ -37,6 +37,7 @@ public:
   // Reads up to `count` bytes; returns how many were read (0 at the end).
   std::size_t ReadSome(void* buffer, std::size_t count);
   void Seek(uint64_t position);
+  [[nodiscard]] int descriptor() const { return fd_; }
 
 private:
   int fd_ = -1;
@@ -58,6 +59,8 @@ public:
   // False when the temporary file cannot be created; `error` gets errno.
   bool Open(const std::string& targetPath, int* error = nullptr);
   void Write(const void* data, std::size_t count);
+  // Appends the rest of `source`, letting the kernel copy it where it can.
+  void Append(ReadOnlyFile& source);
   void Commit();
   [[nodiscard]] uint64_t Written() const { return written_; }
 
