@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <limits>
-#include <vector>
 
 namespace lw {
 

@@ -113,6 +113,4 @@ void TMain::showEvent(QShowEvent* event) {
   }
 }
 
-void TMain::changeEvent(QEvent* event) { QMainWindow::changeEvent(event); }
-
 } // namespace lw

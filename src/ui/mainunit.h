@@ -83,7 +83,6 @@ public:
   void Bouncepattern1Click();
 
 protected:
-  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
