@@ -36,7 +36,9 @@ void ApplyDeclick(Voice& voice) {
 } // namespace
 
 // The tables are built before anything can play.
-Engine::Engine() : overdrive_(OverdriveCurves()) { (void)GetPitchTable(); }
+Engine::Engine() : overdrive_(OverdriveCurves()) {
+  (void)GetPitchTable();
+}
 
 void Engine::NewSong() {
   NewSongModel(state);
@@ -202,14 +204,16 @@ void Engine::ApplyStepControllers(Voice& voice, const Step& step) const {
   if (step.volume <= kMaxVolume) {
     voice.volume = step.volume;
   }
-  const int32_t sampleLength =
-      (voice.sampleIndex >= 0 && voice.sampleIndex < kSampleSlots)
-          ? std::max(samples.slots[voice.sampleIndex].length, 0)
-          : 0;
-  // A position in 1/1025ths of the sample, in frames.
+  const int32_t sampleLength = (voice.sampleIndex >= 0 && voice.sampleIndex < kSampleSlots)
+                                   ? std::max(samples.slots[voice.sampleIndex].length, 0)
+                                   : 0;
+  // A position in 1/1025ths of the sample, in frames, played as stored: the slicing
+  // commands write 1025 and 1026 themselves, and a position past the sample reads
+  // silence in the mixer. Only a negative position (a song file written elsewhere) is
+  // taken as 0, since it would point before the sample's first value.
   const auto at = [sampleLength](int32_t pos) {
     const double perUnit = static_cast<double>(sampleLength) / 1025;
-    return perUnit * std::clamp(pos, 0, kPositionMax);
+    return perUnit * std::max(pos, 0);
   };
   switch (static_cast<StepMode>(step.mode)) {
   case StepMode::NoteOff:

@@ -221,14 +221,14 @@ TEST_F(ClockFixture, RetriggerModesSetPositionsInThousandthsOfTheSample) {
   Step& loop = PutNote(e, 0, 0, 0, 0, 0);
   loop.mode = static_cast<uint8_t>(StepMode::RetrigLoop);
   loop.startPos = 100;
-  loop.endPos = 5000; // only a file holds it: taken as 1024
+  loop.endPos = 1026; // as Lame Timestretch writes it from step 3
   Step& cont = song.step(0, 0, 0, 1);
   cont.mode = static_cast<uint8_t>(StepMode::RetrigContinue);
-  cont.startPos = -20; // taken as 0
+  cont.startPos = 0;
   Start(e);
   Voice& v = e.voices[0];
   EXPECT_EQ(v.loopStart, 200.0);
-  EXPECT_EQ(v.loopEnd, 2048.0);
+  EXPECT_EQ(v.loopEnd, 2052.0);
   EXPECT_EQ(v.position, 200.0);
   RunToStep(e, 1);
   EXPECT_EQ(v.loopStart, -1.0);
