@@ -7,7 +7,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -66,19 +65,11 @@ int UsageError(const std::string& why) {
   return 2;
 }
 
-// Messages go to standard error; any of them means the render failed.
+// Messages go to standard error; any of them means the render failed. A message whose
+// second line gives the system's reason is printed on one line.
 class ConsolePrompts : public UserPrompts {
 public:
-  explicit ConsolePrompts(std::string output) : output_(std::move(output)) {}
-  // The notices of a render name a file that could not be created; errno still holds why.
-  void Notice(std::string_view text) override {
-    const int error = errno;
-    Fail(text);
-    if (error != 0) {
-      std::fprintf(stderr, "loopwren-render: %s: %s\n", output_.c_str(),
-                   SystemErrorText(error).c_str());
-    }
-  }
+  void Notice(std::string_view text) override { Fail(text); }
   void Warning(std::string_view text) override { Fail(text); }
   bool Confirm(std::string_view /*text*/) override { return false; }
   void ReportIoError(std::string_view text) override { Fail(text); }
@@ -88,10 +79,13 @@ public:
 
 private:
   void Fail(std::string_view text) {
-    std::fprintf(stderr, "loopwren-render: %.*s\n", static_cast<int>(text.size()), text.data());
+    std::string line(text);
+    for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at)) {
+      line.replace(at, 1, ": ");
+    }
+    std::fprintf(stderr, "loopwren-render: %s\n", line.c_str());
     failed_ = true;
   }
-  std::string output_;
   bool failed_ = false;
 };
 
@@ -191,7 +185,7 @@ int main(int argc, char** argv) {
                  SystemErrorText(error).c_str());
     return 1;
   }
-  ConsolePrompts prompts(options->output);
+  ConsolePrompts prompts;
   const OpenResult loaded = LoadCommandLineSong(*engine, prompts, options->song);
   if (!loaded.replaced) {
     std::fprintf(stderr, "loopwren-render: cannot read %s\n", options->song.c_str());
@@ -214,7 +208,6 @@ int main(int argc, char** argv) {
   }
 
   ConsoleProgress progress(!options->quiet && ::isatty(STDERR_FILENO) != 0);
-  errno = 0;
   if (!RenderToWavFile(*engine, prompts, progress, options->kind, options->output, selection)) {
     if (!prompts.failed()) {
       std::fprintf(stderr, "loopwren-render: cannot write %s\n", options->output.c_str());

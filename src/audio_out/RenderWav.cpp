@@ -6,57 +6,56 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
+#include <limits>
 
 namespace lw {
 
 namespace {
 
-// The temporary raw file: the samples of each pattern appended as they are rendered.
-class RawFileSink : public PatternSink {
+static_assert(std::endian::native == std::endian::little,
+              "rendered samples are written as they lie in memory");
+
+// The WAV file of a render: the header, then every pattern as it is rendered, written
+// once into a uniquely named temporary file in the target's folder, which takes the
+// target's place only when it is complete and on disk. The data size is known before
+// the first sample: every pattern is patternSamples long.
+class WavFileSink : public PatternSink {
 public:
-  ~RawFileSink() override {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
+  // False when the temporary file cannot be created; `error` gets errno.
+  bool Open(const std::string& target, int& error) {
+    return out_.Open(target, &error, kRenderTempPrefix);
   }
-  bool Create(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return fd_ >= 0;
+  void Begin(uint64_t samples) {
+    const uint64_t dataBytes = samples * sizeof(int16_t);
+    // A RIFF file counts its size in 32 bits.
+    if (dataBytes > std::numeric_limits<uint32_t>::max() - (kWavHeaderSize - 8)) {
+      throw IoError("The rendered audio is too long for a wave-file");
+    }
+    expected_ = kWavHeaderSize + dataBytes;
+    const auto header = WavHeader(static_cast<uint32_t>(dataBytes));
+    out_.Write(header.data(), header.size());
   }
   void Append(const int16_t* samples, std::size_t count) override {
-    const auto* bytes = reinterpret_cast<const char*>(samples);
-    std::size_t left = count * sizeof(int16_t);
-    while (left > 0) {
-      const ssize_t n = ::write(fd_, bytes, left);
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      if (n < 0) {
-        throw IoError(SystemErrorText(errno));
-      }
-      bytes += n;
-      left -= static_cast<std::size_t>(n);
-    }
+    out_.Write(samples, count * sizeof(int16_t));
   }
-  void Close() {
-    if (fd_ >= 0) {
-      const int fd = fd_;
-      fd_ = -1;
-      if (::close(fd) != 0) {
-        throw IoError(SystemErrorText(errno));
-      }
+  void Commit() {
+    if (out_.Written() != expected_) {
+      throw IoError("The rendered audio does not match its wave-file header");
     }
+    out_.Commit();
   }
 
 private:
-  int fd_ = -1;
+  AtomicFileWriter out_;
+  uint64_t expected_ = 0;
 };
 
 // Makes sure the target can be written before anything is rendered. An existing target
 // is opened without truncating it, so a failed render cannot destroy it; a new one is
-// created empty and removed again if the render fails.
-bool ProbeTarget(const std::string& target, bool& created) {
+// created empty and removed again if the render fails. False with errno in `error`.
+bool ProbeTarget(const std::string& target, bool& created, int& error) {
   created = false;
   int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT) {
@@ -64,10 +63,24 @@ bool ProbeTarget(const std::string& target, bool& created) {
     created = fd >= 0;
   }
   if (fd < 0) {
+    error = errno;
     return false;
   }
   ::close(fd);
   return true;
+}
+
+// How many samples a render of `kind` gives: one pattern per slot of its range.
+uint64_t RenderLength(Engine& engine, RenderKind kind, const SlotRange& selection) {
+  const std::lock_guard<std::mutex> hold(engine.engineLock);
+  uint64_t patterns = 1;
+  if (kind == RenderKind::EntireSong) {
+    const SlotRange range = EntireSongRange(engine.state.sequence);
+    patterns = static_cast<uint64_t>(range.last - range.first + 1);
+  } else if (kind == RenderKind::SongLoop) {
+    patterns = static_cast<uint64_t>(selection.last - selection.first + 1);
+  }
+  return patterns * static_cast<uint64_t>(engine.clock.patternSamples);
 }
 
 } // namespace
@@ -89,26 +102,26 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
   }
   const BusyCursor busy(prompts);
   bool createdTarget = false;
-  if (!ProbeTarget(target, createdTarget)) {
-    prompts.Notice("Error creating wave-file \"" + target + "\"...");
+  int error = 0;
+  if (!ProbeTarget(target, createdTarget, error)) {
+    prompts.Notice("Error creating wave-file \"" + target + "\"...\n" + SystemErrorText(error));
     return false;
   }
-  const std::string tempPath = FolderOf(target) + kRenderTempName;
-  const auto cleanUp = [&] {
-    ::unlink(tempPath.c_str());
+  const auto removeCreatedTarget = [&] {
     if (createdTarget) {
       ::unlink(target.c_str());
     }
   };
-  RawFileSink sink;
-  if (!sink.Create(tempPath)) {
-    prompts.Notice(kNoTempFile);
-    cleanUp();
+  WavFileSink sink;
+  if (!sink.Open(target, error)) {
+    prompts.Notice(std::string(kNoTempFile) + "\n" + SystemErrorText(error));
+    removeCreatedTarget();
     return false;
   }
 
   progress.Show();
   try {
+    sink.Begin(RenderLength(engine, kind, selection));
     switch (kind) {
     case RenderKind::ThisPattern:
       RenderPattern(engine, engine.state.editBank, engine.state.editPattern, sink, progress);
@@ -120,12 +133,11 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
       RenderSong(engine, selection, sink, progress);
       break;
     }
-    sink.Close();
-    WriteWavFile(tempPath, target);
-  } catch (const IoError& error) {
+    sink.Commit();
+  } catch (const IoError& failure) {
     progress.Hide();
-    cleanUp();
-    prompts.ReportIoError(error.what());
+    removeCreatedTarget(); // the sink removes its temporary file itself
+    prompts.ReportIoError(failure.what());
     return false;
   }
   progress.Hide();

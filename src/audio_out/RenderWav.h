@@ -14,7 +14,8 @@ inline constexpr const char* kRenderWhilePlaying =
     "You can not render while playing. Please press the play-button to stop playback and try "
     "again...";
 inline constexpr const char* kNoTempFile = "Could not create temporary storage file !";
-inline constexpr const char* kRenderTempName = "lwrender.tmp";
+// The temporary file of a render starts with this and ends in six unique characters.
+inline constexpr const char* kRenderTempPrefix = ".lwrender-";
 
 // The save dialog of the render commands, starting in `folder`.
 [[nodiscard]] FileDialogSpec RenderDialog(const std::string& folder);
@@ -24,10 +25,12 @@ inline constexpr const char* kRenderTempName = "lwrender.tmp";
 
 // Renders into the WAV file `target` (already completed with RenderTargetPath): the
 // pattern shown for ThisPattern, the whole sequence for EntireSong, the `selection` for
-// SongLoop. The samples go to "lwrender.tmp" in the target's folder first. Refused while
-// playing. A render that fails leaves no partial file behind: neither the temporary file
-// nor a target it created, and an existing target keeps its old contents. Returns true
-// when the WAV file was written. Interface thread, playback stopped.
+// SongLoop. The file is written once, into a uniquely named temporary file in the
+// target's folder that replaces the target when complete, so renders into one folder
+// never collide. Refused while playing. A render that fails leaves no partial file
+// behind: neither the temporary file nor a target it created, and an existing target
+// keeps its old contents; its messages give the system's reason on a second line.
+// Returns true when the WAV file was written. Interface thread, playback stopped.
 bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progress,
                      RenderKind kind, const std::string& target, const SlotRange& selection);
 

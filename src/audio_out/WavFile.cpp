@@ -1,11 +1,6 @@
 #include "audio_out/WavFile.h"
 
-#include "song/FileIo.h"
-
-#include <unistd.h>
-
 #include <cstring>
-#include <limits>
 
 namespace lw {
 
@@ -39,27 +34,6 @@ std::array<uint8_t, kWavHeaderSize> WavHeader(uint32_t dataBytes) {
   std::memcpy(&h[36], "data", 4);
   Put32(&h[40], dataBytes);
   return h;
-}
-
-void WriteWavFile(const std::string& tempPath, const std::string& wavPath) {
-  ReadOnlyFile in;
-  int error = 0;
-  if (!in.Open(tempPath, &error)) {
-    throw IoError(SystemErrorText(error) + ": " + tempPath);
-  }
-  // A RIFF file counts its size in 32 bits.
-  if (in.Size() > std::numeric_limits<uint32_t>::max() - kWavHeaderSize) {
-    throw IoError("The rendered audio is too long for a wave-file");
-  }
-  AtomicFileWriter out;
-  if (!out.Open(wavPath, &error)) {
-    throw IoError(SystemErrorText(error) + ": " + wavPath);
-  }
-  const auto header = WavHeader(static_cast<uint32_t>(in.Size()));
-  out.Write(header.data(), header.size());
-  out.Append(in);
-  out.Commit();
-  ::unlink(tempPath.c_str());
 }
 
 } // namespace lw

@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace lw {
 
@@ -92,7 +91,7 @@ void ReadOnlyFile::Seek(uint64_t position) {
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
-bool AtomicFileWriter::Open(const std::string& targetPath, int* error) {
+bool AtomicFileWriter::Open(const std::string& targetPath, int* error, const char* tempPrefix) {
   // Replace the file a link points to, not the link.
   char resolved[PATH_MAX];
   targetPath_ = ::realpath(targetPath.c_str(), resolved) != nullptr ? resolved : targetPath;
@@ -102,7 +101,7 @@ bool AtomicFileWriter::Open(const std::string& targetPath, int* error) {
     // A device or a pipe cannot be replaced: write to it in place.
     fd_ = ::open(targetPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   } else {
-    std::string pattern = FolderOf(targetPath_) + ".lwsave-XXXXXX";
+    std::string pattern = FolderOf(targetPath_) + tempPrefix + "XXXXXX";
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ >= 0) {
       tempPath_ = pattern;
@@ -156,28 +155,6 @@ void AtomicFileWriter::Write(const void* data, std::size_t count) {
   }
 }
 
-void AtomicFileWriter::Append(ReadOnlyFile& source) {
-  Flush();
-  uint64_t left = source.Remaining();
-  while (left > 0) {
-    const ssize_t n = ::copy_file_range(source.descriptor(), nullptr, fd_, nullptr, left, 0);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break; // not supported between these files, or the source ended: copy by hand
-    }
-    left -= static_cast<uint64_t>(n);
-    written_ += static_cast<uint64_t>(n);
-  }
-  source.Seek(source.Size() - left);
-  std::vector<char> block(1 << 16);
-  std::size_t got = 0;
-  while ((got = source.ReadSome(block.data(), block.size())) > 0) {
-    Write(block.data(), got);
-  }
-}
-
 void AtomicFileWriter::Commit() {
   Flush();
   // Devices and pipes cannot be synced; for them the write is all there is.
@@ -211,7 +188,9 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool HasDot(const std::string& path) { return path.find('.') != std::string::npos; }
+bool HasDot(const std::string& path) {
+  return path.find('.') != std::string::npos;
+}
 
 bool FileExists(const std::string& path) {
   struct stat st {};

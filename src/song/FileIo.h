@@ -37,7 +37,6 @@ public:
   // Reads up to `count` bytes; returns how many were read (0 at the end).
   std::size_t ReadSome(void* buffer, std::size_t count);
   void Seek(uint64_t position);
-  [[nodiscard]] int descriptor() const { return fd_; }
 
 private:
   int fd_ = -1;
@@ -56,11 +55,12 @@ public:
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-  // False when the temporary file cannot be created; `error` gets errno.
-  bool Open(const std::string& targetPath, int* error = nullptr);
+  // False when the temporary file cannot be created; `error` gets errno. The temporary
+  // file's name starts with `tempPrefix` and is unique: it is created exclusively, so
+  // two writers into one folder never share it and a link of that name is never followed.
+  bool Open(const std::string& targetPath, int* error = nullptr,
+            const char* tempPrefix = ".lwsave-");
   void Write(const void* data, std::size_t count);
-  // Appends the rest of `source`, letting the kernel copy it where it can.
-  void Append(ReadOnlyFile& source);
   void Commit();
   [[nodiscard]] uint64_t Written() const { return written_; }
 

@@ -114,6 +114,34 @@ TEST_F(RenderCliFixture, PatternAndSlotOptionsPickWhatTheMenusWould) {
   EXPECT_EQ(loop, InProcess(RenderKind::SongLoop, 1, 3));
 }
 
+TEST_F(RenderCliFixture, RendersRunningTogetherIntoOneFolderEachWriteTheirOwnBytes) {
+  const std::vector<std::string> kinds = {
+      "", "--pattern 1-2", "--slots 0-4", "--pattern 3-8", "--slots 3-4", ""};
+  std::vector<std::vector<uint8_t>> alone;
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    const std::string out = dir.File("alone" + std::to_string(i) + ".wav");
+    ASSERT_EQ(RenderCli(kinds[i] + " " + Quote(song) + " " + Quote(out)).status, 0);
+    alone.push_back(ReadBytes(out));
+  }
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::FILE*> running;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+      const std::string out = dir.File("together" + std::to_string(i) + ".wav");
+      running.push_back(::popen((std::string(LOOPWREN_RENDER_BIN) + " " + kinds[i] + " " +
+                                 Quote(song) + " " + Quote(out) + " 2>&1")
+                                    .c_str(),
+                                "r"));
+    }
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+      const int raw = ::pclose(running[i]);
+      EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << "run " << i;
+      EXPECT_EQ(ReadBytes(dir.File("together" + std::to_string(i) + ".wav")), alone[i])
+          << "round " << round << ", run " << i << ": " << kinds[i];
+    }
+  }
+  EXPECT_EQ(dir.Names().size(), 1 + 2 * kinds.size()) << "no temporary file is left behind";
+}
+
 TEST_F(RenderCliFixture, UsageErrorsExitWith2AndShowTheUsage) {
   for (const std::string args : {"", "--pattern 9-1 a b", "--slots 5-2 a b", "--pattern 1-1 --slots 0-1 a b",
                                  "--bogus a b", "only-one", "--pattern"}) {

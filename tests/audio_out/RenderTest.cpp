@@ -9,6 +9,8 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -190,19 +192,40 @@ TEST_F(RenderFixture, TheCommandAsksForTheFileAndAddsTheExtension) {
   EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, "/")) << "cancelled";
 }
 
-TEST_F(RenderFixture, AMissingFolderFailsBeforeAnythingIsWritten) {
+TEST_F(RenderFixture, AMissingFolderFailsBeforeAnythingIsWrittenAndSaysWhy) {
   const std::string target = dir.File("nowhere/out.wav");
   EXPECT_FALSE(RenderToWavFile(e, prompts, gauges, RenderKind::ThisPattern, target, {}));
-  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Error creating wave-file \"" + target + "\"..."});
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Error creating wave-file \"" + target +
+                                                      "\"...\nNo such file or directory"});
   EXPECT_EQ(gauges.shown, 0);
   EXPECT_TRUE(dir.Names().empty());
 }
 
 TEST_F(RenderFixture, NoTemporaryFileMeansNoTargetLeftBehind) {
-  std::filesystem::create_directory(dir.path() / "lwrender.tmp"); // cannot be opened as a file
-  EXPECT_FALSE(RenderTo(RenderKind::ThisPattern, "out.wav"));
-  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Could not create temporary storage file !"});
-  EXPECT_FALSE(std::filesystem::exists(dir.File("out.wav")));
+  // A folder whose path leaves room for the target's name but not for the temporary
+  // file's longer one: a failure that even root meets.
+  std::filesystem::path folder = dir.path();
+  while (folder.string().size() + 1 + 200 + 1 + 16 < PATH_MAX) {
+    folder /= std::string(200, 'd');
+  }
+  folder /= std::string(PATH_MAX - folder.string().size() - 1 - 16 - 1, 'e');
+  std::filesystem::create_directories(folder);
+  const std::string target = (folder / "a.wav").string();
+  EXPECT_FALSE(RenderToWavFile(e, prompts, gauges, RenderKind::ThisPattern, target, {}));
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{
+                                 "Could not create temporary storage file !\nFile name too long"});
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+TEST_F(RenderFixture, AFileOfTheUsersNamedLikeTheOldTemporaryFileSurvives) {
+  test::WriteBytes(dir.File("lwrender.tmp"), {7, 7, 7});
+  ASSERT_TRUE(RenderTo(RenderKind::ThisPattern, "out.wav"));
+  EXPECT_EQ(ReadBytes(dir.File("lwrender.tmp")), (std::vector<uint8_t>{7, 7, 7}));
+  auto names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"lwrender.tmp", "out.wav"}))
+      << "nothing else is left behind";
+  EXPECT_EQ(ReadBytes(dir.File("out.wav")).size(), 44U + 2U * static_cast<uint32_t>(n));
 }
 
 TEST_F(RenderFixture, AFullDiskLeavesNoPartialFileAndKeepsAnOldOne) {
