@@ -73,14 +73,14 @@ bool ProbeTarget(const std::string& target, bool& created, int& error) {
 // How many samples a render of `kind` gives: one pattern per slot of its range.
 uint64_t RenderLength(Engine& engine, RenderKind kind, const SlotRange& selection) {
   const std::lock_guard<std::mutex> hold(engine.engineLock);
-  uint64_t patterns = 1;
+  SlotRange range{};
   if (kind == RenderKind::EntireSong) {
-    const SlotRange range = EntireSongRange(engine.state.sequence);
-    patterns = static_cast<uint64_t>(range.last - range.first + 1);
+    range = EntireSongRange(engine.state.sequence);
   } else if (kind == RenderKind::SongLoop) {
-    patterns = static_cast<uint64_t>(selection.last - selection.first + 1);
+    range = selection;
   }
-  return patterns * static_cast<uint64_t>(engine.clock.patternSamples);
+  const int32_t patterns = range.last - range.first + 1;
+  return static_cast<uint64_t>(patterns) * static_cast<uint64_t>(engine.clock.patternSamples);
 }
 
 } // namespace
