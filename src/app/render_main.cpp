@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
   }
 
   auto engine = std::make_unique<Engine>();
-  ClearSampleTable(engine->samples);
+  (void)ClearSampleTable(engine->samples); // nothing plays yet
   LoadVinylNoise(*engine, ProgramFolder() + kVinylNoiseFile);
   engine->NewSong();
 

@@ -41,7 +41,7 @@ void LivePlayback::PlayBtnClick() {
   }
 }
 
-void LivePlayback::BufferDone() {
+void LivePlayback::BufferDone() noexcept {
   const std::lock_guard<std::mutex> gate(gate_);
   if (!engine_.playing) {
     return;

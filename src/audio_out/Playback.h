@@ -26,7 +26,7 @@ public:
   void PlayBtnClick();
 
   // Run once per finished block, on the device's notification thread.
-  void BufferDone();
+  void BufferDone() noexcept;
 
   // The main window closes: stop, then close the device.
   void FormClose();

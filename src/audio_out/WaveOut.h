@@ -3,6 +3,8 @@
 #include "audio_out/AudioDevice.h"
 #include "song/UserPrompts.h"
 
+#include <semaphore.h>
+
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -20,11 +22,16 @@ namespace lw {
 // notification thread of its own. When the device needs samples and no block is queued
 // it plays silence, and the queue carries on afterwards.
 //
-// The device's real-time thread only copies samples out of the queued blocks: it holds
-// the queue lock for that copy, and everyone else holds it for a pointer swap at most.
+// The device's real-time thread takes no lock and allocates nothing: it copies samples
+// out of blocks that were copied into preallocated slots, publishes how far it got in
+// one atomic word, and wakes the notification thread with one semaphore post. Blocks
+// are numbered as they are written; block n lives in slot n % 5, so the queue is the
+// run of blocks between the read cursor and the write count.
 class TWaveOut {
 public:
   static constexpr int kSlots = 5;
+  // Samples each slot holds without allocating: one block of live playback.
+  static constexpr std::size_t kSlotCapacity = 6144;
 
   // Create: closed, no callback, nextSlot 0, deviceId -1.
   TWaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts);
@@ -39,54 +46,70 @@ public:
   // Stops output and closes the device if it is open. Interface thread.
   void Close();
   // Stops output at once; every queued block is returned as finished, one callback each.
+  // Any thread but the device's.
   void Reset();
-  // Copies the block and queues it behind the blocks already queued, in slot nextSlot.
+  // Copies the block into slot nextSlot and queues it behind the blocks already queued.
   // A slot is reused five writes later; a block still queued there is dropped and
-  // reported finished. Any thread but the device's.
+  // reported finished. Allocates only for a block longer than kSlotCapacity. Any thread
+  // but the device's.
   void Write(const int16_t* data, int32_t byteCount);
-  // The procedure run on the notification thread once per finished block. Set it
-  // before the first Write.
+  // The procedure run on the notification thread once per finished block. A callback
+  // that is running finishes before it is replaced.
   void SetCallback(std::function<void()> callback);
 
   [[nodiscard]] bool isOpen() const { return isOpen_.load(); }
-  [[nodiscard]] uint8_t nextSlot();
+  [[nodiscard]] uint8_t nextSlot() const;
   [[nodiscard]] int32_t deviceId() const { return deviceId_; }
   // Blocks queued and not yet finished.
-  [[nodiscard]] int queuedBlocks();
+  [[nodiscard]] int queuedBlocks() const;
   // Waits until every finished block's callback has run. For tests and shutdown.
   void WaitForCallbacks();
 
 private:
+  // The read cursor packs the number of the block being read with the read position in
+  // it, so that the device thread and a writer dropping the front block agree on both.
+  static constexpr unsigned kPositionBits = 32;
+  static constexpr uint64_t kPositionMask = (uint64_t{1} << kPositionBits) - 1;
+  static constexpr uint64_t Cursor(uint64_t block, uint64_t position) {
+    return block << kPositionBits | position;
+  }
+  static constexpr uint64_t BlockOf(uint64_t cursor) { return cursor >> kPositionBits; }
+  static constexpr int kNoSlot = -1;
+
   struct Slot {
-    std::vector<int16_t> block;
+    std::vector<int16_t> samples; // capacity kSlotCapacity or more
+    std::size_t size = 0;         // samples queued in it
   };
 
-  void Pull(int16_t* out, std::size_t frames);
-  void Finished(int blocks);
+  void Pull(int16_t* out, std::size_t frames) noexcept;
+  void Finished(uint32_t blocks) noexcept;
   void NotificationLoop();
+  // Moves the read cursor past `block` if that block is still being read. Writer lock
+  // held.
+  bool DropFront(uint64_t block);
 
   std::unique_ptr<AudioDevice> device_;
   UserPrompts& prompts_;
   int32_t deviceId_ = -1;
   std::atomic<bool> isOpen_{false};
-  uint8_t nextSlot_ = 0;
 
-  // The queue: slots in the order written, and the read position in the front block.
-  std::mutex queueLock_;
   std::array<Slot, kSlots> slots_;
-  std::array<int, kSlots> order_{};
-  int front_ = 0;
-  int queued_ = 0;
-  std::size_t readPosition_ = 0;
+  // Writers (the interface thread starting playback, the notification thread) take
+  // turns; the device thread never takes this lock.
+  std::mutex writerLock_;
+  std::atomic<uint64_t> written_{0};  // blocks written so far
+  std::atomic<uint64_t> cursor_{0};   // block being read, and the read position in it
+  std::atomic<int> reading_{kNoSlot}; // the slot the device thread is copying from
 
-  // Finished blocks whose callbacks have not run yet.
-  std::mutex notifyLock_;
-  std::condition_variable notifyWake_;
-  std::condition_variable notifyIdle_;
-  int pendingCallbacks_ = 0;
-  bool runningCallback_ = false;
-  bool stopping_ = false;
+  // Finished blocks, counted by whoever finishes them, and the callbacks run for them.
+  sem_t wake_{};
+  std::atomic<uint64_t> reported_{0};
+  std::atomic<bool> stopping_{false};
+  std::mutex callbackLock_; // held while the callback runs and while it is replaced
   std::function<void()> callback_;
+  std::mutex idleLock_;
+  std::condition_variable idle_;
+  uint64_t completed_ = 0; // guarded by idleLock_
   std::thread notifier_;
 };
 

@@ -26,13 +26,10 @@ NewSongResult NewComposition(Engine& engine, UserPrompts& prompts) {
     return {};
   }
   // The sample data is moved out under the lock and freed after it is let go.
-  std::array<SampleData, kSampleSlots> released;
+  ReleasedSamples released;
   {
     const Hold hold(engine.engineLock);
-    for (std::size_t i = 0; i < released.size(); ++i) {
-      released[i] = std::exchange(engine.samples.slots[i].data, SampleData());
-    }
-    ClearSampleTable(engine.samples);
+    released = ClearSampleTable(engine.samples);
     engine.NewSong();
     engine.state.songChanged = false;
   }

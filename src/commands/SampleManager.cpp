@@ -118,9 +118,10 @@ void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSta
   if (slot < 0 || !engine.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
     return;
   }
+  SampleData released; // freed after the lock is let go
   {
     const Hold hold(engine.engineLock);
-    DeleteSample(engine.samples, engine.state.song, slot);
+    released = DeleteSample(engine.samples, engine.state.song, slot);
   }
   manager.selected = -1;
   RefreshSampleList(engine, manager);
@@ -145,11 +146,13 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
     return;
   }
   if (audio->bytes > 0) {
+    SampleData released; // freed after the lock is let go
     {
       const Hold hold(engine.engineLock);
-      ReplaceSlotData(engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio->data),
-                      static_cast<uint32_t>(manager.importInfo.sampleRate),
-                      manager.importInfo.name);
+      released = ReplaceSlotData(engine.samples.slots[static_cast<std::size_t>(slot)],
+                                 std::move(audio->data),
+                                 static_cast<uint32_t>(manager.importInfo.sampleRate),
+                                 manager.importInfo.name);
     }
     RefreshSampleList(engine, manager);
   }

@@ -45,14 +45,14 @@ void Engine::NewSong() {
   UpdateTiming();
 }
 
-const SampleSlot* Engine::UsedSlot(int32_t index) const {
+const SampleSlot* Engine::UsedSlot(int32_t index) const noexcept {
   if (index < 0 || index >= kSampleSlots || !samples.slots[index].isUsed()) {
     return nullptr;
   }
   return &samples.slots[index];
 }
 
-double Engine::SampleSpeed(const SampleSlot& slot, const Step& step) const {
+double Engine::SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept {
   switch (static_cast<SampleCategory>(slot.category)) {
   case SampleCategory::Drum: {
     const double perPercent = slot.rate / 4410000.0;
@@ -98,7 +98,7 @@ void Engine::UpdateTiming() {
                       feedback / 100.0);
 }
 
-void Engine::UpdateVoiceRates() {
+void Engine::UpdateVoiceRates() noexcept {
   const Pattern& pattern = state.song.pattern(state.playBank, state.playPattern);
   for (int v = 0; v < kChannels; ++v) {
     Voice& voice = voices[v];
@@ -110,7 +110,7 @@ void Engine::UpdateVoiceRates() {
   }
 }
 
-void Engine::ProcessStep() {
+void Engine::ProcessStep() noexcept {
   if (playing.load(std::memory_order_relaxed)) {
     StepBoundary();
   } else {
@@ -118,7 +118,7 @@ void Engine::ProcessStep() {
   }
 }
 
-void Engine::StartClock() {
+void Engine::StartClock() noexcept {
   clock.currentStep = 0;
   clock.nextStep = 1;
   clock.samplesLeft = clock.stepLengths[0];
@@ -146,7 +146,7 @@ void Engine::StartClock() {
   }
 }
 
-void Engine::StepBoundary() {
+void Engine::StepBoundary() noexcept {
   clock.currentStep = clock.nextStep;
   ++clock.nextStep;
   clock.samplesLeft = clock.stepLengths[clock.currentStep];
@@ -157,10 +157,8 @@ void Engine::StepBoundary() {
   if (clock.nextStep > kSteps - 1) {
     clock.nextStep = 0;
     if (songMode.load(std::memory_order_relaxed)) {
-      const int32_t position = AdvanceSongPosition(state);
-      if (songPositionMoved) {
-        songPositionMoved(position);
-      }
+      AdvanceSongPosition(state);
+      songPositionMoves.fetch_add(1, std::memory_order_release);
     }
   }
 
@@ -186,7 +184,7 @@ void Engine::StepBoundary() {
   }
 }
 
-void Engine::TriggerVoice(Voice& voice, const Step& step) {
+void Engine::TriggerVoice(Voice& voice, const Step& step) noexcept {
   if (voice.stepTrigger == 0) {
     return;
   }
@@ -200,7 +198,7 @@ void Engine::TriggerVoice(Voice& voice, const Step& step) {
   voice.sampleIndex = voice.stepSample;
 }
 
-void Engine::ApplyStepControllers(Voice& voice, const Step& step) const {
+void Engine::ApplyStepControllers(Voice& voice, const Step& step) const noexcept {
   if (step.volume <= kMaxVolume) {
     voice.volume = step.volume;
   }

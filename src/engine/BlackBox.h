@@ -8,7 +8,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -71,9 +70,10 @@ struct Engine {
   VinylNoise vinyl;
   std::mutex engineLock;
 
-  // Called on the render thread, with the engine lock held, whenever the song position
-  // moves on. The interface posts the redraw to its own thread and returns at once.
-  std::function<void(int32_t)> songPositionMoved;
+  // How often the song position has moved on (the position itself is
+  // state.songPosition). The render thread counts; the interface compares it with what it
+  // last showed, on its own thread, so the engine never calls out while it holds its lock.
+  std::atomic<uint32_t> songPositionMoves{0};
 
   // Resets the song, the sequence and the positions to a new song's defaults and
   // follows the new timing. The sample table, songFileName, songChanged and the edited
@@ -88,24 +88,24 @@ struct Engine {
 
   // Recomputes the speeds of the voices whose current step names a used drum or loop
   // sample. Called by UpdateTiming.
-  void UpdateVoiceRates();
+  void UpdateVoiceRates() noexcept;
 
   // With `playing` false: restarts the clock at step 0 of (playBank, playPattern). With
   // `playing` true: moves to the next step boundary. Render thread, or the thread that
   // starts playback or a render, engine lock held. Never allocates or blocks.
-  void ProcessStep();
+  void ProcessStep() noexcept;
 
   // Produces the next output sample: advances the clock, mixes the voices with their
   // fades, overdrive and volume, runs the delay, adds the vinyl noise, halves and clips.
   // Render thread, engine lock held.
-  int16_t RenderSample();
+  int16_t RenderSample() noexcept;
 
   // The same for `count` samples in a row, as the renderers and live playback use it.
   // Render thread, engine lock held throughout.
-  void RenderBlock(int16_t* out, std::size_t count);
+  void RenderBlock(int16_t* out, std::size_t count) noexcept;
 
   // The speed at which a slot plays for a step, by the slot's category.
-  [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const;
+  [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept;
 
 private:
   struct MixSettings {
@@ -121,14 +121,14 @@ private:
     std::array<double, kChannels> readableBound{}; // `readable` as a double
     std::array<int32_t, kChannels> length{};
   };
-  [[nodiscard]] MixSettings CurrentMixSettings() const;
-  int16_t MixOne(MixSettings& settings);
+  [[nodiscard]] MixSettings CurrentMixSettings() const noexcept;
+  int16_t MixOne(MixSettings& settings) noexcept;
 
-  void StartClock();
-  void StepBoundary();
-  void TriggerVoice(Voice& voice, const Step& step);
-  void ApplyStepControllers(Voice& voice, const Step& step) const;
-  [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const;
+  void StartClock() noexcept;
+  void StepBoundary() noexcept;
+  void TriggerVoice(Voice& voice, const Step& step) noexcept;
+  void ApplyStepControllers(Voice& voice, const Step& step) const noexcept;
+  [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const noexcept;
 
   const OverdriveTable& overdrive_; // built once, read-only
 };

@@ -29,7 +29,7 @@ public:
 
   // Returns the echo for this sample and stores the input plus the fed-back echo.
   // Render thread, once per output sample.
-  int32_t Process(int32_t input) {
+  int32_t Process(int32_t input) noexcept {
     const int32_t y = delayLine_[delayIndex_];
     const double product = y * feedback_;
     // With feedback below 1 and sends of at most 3 x 32768 the ring stays within

@@ -21,7 +21,7 @@ constexpr int32_t kMaxVinyl = 100;
 // What the mixer reads from the song, taken at the nearest value a control can set.
 // Only an edit or a step boundary changes it, and edits wait for the engine lock, so a
 // block renderer takes it once per block and again after every step boundary.
-Engine::MixSettings Engine::CurrentMixSettings() const {
+Engine::MixSettings Engine::CurrentMixSettings() const noexcept {
   const Song& song = state.song;
   const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
   MixSettings m;
@@ -45,19 +45,19 @@ Engine::MixSettings Engine::CurrentMixSettings() const {
   return m;
 }
 
-int16_t Engine::RenderSample() {
+int16_t Engine::RenderSample() noexcept {
   MixSettings settings = CurrentMixSettings();
   return MixOne(settings);
 }
 
-void Engine::RenderBlock(int16_t* out, std::size_t count) {
+void Engine::RenderBlock(int16_t* out, std::size_t count) noexcept {
   MixSettings settings = CurrentMixSettings();
   for (std::size_t i = 0; i < count; ++i) {
     out[i] = MixOne(settings);
   }
 }
 
-inline int16_t Engine::MixOne(MixSettings& settings) {
+inline int16_t Engine::MixOne(MixSettings& settings) noexcept {
   --clock.samplesLeft;
   if (clock.samplesLeft == 0) {
     ProcessStep();

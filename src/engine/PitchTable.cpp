@@ -34,7 +34,7 @@ const PitchTable& GetPitchTable() {
   return table;
 }
 
-double PitchRatio(int note) {
+double PitchRatio(int note) noexcept {
   const int n = note < 0 ? 0 : (note >= kPitchNotes ? kPitchNotes - 1 : note);
   return GetPitchTable()[n];
 }

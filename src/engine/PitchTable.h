@@ -18,6 +18,6 @@ void BuildPitchTable(PitchTable& table);
 
 // The ratio for a step's note. Notes outside 0..95 (only a foreign song file holds them)
 // play the nearest note the table has. Either thread.
-[[nodiscard]] double PitchRatio(int note);
+[[nodiscard]] double PitchRatio(int note) noexcept;
 
 } // namespace lw

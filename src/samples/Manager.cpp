@@ -105,11 +105,13 @@ int32_t FindFreeSlot(const SampleTable& table) {
   return -1;
 }
 
-void ClearSampleTable(SampleTable& table) {
-  for (SampleSlot& slot : table.slots) {
-    slot.used = 0;
-    slot.data = SampleData();
+ReleasedSamples ClearSampleTable(SampleTable& table) {
+  ReleasedSamples released;
+  for (std::size_t i = 0; i < table.slots.size(); ++i) {
+    table.slots[i].used = 0;
+    released[i] = std::exchange(table.slots[i].data, SampleData());
   }
+  return released;
 }
 
 void RemoveSampleReferences(Song& song, int32_t slot) {
@@ -127,9 +129,9 @@ void RemoveSampleReferences(Song& song, int32_t slot) {
   }
 }
 
-void DeleteSample(SampleTable& table, Song& song, int32_t slot) {
+SampleData DeleteSample(SampleTable& table, Song& song, int32_t slot) {
   if (slot < 0 || slot >= kSampleSlots) {
-    return;
+    return {};
   }
   RemoveSampleReferences(song, slot);
   SampleSlot& s = table.slots[slot];
@@ -137,7 +139,7 @@ void DeleteSample(SampleTable& table, Song& song, int32_t slot) {
   s.length = 0;
   s.rate = 1;
   s.name.assign("VOID");
-  s.data = SampleData();
+  return std::exchange(s.data, SampleData());
 }
 
 void FillSlot(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view name,
@@ -151,13 +153,14 @@ void FillSlot(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view
   slot.used = 1;
 }
 
-void ReplaceSlotData(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view name) {
+SampleData ReplaceSlotData(SampleSlot& slot, SampleData data, uint32_t rate,
+                           std::string_view name) {
   slot.length = 0;
   SampleData old = std::exchange(slot.data, std::move(data));
   slot.length = static_cast<int32_t>(slot.data.size());
   slot.rate = static_cast<uint16_t>(rate);
   slot.name.assign(name);
-  old = SampleData();
+  return old;
 }
 
 } // namespace lw

@@ -65,19 +65,24 @@ void BuildSlotIndexMap(const SampleTable& table, SlotIndexMap& map);
 void SampleListLines(const SampleTable& table, std::vector<std::string>& lines);
 // The lowest free slot, or -1 when all 64 are used.
 [[nodiscard]] int32_t FindFreeSlot(const SampleTable& table);
-// Marks every slot free and releases all sample data; the other fields stay.
-void ClearSampleTable(SampleTable& table);
+// Sample data taken out of the table, for the caller to free once it has let go of the
+// engine lock: the render thread must never wait for a release of up to 4 MB.
+using ReleasedSamples = std::array<SampleData, kSampleSlots>;
+
+// Marks every slot free and hands back all sample data; the other fields stay.
+[[nodiscard]] ReleasedSamples ClearSampleTable(SampleTable& table);
 // Removes the note of every step of the song that plays `slot`.
 void RemoveSampleReferences(Song& song, int32_t slot);
 // Removes the song's references to the slot, then frees it: used 0, length 0, rate 1,
-// name "VOID", data released; the category stays.
-void DeleteSample(SampleTable& table, Song& song, int32_t slot);
+// name "VOID"; the category stays. Hands back the slot's data.
+[[nodiscard]] SampleData DeleteSample(SampleTable& table, Song& song, int32_t slot);
 
 // Fills a free slot with a new sample of the given category.
 void FillSlot(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view name,
               SampleCategory category);
 // Replaces a slot's sample, keeping `used` and the category: the length goes to 0
-// before the data is swapped, and the old data is released last.
-void ReplaceSlotData(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view name);
+// before the data is swapped. Hands back the old data.
+[[nodiscard]] SampleData ReplaceSlotData(SampleSlot& slot, SampleData data, uint32_t rate,
+                                         std::string_view name);
 
 } // namespace lw

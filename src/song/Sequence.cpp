@@ -13,7 +13,7 @@ int32_t LastSequenceEntry(const SongSequence& sequence) {
   return 0;
 }
 
-int32_t AdvanceSongPosition(SongState& state) {
+int32_t AdvanceSongPosition(SongState& state) noexcept {
   int32_t position = state.songPosition.load(std::memory_order_relaxed) + 1;
   if (position > kSequenceSlots - 1 || position < 0) {
     position = 0;

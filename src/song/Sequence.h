@@ -14,6 +14,6 @@ namespace lw {
 // nextBank/nextPattern from the slot it lands on. An empty slot, or one naming a
 // pattern the song does not have, repeats the pattern just played. Returns the new
 // position. Render thread, once per pattern in song mode, when step 15 begins.
-int32_t AdvanceSongPosition(SongState& state);
+int32_t AdvanceSongPosition(SongState& state) noexcept;
 
 } // namespace lw

@@ -16,9 +16,10 @@ void TMain::FirstActivation() {
   if (!firstActivation_) {
     return;
   }
+  ReleasedSamples released; // freed after the lock is let go
   {
     const auto hold = Lock();
-    ClearSampleTable(engine_.samples);
+    released = ClearSampleTable(engine_.samples);
   }
   LoadVinylNoise(engine_, context_.appDir + kVinylNoiseFile);
   // Cleared before the splash takes the focus, so the activation when it closes does

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <mutex>
 #include <utility>
@@ -25,6 +26,7 @@ constexpr QRect kTitleBox(8, 88, 250, 22);
 constexpr QRect kAuthorBox(266, 88, 250, 22);
 constexpr QRect kPlayBtn(536, 89, 42, 20);
 constexpr QPoint kPressedOffset(2000, 0); // where the play picture waits while held
+constexpr int kFollowMs = 25;              // how often the grid looks for song-position moves
 
 QLineEdit* SongTextBox(QWidget* parent, const char* name, QRect geometry) {
   auto* box = new QLineEdit(parent);
@@ -53,18 +55,11 @@ Tsequencer::Tsequencer(Engine& engine, TMain& main)
   setFont(ArialPoints(8));
   BuildControls();
 
-  // The engine calls this on the render thread with its lock held: hand the redraw to
-  // this window's thread and return at once.
-  const std::lock_guard<std::mutex> hold(engine_.engineLock);
-  engine_.songPositionMoved = [this](int32_t slot) {
-    QMetaObject::invokeMethod(
-        this, [this, slot] { ShowSongPosition(slot); }, Qt::QueuedConnection);
-  };
-}
-
-Tsequencer::~Tsequencer() {
-  const std::lock_guard<std::mutex> hold(engine_.engineLock);
-  engine_.songPositionMoved = nullptr;
+  // The engine counts the song position's moves; the grid follows them from here.
+  auto* follow = new QTimer(this);
+  follow->setInterval(kFollowMs);
+  connect(follow, &QTimer::timeout, this, [this] { FollowSongPosition(); });
+  follow->start();
 }
 
 void Tsequencer::BuildControls() {
@@ -215,8 +210,12 @@ void Tsequencer::PlayBtnMouseUp(Qt::MouseButton button) {
   }
 }
 
-void Tsequencer::ShowSongPosition(int32_t slot) {
-  seq_->ShowCurrent(slot);
+void Tsequencer::FollowSongPosition() {
+  const uint32_t moves = engine_.songPositionMoves.load(std::memory_order_acquire);
+  if (moves != shownMoves_) {
+    shownMoves_ = moves;
+    seq_->ShowCurrent(engine_.state.songPosition.load());
+  }
 }
 
 void Tsequencer::ShowPlayPicture(bool songPlays) {

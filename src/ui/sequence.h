@@ -25,7 +25,7 @@ public:
   static constexpr int kClientHeight = 162;
 
   Tsequencer(Engine& engine, TMain& main);
-  ~Tsequencer() override;
+  ~Tsequencer() override = default;
   Tsequencer(const Tsequencer&) = delete;
   Tsequencer& operator=(const Tsequencer&) = delete;
 
@@ -53,7 +53,8 @@ public:
   void PlayBtnMouseUp(Qt::MouseButton button);
 
   // The engine moved the song position; runs on the interface thread.
-  void ShowSongPosition(int32_t slot);
+  // Moves the grid's current column when the engine has moved the song position.
+  void FollowSongPosition();
 
   [[nodiscard]] SequenceGrid* seq() const { return seq_; }
   [[nodiscard]] QLineEdit* titleBox() const { return titleBox_; }
@@ -74,6 +75,7 @@ private:
   QCheckBox* cbLoop_ = nullptr;
   QPushButton* clearBtn_ = nullptr;
   ImageControl* playBtn_ = nullptr;
+  uint32_t shownMoves_ = 0; // the engine's count of song-position moves last shown
 };
 
 } // namespace lw

@@ -69,7 +69,7 @@ struct RenderCliFixture : ::testing::Test {
   // What the program renders right after starting with the song on its command line.
   std::vector<uint8_t> InProcess(RenderKind kind, int first, int second) {
     auto e = std::make_unique<Engine>();
-    ClearSampleTable(e->samples);
+    (void)ClearSampleTable(e->samples);
     LoadVinylNoise(*e, std::filesystem::path(LOOPWREN_RENDER_BIN).parent_path() / kVinylNoiseFile);
     e->NewSong();
     test::FakePrompts prompts;

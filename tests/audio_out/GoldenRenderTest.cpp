@@ -272,7 +272,7 @@ protected:
   // table, the noise file, the song, the timing it asks for.
   std::unique_ptr<Engine> Program(const GoldenCase& c) {
     auto e = std::make_unique<Engine>();
-    ClearSampleTable(e->samples);
+    (void)ClearSampleTable(e->samples);
     const std::string noise = dir.File(kVinylNoiseFile);
     const auto values = NoiseData(30011, 7, 9000); // an odd count, so the loop shows
     test::WriteBytes(noise, {reinterpret_cast<const uint8_t*>(values.data()),

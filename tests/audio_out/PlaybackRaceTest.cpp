@@ -1,6 +1,7 @@
 // Live playback through a fake device, pulled faster than real time, while another
-// thread edits steps, pastes, changes tempo, imports and deletes samples and loads a
-// new song. Built with ThreadSanitizer, any data race fails the run.
+// thread edits steps, pastes, changes tempo, imports, replaces and deletes samples,
+// moves the song position and loads a new song, and a third follows the song position
+// as the sequencer window does. Built with ThreadSanitizer, any data race fails the run.
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace lw {
 namespace {
@@ -48,13 +50,30 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
       PutNote(e, 0, 0, st % 3, st, 0);
     }
   }
+  // Song mode over a few slots, so the render thread moves the song position.
+  for (int slot = 0; slot < 4; ++slot) {
+    e.state.sequence.slots[slot] = {0, static_cast<int8_t>(slot % 2)};
+  }
+  e.songMode = true;
   playback.PlayBtnClick();
 
   std::atomic<bool> stop{false};
   std::atomic<long> pulled{0};
   std::thread pump([&] {
+    std::vector<int16_t> out(512);
     while (!stop) {
-      pulled += static_cast<long>(device->PullNow(512).size());
+      device->PullInto(out.data(), out.size());
+      pulled += static_cast<long>(out.size());
+    }
+  });
+  std::atomic<uint32_t> seenMoves{0};
+  std::thread follower([&] {
+    while (!stop) {
+      const uint32_t moves = e.songPositionMoves.load(std::memory_order_acquire);
+      if (moves != seenMoves.load() && e.state.songPosition.load() >= 0) {
+        seenMoves = moves;
+      }
+      std::this_thread::yield();
     }
   });
 
@@ -86,10 +105,20 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
         FillSlot(e.samples.slots[slot], std::move(data), 22050, "new", SampleCategory::Instrument);
       }
     }
+    SampleData released; // freed after the lock is let go, as the commands do
     {
       const std::lock_guard<std::mutex> hold(e.engineLock);
-      DeleteSample(e.samples, e.state.song, round % 4);
+      released = DeleteSample(e.samples, e.state.song, round % 4);
     }
+    SampleData replacement(3000 + round % 500, static_cast<int16_t>(-round));
+    {
+      const std::lock_guard<std::mutex> hold(e.engineLock);
+      SampleSlot& slot = e.samples.slots[static_cast<std::size_t>((round + 2) % 4)];
+      if (slot.isUsed()) {
+        released = ReplaceSlotData(slot, std::move(replacement), 32000, "again");
+      }
+    }
+    e.state.songPosition = round % 4; // a click in the sequencer's grid
     if (round % 20 == 0) {
       prompts.files.emplace_back(dir.File("other.LW"));
       EXPECT_TRUE(OpenSong(e, prompts, "/").replaced);
@@ -102,9 +131,11 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
   playback.PlayBtnClick();
   stop = true;
   pump.join();
+  follower.join();
   playback.FormClose();
   EXPECT_GT(pulled.load(), 44100L) << "playback ran faster than real time";
   EXPECT_GT(round, 20);
+  EXPECT_GT(seenMoves.load(), 0U) << "the song position moved while playing";
   EXPECT_TRUE(prompts.ioErrors.empty());
 }
 

@@ -74,7 +74,7 @@ struct SongFileFixture : ::testing::Test {
     PutSample(e, 3, data, 22050, SampleCategory::Loop, "Break");
     PutSample(e, 5, {}, 44100, SampleCategory::Instrument, "Empty");
     PutSample(e, 6, {1, 2}, 44100, SampleCategory::Drum, "Gone");
-    DeleteSample(e.samples, e.state.song, 6);
+    (void)DeleteSample(e.samples, e.state.song, 6);
     e.samples.slots[5].reserved81 = {4, 5, 6};
   }
 };

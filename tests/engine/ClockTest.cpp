@@ -246,16 +246,17 @@ TEST_F(ClockFixture, StepVolumesSetTheVoiceAndHighBytesChangeNothing) {
 }
 
 TEST_F(ClockFixture, SongModeMovesThePositionWhenStep15BeginsAndTellsTheInterface) {
-  std::vector<int32_t> moves;
-  e.songPositionMoved = [&moves](int32_t slot) { moves.push_back(slot); };
+  const auto moves = [this] { return e.songPositionMoves.load(); };
+  const uint32_t before = moves();
   e.state.sequence.slots[0] = {0, 0};
   e.state.sequence.slots[1] = {1, 2};
   e.songMode = true;
   Start(e, 0, 0);
   RunToStep(e, 14);
-  EXPECT_TRUE(moves.empty());
+  EXPECT_EQ(moves(), before);
   RunToStep(e, 15);
-  EXPECT_EQ(moves, std::vector<int32_t>{1});
+  EXPECT_EQ(moves(), before + 1);
+  EXPECT_EQ(e.state.songPosition.load(), 1);
   EXPECT_EQ(e.state.nextBank, 1);
   EXPECT_EQ(e.state.nextPattern, 2);
   RunToStep(e, 0);
@@ -264,7 +265,8 @@ TEST_F(ClockFixture, SongModeMovesThePositionWhenStep15BeginsAndTellsTheInterfac
   RunToStep(e, 0);
   EXPECT_EQ(e.state.playBank, 1) << "the empty slot 2 repeats slot 1's pattern";
   EXPECT_EQ(e.state.playPattern, 2);
-  EXPECT_EQ(moves, (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(moves(), before + 2);
+  EXPECT_EQ(e.state.songPosition.load(), 2);
 }
 
 TEST_F(ClockFixture, StartingInSongModeKeepsTheVoicesSounding) {

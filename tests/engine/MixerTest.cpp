@@ -172,7 +172,7 @@ TEST_F(MixerFixture, AVoiceWhoseSampleWasFreedPlaysSilence) {
   Hold(0, 7, 12000);
   StartSilent();
   EXPECT_EQ(e.RenderSample(), 6000);
-  ClearSampleTable(e.samples); // the length stays, the data is gone
+  (void)ClearSampleTable(e.samples); // the length stays, the data is gone
   EXPECT_EQ(e.RenderSample(), 0);
   Hold(1, 8, 12000);
   e.voices[1].position = -50.0; // only a damaged step can put it there

@@ -72,7 +72,7 @@ TEST_F(ManagerFixture, DeletingASampleRemovesItsNotesAndFreesItsSlot) {
   Step& other = PutNote(*engine, 3, 1, 1, 4, 2);
   engine->state.sequence.slots[0] = {0, 0};
 
-  DeleteSample(table, song, 5);
+  EXPECT_EQ(DeleteSample(table, song, 5), (SampleData{4, 5})) << "the data goes to the caller";
 
   EXPECT_EQ(a.trigger, 0);
   EXPECT_EQ(a.sample, 255);
@@ -111,13 +111,14 @@ TEST_F(ManagerFixture, ReferencesAreComparedAsSignedBytes) {
 TEST_F(ManagerFixture, TheFreedSlotIsOfferedFirstWhenItIsTheLowest) {
   PutSample(*engine, 0, {1}, 44100, SampleCategory::Drum);
   PutSample(*engine, 1, {1}, 44100, SampleCategory::Drum);
-  DeleteSample(table, song, 0);
+  (void)DeleteSample(table, song, 0);
   EXPECT_EQ(FindFreeSlot(table), 0);
 }
 
 TEST_F(ManagerFixture, ClearingTheTableFreesEverySlotButKeepsTheirFields) {
   PutSample(*engine, 4, {1, 2, 3, 4}, 32000, SampleCategory::Instrument, "Pad");
-  ClearSampleTable(table);
+  const ReleasedSamples released = ClearSampleTable(table);
+  EXPECT_EQ(released[4], (SampleData{1, 2, 3, 4}));
   EXPECT_EQ(CountUsedSlots(table), 0);
   EXPECT_TRUE(table.slots[4].data.empty());
   EXPECT_EQ(table.slots[4].length, 4);
@@ -126,7 +127,8 @@ TEST_F(ManagerFixture, ClearingTheTableFreesEverySlotButKeepsTheirFields) {
 
 TEST_F(ManagerFixture, ReplaceKeepsUsedAndCategoryAndTakesTheNewData) {
   PutSample(*engine, 9, {1, 2, 3}, 44100, SampleCategory::Loop, "Old");
-  ReplaceSlotData(table.slots[9], SampleData{7, 8, 9, 10, 11}, 22050, std::string(70, 'n'));
+  EXPECT_EQ(ReplaceSlotData(table.slots[9], SampleData{7, 8, 9, 10, 11}, 22050, std::string(70, 'n')),
+            (SampleData{1, 2, 3}));
   const SampleSlot& s = table.slots[9];
   EXPECT_TRUE(s.isUsed());
   EXPECT_EQ(s.category, 2);

@@ -39,6 +39,13 @@ public:
     return out;
   }
 
+  // The same into the caller's buffer, as a device's thread fills its own.
+  void PullInto(int16_t* out, std::size_t frames) {
+    if (open) {
+      pull_(out, frames);
+    }
+  }
+
 private:
   PullFunction pull_;
 };

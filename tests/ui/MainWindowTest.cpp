@@ -346,7 +346,7 @@ void MainWindowTest::popupEntriesAndColumns() {
   w.lcdMouseDown({70 + 21 * 4, 30});
   QCOMPARE(sizes(), (QList<int>{12, 12, 8}));
   // A slot freed while the popup was open is never put on a step.
-  DeleteSample(f.engine->samples, s.song, 6);
+  (void)DeleteSample(f.engine->samples, s.song, 6);
   w.sampleMenu()->Choose("MI06");
   QCOMPARE(s.song.step(0, 0, 0, 4).trigger, uint8_t{0});
 }
