@@ -4,6 +4,7 @@ add_executable(loopwren_command_tests
   song/SequenceEditingTest.cpp
   samples/WavImportTest.cpp
   commands/EditMenuTest.cpp
+  commands/MainCommandsTest.cpp
   commands/SampleManagerTest.cpp
   commands/SequencerCommandsTest.cpp
   commands/BounceTest.cpp)

@@ -15,8 +15,6 @@ namespace {
 // The ranges the controls produce. Values beyond them can only come from a song file
 // written elsewhere; the engine plays them at the nearest value a control can set and
 // leaves the stored value alone, so the file saves back unchanged.
-constexpr int32_t kMinTempo = 30;
-constexpr int32_t kMaxTempo = 1230;
 constexpr int32_t kMaxShuffle = 50;
 constexpr int32_t kMaxDelaySteps = 6;
 constexpr int32_t kMaxFeedback = 90;

@@ -1,7 +1,7 @@
 #include "ui/Ctrl.h"
 
 #include "engine/BlackBox.h"
-#include "ui/CtrlRules.h"
+#include "commands/StepControllers.h"
 #include "ui/DialogParts.h"
 #include "ui/Skin.h"
 
@@ -12,7 +12,6 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
-#include <mutex>
 
 namespace lw {
 
@@ -149,11 +148,7 @@ void TControllers::volumeboxChange() {
   if (edit.replaceWith) {
     volumebox_->setText(QString::fromStdString(*edit.replaceWith));
   }
-  Change([&edit](Step& step) {
-    if (edit.store) {
-      step.volume = static_cast<uint8_t>(*edit.store);
-    }
-  });
+  StoreBoxEdit(engine_, editedStep, StepField::Volume, edit);
 }
 
 void TControllers::loopStartChange() {
@@ -161,11 +156,7 @@ void TControllers::loopStartChange() {
   if (edit.replaceWith) {
     loopStart_->setText(QString::fromStdString(*edit.replaceWith));
   }
-  Change([&edit](Step& step) {
-    if (edit.store) {
-      step.startPos = *edit.store;
-    }
-  });
+  StoreBoxEdit(engine_, editedStep, StepField::StartPos, edit);
 }
 
 // An end at or before the start stays in the box but is not stored.
@@ -174,11 +165,7 @@ void TControllers::loopEndChange() {
   if (edit.replaceWith) {
     loopEnd_->setText(QString::fromStdString(*edit.replaceWith));
   }
-  Change([&edit](Step& step) {
-    if (edit.store && *edit.store > step.startPos) {
-      step.endPos = *edit.store;
-    }
-  });
+  StoreBoxEdit(engine_, editedStep, StepField::EndPos, edit);
 }
 
 void TControllers::rbDefaultClick() {
@@ -199,7 +186,7 @@ void TControllers::rbRetrigSClick() {
 
 // The positions stay as they are whatever the mode, shown or not.
 void TControllers::SetMode(uint8_t mode) {
-  Change([mode](Step& step) { step.mode = mode; });
+  SetStepMode(engine_, editedStep, mode);
   ShowControlsFor(mode);
 }
 
@@ -256,15 +243,6 @@ void TControllers::ShowInBox(QLineEdit* box, const QString& text) {
   if (box->text() != text) {
     box->setText(text);
   }
-}
-
-// Every handler marks the song changed, also when the text it saw stored nothing.
-template <typename Edit> void TControllers::Change(Edit edit) {
-  const std::lock_guard<std::mutex> hold(engine_.engineLock);
-  if (editedStep != nullptr) {
-    edit(*editedStep);
-  }
-  engine_.state.songChanged = true;
 }
 
 } // namespace lw

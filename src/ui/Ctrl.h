@@ -63,7 +63,6 @@ private:
   [[nodiscard]] std::array<QWidget*, 5> PositionControlWidgets() const;
   // Writes a box only when it shows something else, as its handler then runs.
   static void ShowInBox(QLineEdit* box, const QString& text);
-  template <typename Edit> void Change(Edit edit);
 
   Engine& engine_;
   QLineEdit* volumebox_ = nullptr;

@@ -1,6 +1,7 @@
 // What the main window's buttons, tempo box, lcd rows, bank and pattern panels and
 // sample popup do.
 #include "audio_out/Playback.h"
+#include "commands/MainCommands.h"
 #include "engine/BlackBox.h"
 #include "ui/SampleMenu.h"
 #include "ui/mainunit.h"
@@ -11,121 +12,46 @@
 
 namespace lw {
 
-namespace {
-
-constexpr int32_t kMinTempo = 30;
-constexpr int32_t kMaxTempo = 1230;
-
-} // namespace
-
 void TMain::PlayBtnClick() { context_.playback.PlayBtnClick(); }
 
-void TMain::plus10Click() {
-  {
-    const auto hold = Lock();
-    engine_.state.song.tempo = std::min(engine_.state.song.tempo + 10, kMaxTempo);
-    engine_.UpdateTiming();
-    engine_.state.songChanged = true;
-  }
-  RefreshDisplay(false, false, false);
-}
+void TMain::plus10Click() { Refresh(TempoUp(engine_)); }
 
-void TMain::minus10Click() {
-  {
-    const auto hold = Lock();
-    engine_.state.song.tempo = std::max(engine_.state.song.tempo - 10, kMinTempo);
-    engine_.UpdateTiming();
-    engine_.state.songChanged = true;
-  }
-  RefreshDisplay(false, false, false);
-}
+void TMain::minus10Click() { Refresh(TempoDown(engine_)); }
 
 // Runs on every change of the box's text, typed or written by the program. Replacing the
 // text runs it again on the new text before this run finishes.
 void TMain::tempoBoxChange() {
-  const QString text = tempoBox_->text();
-  if (!text.isEmpty() && text != QStringLiteral(" ")) {
-    bool isNumber = false;
-    QString digits = text;
-    while (digits.startsWith(' ')) {
-      digits.remove(0, 1);
-    }
-    const int value = digits.toInt(&isNumber);
-    if (!isNumber || digits.contains(' ')) {
-      tempoBox_->setText(QStringLiteral("1"));
-    } else if (value > kMaxTempo) {
-      tempoBox_->setText(QStringLiteral("1230"));
-    } else if (value < 0) {
-      tempoBox_->setText(QString::number(engine_.state.song.tempo));
-    } else if (value >= kMinTempo) {
-      const auto hold = Lock();
-      engine_.state.song.tempo = value;
-      engine_.UpdateTiming();
-    }
+  if (const auto replacement = TempoBoxChange(engine_, tempoBox_->text().toStdString())) {
+    tempoBox_->setText(QString::fromStdString(*replacement));
   }
-  engine_.state.songChanged = true;
 }
 
-void TMain::DistortClick(int channel) {
-  {
-    const auto hold = Lock();
-    engine_.state.song.channel(engine_.state.editBank, engine_.state.editPattern, channel).distortOn ^= 1U;
-    engine_.state.songChanged = true;
-  }
-  RefreshDisplay(false, true, false);
-}
+void TMain::DistortClick(int channel) { Refresh(ToggleDistortion(engine_, channel)); }
 
-void TMain::ChannelClick(int channel) {
-  engine_.state.activeChannel = channel;
-  engine_.state.activeStep = 0;
-  RefreshDisplay(true, true, true);
-}
+void TMain::ChannelClick(int channel) { Refresh(SelectChannel(engine_, channel)); }
 
-void TMain::KeyClick(int semitone) {
-  {
-    const auto hold = Lock();
-    Step& step = engine_.state.activeStepRecord();
-    step.note = (step.note / 12) * 12 + semitone;
-    engine_.state.songChanged = true;
-  }
-  RefreshDisplay(false, false, true);
-}
+void TMain::KeyClick(int semitone) { Refresh(SetNoteKey(engine_, semitone)); }
 
-void TMain::OctaveClick(int octave) {
-  {
-    const auto hold = Lock();
-    Step& step = engine_.state.activeStepRecord();
-    step.note = (step.note % 12) + 12 * octave;
-    engine_.state.songChanged = true;
-  }
-  RefreshDisplay(false, false, true);
-}
+void TMain::OctaveClick(int octave) { Refresh(SetNoteOctave(engine_, octave)); }
 
 void TMain::lcdMouseDown(QPoint p) {
   if (p.x() < 65 || p.x() > 401 || p.y() < 2 || p.y() > 75) {
     return;
   }
   const int column = std::clamp((p.x() - 66) / 21, 0, kSteps - 1);
-  SongState& s = engine_.state;
-  s.activeStep = column;
   if (p.y() <= 24) {
-    RefreshDisplay(false, false, true);
+    Refresh(SelectStep(engine_, column));
   } else if (p.y() <= 46) {
-    Step& step = s.activeStepRecord();
-    if (step.trigger != 0) {
-      {
-        const auto hold = Lock();
-        step.trigger = 0;
-        s.songChanged = true;
-      }
-      RefreshDisplay(false, false, true);
+    if (RemoveNoteAt(engine_, column)) {
+      Refresh(RefreshFlags::StepOnly());
     } else {
       const QPoint origin = frameGeometry().topLeft(); // the window's outer corner
       SampleMenuPopup(QPoint(origin.x() + lcd_->x() + p.x(), origin.y() + lcd_->y() + p.y() + 30));
     }
   } else {
+    SelectStep(engine_, column);
     dialogs_->ShowControllers();
-    RefreshDisplay(false, false, true);
+    Refresh(RefreshFlags::StepOnly());
   }
 }
 
@@ -140,48 +66,21 @@ void TMain::SampleMenuPopup(QPoint globalPosition) {
 }
 
 void TMain::sampleChoose(const QString& entryName) {
-  SongState& s = engine_.state;
-  const int32_t slot = ChosenSlot(entryName, s.lastSampleChoice);
-  // A slot freed since the popup was built is never put on a step.
-  if (slot < 0 || slot >= kSampleSlots || !engine_.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
-    return;
+  const bool lastUsed = entryName == QStringLiteral("MILU");
+  if (ChooseSample(engine_, ChosenSlot(entryName, engine_.state.lastSampleChoice), lastUsed)) {
+    Refresh(RefreshFlags::StepOnly());
   }
-  {
-    const auto hold = Lock();
-    if (entryName != QStringLiteral("MILU")) {
-      s.lastSampleChoice = slot;
-    }
-    Step& step = s.activeStepRecord();
-    step.sample = static_cast<uint8_t>(slot);
-    step.trigger = 1;
-    s.songChanged = true;
-  }
-  RefreshDisplay(false, false, true);
 }
 
 void TMain::BankPanelMouseDown(ImageControl& panel, QPoint p) {
   const int column = std::clamp(p.x() / 19, 0, 3);
   const int row = std::clamp(p.y() / 18, 0, 1);
-  const int cell = column + 4 * row;
-  SongState& s = engine_.state;
-  {
-    const auto hold = Lock();
-    if (&panel == bankPanel_) {
-      s.nextBank = s.editBank = cell;
-      if (!engine_.playing) {
-        s.playBank = cell;
-      }
-    } else {
-      s.nextPattern = s.editPattern = cell;
-      if (!engine_.playing) {
-        s.playPattern = cell;
-      }
-    }
-  }
+  const PanelKind kind = &panel == bankPanel_ ? PanelKind::Bank : PanelKind::Pattern;
+  const RefreshFlags flags = SelectPanelCell(engine_, kind, column + 4 * row);
   if (dialogs_->SequencerVisible()) {
-    dialogs_->SetSequenceSlot(s.editBank, s.editPattern);
+    dialogs_->SetSequenceSlot(engine_.state.editBank, engine_.state.editPattern);
   }
-  RefreshDisplay(true, true, true);
+  Refresh(flags);
 }
 
 void TMain::Manager1Click() {

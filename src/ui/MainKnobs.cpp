@@ -1,5 +1,6 @@
 // The twelve knobs: a press starts a drag, moves with the plain left button turn the
 // knob, and each new value goes straight into the song.
+#include "commands/MainCommands.h"
 #include "engine/BlackBox.h"
 #include "ui/mainunit.h"
 
@@ -21,44 +22,26 @@ void TMain::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModif
 
 void TMain::WriteKnob(int index) {
   const int32_t value = knobs_[static_cast<std::size_t>(index)].value;
-  const auto hold = Lock();
-  SongState& s = engine_.state;
-  Song& song = s.song;
-  s.songChanged = true;
   switch (index) {
   case kDelFB:
-    song.delayFeedback = value;
-    engine_.UpdateTiming();
-    return;
+    return SetKnobValue(engine_, KnobSetting::DelayFeedback, value);
   case kDelSteps:
-    song.delaySteps = static_cast<uint8_t>(value);
-    engine_.UpdateTiming();
-    return;
+    return SetKnobValue(engine_, KnobSetting::DelaySteps, value);
   case kDistort:
-    song.distortAmount = value;
-    return;
+    return SetKnobValue(engine_, KnobSetting::Distortion, value);
   case kVinyl:
-    song.vinylAmount = value;
-    return;
+    return SetKnobValue(engine_, KnobSetting::Vinyl, value);
   case kShuffle:
-    song.shuffle = value;
-    engine_.UpdateTiming();
-    return;
+    return SetKnobValue(engine_, KnobSetting::Shuffle, value);
   case kPitch:
-    s.activeStepRecord().pitch = static_cast<uint8_t>(value + 50);
-    return;
+    return SetKnobValue(engine_, KnobSetting::Pitch, value);
   default:
     break;
   }
   if (index >= kDelay1 && index < kDelay1 + 3) {
-    song.channel(s.editBank, s.editPattern, index - kDelay1).delaySend = value;
+    SetKnobValue(engine_, KnobSetting::DelaySend, value, index - kDelay1);
   } else if (index >= kVol1 && index < kVol1 + 3) {
-    const int channel = index - kVol1;
-    song.channel(s.editBank, s.editPattern, channel).volume = value;
-    // Heard at once while the edited pattern is the one playing.
-    if (engine_.playing && s.editPattern == s.playPattern && s.editBank == s.playBank) {
-      engine_.voices[static_cast<std::size_t>(channel)].volume = value;
-    }
+    SetKnobValue(engine_, KnobSetting::Volume, value, index - kVol1);
   }
 }
 

@@ -1,6 +1,6 @@
 #include "DialogsFixture.h"
 #include "ui/Ctrl.h"
-#include "ui/CtrlRules.h"
+#include "commands/StepControllers.h"
 
 #include <QLabel>
 #include <QLineEdit>

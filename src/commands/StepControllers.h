@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/BlackBox.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,5 +37,14 @@ struct BoxEdit {
 // The position controls a mode shows.
 enum class PositionControls { None, StartOnly, StartAndEnd };
 [[nodiscard]] PositionControls PositionControlsFor(uint8_t mode);
+
+// The dialog's edits of its step, each under the engine lock and marking the song
+// changed, also when nothing is stored (as every handler of the dialog does). A null
+// step only marks the song changed.
+enum class StepField { Volume, StartPos, EndPos };
+// Stores what a box's edit says; an end position is stored only above the start.
+void StoreBoxEdit(Engine& engine, Step* step, StepField field, const BoxEdit& edit);
+// The radio buttons: the positions stay whatever the mode.
+void SetStepMode(Engine& engine, Step* step, uint8_t mode);
 
 } // namespace lw

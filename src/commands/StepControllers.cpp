@@ -1,9 +1,10 @@
-#include "ui/CtrlRules.h"
+#include "commands/StepControllers.h"
 
 #include "song/Song.h"
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 
 namespace lw {
 
@@ -95,6 +96,35 @@ PositionControls PositionControlsFor(uint8_t mode) {
   default:
     return PositionControls::None;
   }
+}
+
+void StoreBoxEdit(Engine& engine, Step* step, StepField field, const BoxEdit& edit) {
+  const std::lock_guard<std::mutex> hold(engine.engineLock);
+  if (step != nullptr && edit.store) {
+    const int32_t value = *edit.store;
+    switch (field) {
+    case StepField::Volume:
+      step->volume = static_cast<uint8_t>(value);
+      break;
+    case StepField::StartPos:
+      step->startPos = value;
+      break;
+    case StepField::EndPos:
+      if (value > step->startPos) {
+        step->endPos = value;
+      }
+      break;
+    }
+  }
+  engine.state.songChanged = true;
+}
+
+void SetStepMode(Engine& engine, Step* step, uint8_t mode) {
+  const std::lock_guard<std::mutex> hold(engine.engineLock);
+  if (step != nullptr) {
+    step->mode = mode;
+  }
+  engine.state.songChanged = true;
 }
 
 } // namespace lw
