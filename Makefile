@@ -4,10 +4,11 @@ SHELL := /bin/bash
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_TSAN ?= build-tsan
+BUILD_CLANG ?= build-clang
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan test-tsan tidy bench format clean
+.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format clean
 
 all: build
 
@@ -24,10 +25,11 @@ run: build
 	$(BUILD)/bin/loopwren $(if $(ARGS),$(ARGS),$(BUILD)/bin/demo.LW)
 
 # Every test: the normal build, the core again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, live playback under ThreadSanitizer, and clang-tidy over
-# the sources.
+# UndefinedBehaviorSanitizer, live playback under ThreadSanitizer, the program built by
+# Clang with its lock discipline checked, and clang-tidy over the sources.
 test: build
 	$(MAKE) --no-print-directory tidy
+	$(MAKE) --no-print-directory test-locks
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory test-tsan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -44,6 +46,13 @@ test-tsan: deps
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target loopwren_race_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD_TSAN) --output-on-failure -R '^PlaybackRace'
 
+# Clang's thread-safety analysis over the program, the renderer and the tools: every
+# access to the engine state must hold the engine lock (warnings are errors).
+test-locks: deps
+	cmake -S . -B $(BUILD_CLANG) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DLOOPWREN_WERROR=ON \
+	  -DLOOPWREN_TESTS=OFF -DLOOPWREN_BENCHMARKS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_CLANG) -j $(JOBS)
+
 tidy: configure
 	git ls-files 'src/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*' 2>&1 \
 	  | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
@@ -59,4 +68,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_CLANG)

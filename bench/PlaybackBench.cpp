@@ -49,7 +49,7 @@ int main() {
   for (int i = 0; i < 200; ++i) {
     const auto start = Clock::now();
     {
-      const std::lock_guard<std::mutex> hold(engine->engineLock);
+      const EngineHold hold(engine->engineLock);
       engine->RenderBlock(block.data(), block.size());
     }
     best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());

@@ -7,6 +7,10 @@ target_compile_options(loopwren_flags INTERFACE
   # Renders must be the same bytes on every machine: no fused multiply-add, no
   # reassociation, every double expression evaluated in the order written.
   -ffp-contract=off -fno-fast-math)
+# Clang checks the engine lock discipline from the annotations of engine/ThreadSafety.h.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  target_compile_options(loopwren_flags INTERFACE -Wthread-safety)
+endif()
 if(LOOPWREN_WERROR)
   target_compile_options(loopwren_flags INTERFACE -Werror)
 endif()

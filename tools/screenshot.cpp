@@ -52,9 +52,12 @@ int main(int argc, char** argv) {
   window.show();
   window.FirstActivation();
   if (argc > 4) {
-    engine->state.activeChannel = std::atoi(argv[3]);
-    engine->state.activeStep = std::atoi(argv[4]);
-    engine->state.editPattern = 1;
+    {
+      const EngineHold hold(engine->engineLock);
+      engine->state.activeChannel = std::atoi(argv[3]);
+      engine->state.activeStep = std::atoi(argv[4]);
+      engine->state.editPattern = 1;
+    }
     window.RefreshDisplay(true, true, true);
   }
   QApplication::processEvents();

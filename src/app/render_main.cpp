@@ -164,6 +164,22 @@ std::optional<Options> Parse(int argc, char** argv, int& exitCode) {
   return o;
 }
 
+// What the user would have selected in the program for the render the options ask for.
+void SetUpRender(Engine& engine, const Options& options, SlotRange& selection)
+    LW_REQUIRES(engine.engineLock) {
+  if (options.kind == RenderKind::ThisPattern) {
+    engine.state.editBank = options.first - 1;
+    engine.state.editPattern = options.second - 1;
+  } else if (options.kind == RenderKind::SongLoop) {
+    // As if the slots were selected, the loop box ticked and slot A clicked.
+    selection = {options.first, options.second};
+    engine.state.songPosition = options.first;
+    engine.state.loopEnabled = true;
+    engine.state.loopFirstSlot = options.first;
+    engine.state.loopLastSlot = options.second;
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -174,9 +190,12 @@ int main(int argc, char** argv) {
   }
 
   auto engine = std::make_unique<Engine>();
-  (void)ClearSampleTable(engine->samples); // nothing plays yet
   LoadVinylNoise(*engine, ProgramFolder() + kVinylNoiseFile);
-  engine->NewSong();
+  {
+    const EngineHold hold(engine->engineLock);
+    (void)ClearSampleTable(engine->samples); // nothing plays yet
+    engine->NewSong();
+  }
 
   ReadOnlyFile probe;
   int error = 0;
@@ -191,20 +210,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "loopwren-render: cannot read %s\n", options->song.c_str());
     return 1;
   }
-  engine->UpdateTiming();
-  engine->state.songChanged = false;
 
   SlotRange selection;
-  if (options->kind == RenderKind::ThisPattern) {
-    engine->state.editBank = options->first - 1;
-    engine->state.editPattern = options->second - 1;
-  } else if (options->kind == RenderKind::SongLoop) {
-    // As if the slots were selected, the loop box ticked and slot A clicked.
-    selection = {options->first, options->second};
-    engine->state.songPosition = options->first;
-    engine->state.loopEnabled = true;
-    engine->state.loopFirstSlot = options->first;
-    engine->state.loopLastSlot = options->second;
+  {
+    const EngineHold hold(engine->engineLock);
+    engine->UpdateTiming();
+    engine->state.songChanged = false;
+    SetUpRender(*engine, *options, selection);
   }
 
   ConsoleProgress progress(!options->quiet && ::isatty(STDERR_FILENO) != 0);

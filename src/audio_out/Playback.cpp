@@ -14,7 +14,7 @@ void LivePlayback::PlayBtnClick() {
     const std::lock_guard<std::mutex> gate(gate_);
     bool nowPlaying = false;
     {
-      const std::lock_guard<std::mutex> hold(engine_.engineLock);
+      const EngineHold hold(engine_.engineLock);
       SongState& s = engine_.state;
       if (!engine_.songMode) {
         s.playPattern = s.nextPattern = s.editPattern;
@@ -47,7 +47,7 @@ void LivePlayback::BufferDone() noexcept {
     return;
   }
   waveOut_.Write(outputBuffer_.data(), kBlockBytes);
-  const std::lock_guard<std::mutex> hold(engine_.engineLock);
+  const EngineHold hold(engine_.engineLock);
   engine_.RenderBlock(outputBuffer_.data(), outputBuffer_.size());
 }
 

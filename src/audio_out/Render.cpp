@@ -12,33 +12,52 @@ namespace {
 
 constexpr int32_t kProgressEvery = 2048;
 
-// Remembers the engine's playback positions and song mode, and puts them back.
-class SavedPlayState {
-public:
-  explicit SavedPlayState(Engine& engine)
-      : engine_(engine), bank_(engine.state.playBank), pattern_(engine.state.playPattern),
-        songMode_(engine.songMode.load()) {}
-  void Restore() {
-    engine_.playing = false;
-    engine_.state.playBank = bank_;
-    engine_.state.playPattern = pattern_;
-    engine_.songMode = songMode_;
-  }
-
-private:
-  Engine& engine_;
-  int32_t bank_;
-  int32_t pattern_;
-  bool songMode_;
-};
-
 // Starts the clock at step 0 of (bank, pattern) with the current song mode.
-void StartClockAt(Engine& engine, int32_t bank, int32_t pattern) {
+void StartClockAt(Engine& engine, int32_t bank, int32_t pattern) LW_REQUIRES(engine.engineLock) {
   engine.playing = false;
   engine.state.playBank = bank;
   engine.state.playPattern = pattern;
   engine.ProcessStep();
 }
+
+// A render from start to end: it remembers the engine's playback positions and song
+// mode, starts the clock at (bank, pattern) and plays in song mode from a cleared delay
+// line; however the render ends, `playing` goes off and the positions and song mode come
+// back. The lock is taken for the start and the end only.
+class RenderScope {
+public:
+  enum class Voices { KeepSounding, Silence };
+
+  RenderScope(Engine& engine, int32_t bank, int32_t pattern, Voices voices) : engine_(engine) {
+    const EngineHold hold(engine.engineLock);
+    bank_ = engine.state.playBank;
+    pattern_ = engine.state.playPattern;
+    songMode_ = engine.songMode;
+    // Song mode off when the clock starts silences the voices a bounce must not hear.
+    if (voices == Voices::Silence) {
+      engine.songMode = false;
+    }
+    StartClockAt(engine, bank, pattern);
+    engine.songMode = true;
+    engine.delay.ClearDelayLine();
+    engine.playing = true;
+  }
+  ~RenderScope() {
+    const EngineHold hold(engine_.engineLock);
+    engine_.playing = false;
+    engine_.state.playBank = bank_;
+    engine_.state.playPattern = pattern_;
+    engine_.songMode = songMode_;
+  }
+  RenderScope(const RenderScope&) = delete;
+  RenderScope& operator=(const RenderScope&) = delete;
+
+private:
+  Engine& engine_;
+  int32_t bank_ = 0;
+  int32_t pattern_ = 0;
+  bool songMode_ = false;
+};
 
 // Pulls one pattern's samples out of the running engine into `buffer`, taking the lock
 // for every stretch between two progress updates.
@@ -48,12 +67,18 @@ void PullPattern(Engine& engine, std::vector<int16_t>& buffer, RenderProgress& p
   for (int32_t i = 0; i < n; i += kProgressEvery) {
     progress.SetCurrent(ProgressPercent(i, n));
     const int32_t end = std::min(n, i + kProgressEvery);
-    const std::lock_guard<std::mutex> hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     engine.RenderBlock(&buffer[static_cast<std::size_t>(i)], static_cast<std::size_t>(end - i));
   }
 }
 
 bool InBankRange(int8_t value) { return value >= 0 && value < kBanks; }
+
+// Every pattern of a render lasts patternSamples samples; a render never changes it.
+std::size_t PatternLength(Engine& engine) {
+  const EngineHold hold(engine.engineLock);
+  return static_cast<std::size_t>(engine.clock.patternSamples);
+}
 
 } // namespace
 
@@ -76,81 +101,47 @@ SlotRange SelectionRange(int32_t firstSlot, int32_t width) {
 
 void RenderPattern(Engine& engine, int32_t bank, int32_t pattern, PatternSink& sink,
                    RenderProgress& progress) {
-  std::unique_lock<std::mutex> hold(engine.engineLock);
-  SavedPlayState saved(engine);
-  StartClockAt(engine, bank, pattern);
-  engine.songMode = true;
-  engine.delay.ClearDelayLine();
-  engine.playing = true;
-  std::vector<int16_t> buffer(static_cast<std::size_t>(engine.clock.patternSamples));
-  hold.unlock();
-
-  try {
+  std::vector<int16_t> buffer(PatternLength(engine));
+  {
+    const RenderScope render(engine, bank, pattern, RenderScope::Voices::KeepSounding);
     PullPattern(engine, buffer, progress);
     sink.Append(buffer.data(), buffer.size());
-  } catch (...) {
-    hold.lock();
-    saved.Restore();
-    throw;
   }
-  hold.lock();
-  saved.Restore();
-  hold.unlock();
   progress.SetOverall(100);
 }
 
 void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
                 RenderProgress& progress) {
-  std::unique_lock<std::mutex> hold(engine.engineLock);
-  SavedPlayState saved(engine);
-  const SequenceEntry firstEntry = engine.state.sequence.slots[range.first];
-  StartClockAt(engine, InBankRange(firstEntry.bank) ? firstEntry.bank : engine.state.playBank,
-               InBankRange(firstEntry.pattern) ? firstEntry.pattern : engine.state.playPattern);
-  engine.songMode = true;
-  engine.delay.ClearDelayLine();
-  engine.playing = true;
-  hold.unlock();
-
-  std::vector<int16_t> buffer;
-  try {
-    for (int32_t k = range.first; k <= range.last; ++k) {
-      hold.lock();
+  int32_t bank = 0;
+  int32_t pattern = 0;
+  {
+    const EngineHold hold(engine.engineLock);
+    const SequenceEntry first = engine.state.sequence.slots[range.first];
+    bank = InBankRange(first.bank) ? first.bank : engine.state.playBank;
+    pattern = InBankRange(first.pattern) ? first.pattern : engine.state.playPattern;
+  }
+  const RenderScope render(engine, bank, pattern, RenderScope::Voices::KeepSounding);
+  std::vector<int16_t> buffer(PatternLength(engine));
+  for (int32_t k = range.first; k <= range.last; ++k) {
+    {
+      const EngineHold hold(engine.engineLock);
       const SequenceEntry entry = engine.state.sequence.slots[k];
       // An empty slot repeats the pattern before it; bank and pattern are taken apart.
       StartClockAt(engine, InBankRange(entry.bank) ? entry.bank : engine.state.playBank,
                    InBankRange(entry.pattern) ? entry.pattern : engine.state.playPattern);
       engine.playing = true;
-      buffer.resize(static_cast<std::size_t>(engine.clock.patternSamples));
-      hold.unlock();
-
-      PullPattern(engine, buffer, progress);
-      sink.Append(buffer.data(), buffer.size());
-      progress.SetOverall(ProgressPercent(k - range.first + 1, range.last - range.first + 1));
     }
-  } catch (...) {
-    if (!hold.owns_lock()) {
-      hold.lock();
-    }
-    saved.Restore();
-    throw;
+    PullPattern(engine, buffer, progress);
+    sink.Append(buffer.data(), buffer.size());
+    progress.SetOverall(ProgressPercent(k - range.first + 1, range.last - range.first + 1));
   }
-  hold.lock();
-  saved.Restore();
 }
 
 std::vector<int16_t> RenderBounce(Engine& engine, int32_t bank, int32_t pattern) {
-  const std::lock_guard<std::mutex> hold(engine.engineLock);
-  SavedPlayState saved(engine);
-  // Start the clock with song mode off, which silences the voices, and only then turn
-  // song mode on for the render itself.
-  engine.songMode = false;
-  StartClockAt(engine, bank, pattern);
-  engine.songMode = true;
-  engine.delay.ClearDelayLine();
-  engine.playing = true;
-  std::vector<int16_t> buffer(static_cast<std::size_t>(engine.clock.patternSamples));
+  std::vector<int16_t> buffer(PatternLength(engine));
+  const RenderScope render(engine, bank, pattern, RenderScope::Voices::Silence);
+  const EngineHold hold(engine.engineLock);
   engine.RenderBlock(buffer.data(), buffer.size());
-  saved.Restore();
   return buffer;
 }
 

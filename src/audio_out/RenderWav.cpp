@@ -72,7 +72,7 @@ bool ProbeTarget(const std::string& target, bool& created, int& error) {
 
 // How many samples a render of `kind` gives: one pattern per slot of its range.
 uint64_t RenderLength(Engine& engine, RenderKind kind, const SlotRange& selection) {
-  const std::lock_guard<std::mutex> hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SlotRange range{};
   if (kind == RenderKind::EntireSong) {
     range = EntireSongRange(engine.state.sequence);
@@ -124,10 +124,11 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
     sink.Begin(RenderLength(engine, kind, selection));
     switch (kind) {
     case RenderKind::ThisPattern:
-      RenderPattern(engine, engine.state.editBank, engine.state.editPattern, sink, progress);
+      RenderPattern(engine, engine.Interface().editBank, engine.Interface().editPattern, sink,
+                    progress);
       break;
     case RenderKind::EntireSong:
-      RenderSong(engine, EntireSongRange(engine.state.sequence), sink, progress);
+      RenderSong(engine, EntireSongRange(engine.Interface().sequence), sink, progress);
       break;
     case RenderKind::SongLoop:
       RenderSong(engine, selection, sink, progress);

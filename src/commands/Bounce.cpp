@@ -19,12 +19,12 @@ int32_t BouncePattern(Engine& engine, UserPrompts& prompts, SampleManagerState& 
                    "to stop playback and try again...");
     return -1;
   }
-  const std::optional<std::string> name = askName(ProposedBounceName(engine.state));
+  const std::optional<std::string> name = askName(ProposedBounceName(engine.Interface()));
   if (!name) {
     return -1;
   }
   const BusyCursor busy(prompts);
-  const int32_t slot = FindFreeSlot(engine.samples);
+  const int32_t slot = FindFreeSlot(engine.InterfaceSamples());
   if (slot < 0) {
     prompts.Notice("Unfortunately you have reached the limit of 64 samples...");
     return -1;
@@ -32,10 +32,10 @@ int32_t BouncePattern(Engine& engine, UserPrompts& prompts, SampleManagerState& 
   // Playback is stopped, so nothing can trigger the slot before it is filled; it is
   // normalised before it goes in, so the slot never holds the quieter first take.
   std::vector<int16_t> rendered =
-      RenderBounce(engine, engine.state.editBank, engine.state.editPattern);
+      RenderBounce(engine, engine.Interface().editBank, engine.Interface().editPattern);
   NormaliseBounce(rendered.data(), rendered.size());
   {
-    const std::lock_guard<std::mutex> hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     FillSlot(engine.samples.slots[static_cast<std::size_t>(slot)], std::move(rendered), kOutputRate,
              *name, SampleCategory::Loop);
     engine.state.songChanged = true;

@@ -8,7 +8,7 @@ namespace lw {
 
 namespace {
 
-using Hold = std::lock_guard<std::mutex>;
+using Hold = EngineHold;
 
 RefreshFlags Slice(Engine& engine, UserPrompts& prompts, SliceCommand command) {
   if (!prompts.Confirm(SliceQuestion(command))) {

@@ -9,7 +9,7 @@ namespace lw {
 
 namespace {
 
-using Hold = std::lock_guard<std::mutex>;
+using Hold = EngineHold;
 
 constexpr int32_t kPitchOffset = 50; // the pitch knob's 0 is a step pitch of 50 %
 
@@ -24,11 +24,11 @@ RefreshFlags SetTempo(Engine& engine, int32_t tempo) {
 } // namespace
 
 RefreshFlags TempoUp(Engine& engine) {
-  return SetTempo(engine, std::min(engine.state.song.tempo + 10, kMaxTempo));
+  return SetTempo(engine, std::min(engine.Interface().song.tempo + 10, kMaxTempo));
 }
 
 RefreshFlags TempoDown(Engine& engine) {
-  return SetTempo(engine, std::max(engine.state.song.tempo - 10, kMinTempo));
+  return SetTempo(engine, std::max(engine.Interface().song.tempo - 10, kMinTempo));
 }
 
 std::optional<std::string> TempoBoxChange(Engine& engine, std::string_view text) {
@@ -43,24 +43,26 @@ std::optional<std::string> TempoBoxChange(Engine& engine, std::string_view text)
     } else if (*number > kMaxTempo) {
       replacement.emplace(std::to_string(kMaxTempo));
     } else if (*number < 0) {
-      replacement.emplace(std::to_string(engine.state.song.tempo));
+      replacement.emplace(std::to_string(engine.Interface().song.tempo));
     } else if (*number >= kMinTempo) {
       SetTempo(engine, *number);
     }
   }
+  const Hold hold(engine.engineLock);
   engine.state.songChanged = true;
   return replacement;
 }
 
 RefreshFlags ToggleDistortion(Engine& engine, int32_t channel) {
-  SongState& s = engine.state;
   const Hold hold(engine.engineLock);
+  SongState& s = engine.state;
   s.song.channel(s.editBank, s.editPattern, channel).distortOn ^= 1U;
   s.songChanged = true;
   return {false, true, false};
 }
 
 RefreshFlags SelectChannel(Engine& engine, int32_t channel) {
+  const Hold hold(engine.engineLock);
   engine.state.activeChannel = channel;
   engine.state.activeStep = 0;
   return RefreshFlags::All();
@@ -83,14 +85,15 @@ RefreshFlags SetNoteOctave(Engine& engine, int32_t octave) {
 }
 
 RefreshFlags SelectStep(Engine& engine, int32_t step) {
+  const Hold hold(engine.engineLock);
   engine.state.activeStep = step;
   return RefreshFlags::StepOnly();
 }
 
 bool RemoveNoteAt(Engine& engine, int32_t step) {
+  const Hold hold(engine.engineLock);
   SongState& s = engine.state;
   s.activeStep = step;
-  const Hold hold(engine.engineLock);
   Step& record = s.activeStepRecord();
   if (record.trigger == 0) {
     return false;
@@ -101,11 +104,12 @@ bool RemoveNoteAt(Engine& engine, int32_t step) {
 }
 
 bool ChooseSample(Engine& engine, int32_t slot, bool lastUsedEntry) {
-  SongState& s = engine.state;
-  if (slot < 0 || slot >= kSampleSlots || !engine.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
+  if (slot < 0 || slot >= kSampleSlots ||
+      !engine.InterfaceSamples().slots[static_cast<std::size_t>(slot)].isUsed()) {
     return false;
   }
   const Hold hold(engine.engineLock);
+  SongState& s = engine.state;
   if (!lastUsedEntry) {
     s.lastSampleChoice = slot;
   }
@@ -117,8 +121,8 @@ bool ChooseSample(Engine& engine, int32_t slot, bool lastUsedEntry) {
 }
 
 RefreshFlags SelectPanelCell(Engine& engine, PanelKind panel, int32_t cell) {
-  SongState& s = engine.state;
   const Hold hold(engine.engineLock);
+  SongState& s = engine.state;
   const bool stopped = !engine.playing;
   if (panel == PanelKind::Bank) {
     s.nextBank = s.editBank = cell;
@@ -135,9 +139,9 @@ RefreshFlags SelectPanelCell(Engine& engine, PanelKind panel, int32_t cell) {
 }
 
 void SetKnobValue(Engine& engine, KnobSetting setting, int32_t value, int32_t channel) {
+  const Hold hold(engine.engineLock);
   SongState& s = engine.state;
   Song& song = s.song;
-  const Hold hold(engine.engineLock);
   s.songChanged = true;
   switch (setting) {
   case KnobSetting::DelayFeedback:

@@ -9,11 +9,11 @@ namespace lw {
 
 namespace {
 
-using Hold = std::lock_guard<std::mutex>;
+using Hold = EngineHold;
 
 // The slot behind the selected line, or -1.
 int32_t SelectedSlot(const Engine& engine, const SampleManagerState& manager) {
-  if (manager.selected < 0 || manager.selected >= CountUsedSlots(engine.samples)) {
+  if (manager.selected < 0 || manager.selected >= CountUsedSlots(engine.InterfaceSamples())) {
     return -1;
   }
   return manager.slotIndexMap[static_cast<std::size_t>(manager.selected)];
@@ -107,7 +107,7 @@ void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& m
 }
 
 void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
-  if (CountUsedSlots(engine.samples) == 0) {
+  if (CountUsedSlots(engine.InterfaceSamples()) == 0) {
     return;
   }
   if (!prompts.Confirm(
@@ -115,7 +115,7 @@ void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSta
     return;
   }
   const int32_t slot = SelectedSlot(engine, manager);
-  if (slot < 0 || !engine.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
+  if (slot < 0 || !engine.InterfaceSamples().slots[static_cast<std::size_t>(slot)].isUsed()) {
     return;
   }
   SampleData released; // freed after the lock is let go
@@ -129,7 +129,7 @@ void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSta
 }
 
 void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
-  if (CountUsedSlots(engine.samples) == 0) {
+  if (CountUsedSlots(engine.InterfaceSamples()) == 0) {
     return;
   }
   if (!prompts.Confirm("Are you sure you want to replace this sample with another one ?\r\n"
@@ -138,7 +138,7 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
     return;
   }
   const int32_t slot = SelectedSlot(engine, manager);
-  if (slot < 0 || !engine.samples.slots[static_cast<std::size_t>(slot)].isUsed()) {
+  if (slot < 0 || !engine.InterfaceSamples().slots[static_cast<std::size_t>(slot)].isUsed()) {
     return;
   }
   std::optional<ImportedAudio> audio = AskAndImport(prompts, manager);

@@ -7,7 +7,7 @@ namespace lw {
 
 namespace {
 
-using Hold = std::lock_guard<std::mutex>;
+using Hold = EngineHold;
 
 } // namespace
 
@@ -24,6 +24,11 @@ void ClearSequenceSlots(Engine& engine, int32_t firstSlot, int32_t lastSlot) {
 void SetSongTitle(Engine& engine, std::string_view text) {
   const Hold hold(engine.engineLock);
   SetSongTitle(engine.state, text);
+}
+
+void SetLoopEnabled(Engine& engine, bool enabled) {
+  const Hold hold(engine.engineLock);
+  engine.state.loopEnabled = enabled;
 }
 
 void SetSongAuthor(Engine& engine, std::string_view text) {

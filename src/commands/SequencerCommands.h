@@ -16,6 +16,8 @@ void SetSequenceSlot(Engine& engine, int32_t firstSlot, int32_t bank, int32_t pa
 void ClearSequenceSlots(Engine& engine, int32_t firstSlot, int32_t lastSlot);
 void SetSongTitle(Engine& engine, std::string_view text);
 void SetSongAuthor(Engine& engine, std::string_view text);
+// "Use selection as loop": the engine reads it at every advance of the song position.
+void SetLoopEnabled(Engine& engine, bool enabled);
 
 // The picture the sequencer's play button shows.
 enum class PlayPicture { PlayOff, PlayOn };

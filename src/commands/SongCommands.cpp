@@ -29,30 +29,38 @@ OpenResult ReadAndReplace(Engine& engine, UserPrompts& prompts, const std::strin
     return {false, true, false};
   }
   {
-    const std::lock_guard<std::mutex> hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     std::swap(engine.state.song, content->song);
     std::swap(engine.state.sequence, content->sequence);
     std::swap(engine.samples, content->samples);
   }
-  return {true, false, LastSequenceEntry(engine.state.sequence) > 0};
+  return {true, false, LastSequenceEntry(engine.Interface().sequence) > 0};
 }
 
+// The interface thread is the only writer of what a song file holds, so it writes the
+// file without holding the lock.
 bool WriteTo(Engine& engine, UserPrompts& prompts) {
-  const std::string& path = engine.state.songFileName;
+  const SongState& state = engine.Interface();
+  const std::string& path = state.songFileName;
   AtomicFileWriter out;
   if (!out.Open(path)) {
     prompts.Notice("Error saving LoopWren Track \"" + path + "\"...");
     return false;
   }
   try {
-    WriteSongBody(out, engine.state.song, engine.state.sequence, engine.samples);
+    WriteSongBody(out, state.song, state.sequence, engine.InterfaceSamples());
     out.Commit();
   } catch (const IoError& error) {
     prompts.ReportIoError(error.what());
     return false;
   }
-  engine.state.songChanged = false;
+  SetSongChanged(engine, false);
   return true;
+}
+
+void SetSongFileName(Engine& engine, std::string path) {
+  const EngineHold hold(engine.engineLock);
+  engine.state.songFileName = std::move(path);
 }
 
 } // namespace
@@ -74,17 +82,17 @@ OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& fol
   if (!chosen) {
     return {};
   }
-  const std::string previousName = engine.state.songFileName;
+  const std::string previousName = engine.Interface().songFileName;
   const std::string path = SongPathFromDialog(*chosen);
-  engine.state.songFileName = path;
+  SetSongFileName(engine, path);
   const OpenResult result = ReadAndReplace(engine, prompts, path, LoadMessages::Shown);
   if (result.damaged) {
     // The file is there but damaged: the previous song stays, and so does its name, so
     // a Save cannot overwrite the damaged file with a different song.
-    engine.state.songFileName = previousName;
+    SetSongFileName(engine, previousName);
   }
   if (result.replaced) {
-    const std::lock_guard<std::mutex> hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     engine.UpdateTiming();
     engine.state.songChanged = false;
   }
@@ -92,16 +100,21 @@ OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& fol
 }
 
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
-  engine.state.songFileName = path;
+  SetSongFileName(engine, path);
   return ReadAndReplace(engine, prompts, path, LoadMessages::Silent);
 }
 
 bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder) {
-  if (engine.state.songFileName.empty()) {
+  if (engine.Interface().songFileName.empty()) {
     return SaveSongAs(engine, prompts, folder);
   }
   const BusyCursor busy(prompts);
   return WriteTo(engine, prompts);
+}
+
+void SetSongChanged(Engine& engine, bool changed) {
+  const EngineHold hold(engine.engineLock);
+  engine.state.songChanged = changed;
 }
 
 bool SaveSongAs(Engine& engine, UserPrompts& prompts, const std::string& folder) {
@@ -110,7 +123,7 @@ bool SaveSongAs(Engine& engine, UserPrompts& prompts, const std::string& folder)
     return false;
   }
   const BusyCursor busy(prompts);
-  engine.state.songFileName = SongPathFromDialog(*chosen);
+  SetSongFileName(engine, SongPathFromDialog(*chosen));
   return WriteTo(engine, prompts);
 }
 

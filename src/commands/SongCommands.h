@@ -36,6 +36,9 @@ OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::
 // The file is written beside its target and renamed over it once complete, so a failed
 // save leaves the previous file and songChanged as they were. True when saved.
 bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder);
+
+// Sets or clears songChanged: New, Open, Save and the end of start-up clear it.
+void SetSongChanged(Engine& engine, bool changed);
 bool SaveSongAs(Engine& engine, UserPrompts& prompts, const std::string& folder);
 
 } // namespace lw

@@ -99,7 +99,7 @@ PositionControls PositionControlsFor(uint8_t mode) {
 }
 
 void StoreBoxEdit(Engine& engine, Step* step, StepField field, const BoxEdit& edit) {
-  const std::lock_guard<std::mutex> hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   if (step != nullptr && edit.store) {
     const int32_t value = *edit.store;
     switch (field) {
@@ -120,7 +120,7 @@ void StoreBoxEdit(Engine& engine, Step* step, StepField field, const BoxEdit& ed
 }
 
 void SetStepMode(Engine& engine, Step* step, uint8_t mode) {
-  const std::lock_guard<std::mutex> hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   if (step != nullptr) {
     step->mode = mode;
   }

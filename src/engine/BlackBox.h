@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Delay.h"
+#include "engine/EngineLock.h"
 #include "engine/Overdrive.h"
 #include "samples/Manager.h"
 #include "song/SongState.h"
@@ -54,21 +55,25 @@ struct VinylNoise {
 // the sample table, the voices, the clock, the delay and the vinyl noise. The program
 // has one; tests build their own.
 //
-// `engineLock` guards everything but the atomics. The thread that renders live audio
-// holds it for each block it renders; the interface thread holds it for each edit. It is
-// never held during file I/O, a dialog, or a call into the audio device.
+// `engineLock` guards everything but the atomics, and Clang checks it. The thread that
+// renders live audio holds it for each block it renders; the interface thread holds it
+// for each edit. It is never held during file I/O, a dialog, or a call into the audio
+// device. The interface thread is the only writer of the song, the sequence, the sample
+// table and the edit positions, so it may also read those without the lock through
+// Interface(); the render thread's fields (the play positions, voices, clock, delay and
+// vinyl position) are read under the lock only.
 struct Engine {
   Engine();
 
-  SongState state;
-  SampleTable samples;
-  std::array<Voice, kChannels> voices;
-  StepClock clock;
+  EngineMutex engineLock;
+  SongState state LW_GUARDED_BY(engineLock);
+  SampleTable samples LW_GUARDED_BY(engineLock);
+  std::array<Voice, kChannels> voices LW_GUARDED_BY(engineLock);
+  StepClock clock LW_GUARDED_BY(engineLock);
   std::atomic<bool> playing{false};  // live playback or a render is running
   std::atomic<bool> songMode{false}; // patterns follow the song sequence
-  TDelay delay;
-  VinylNoise vinyl;
-  std::mutex engineLock;
+  TDelay delay LW_GUARDED_BY(engineLock);
+  VinylNoise vinyl LW_GUARDED_BY(engineLock);
 
   // How often the song position has moved on (the position itself is
   // state.songPosition). The render thread counts; the interface compares it with what it
@@ -78,34 +83,43 @@ struct Engine {
   // Resets the song, the sequence and the positions to a new song's defaults and
   // follows the new timing. The sample table, songFileName, songChanged and the edited
   // pattern are the caller's. Interface thread, engine lock held.
-  void NewSong();
+  void NewSong() LW_REQUIRES(engineLock);
 
   // Turns tempo, shuffle and the delay settings into step lengths, the pattern length,
   // voice speeds and delay parameters. Settings outside their control ranges (only a
   // foreign song file holds them) are taken at the nearest value the controls can set.
   // Interface thread with the engine lock held, or either thread while stopped.
-  void UpdateTiming();
+  void UpdateTiming() LW_REQUIRES(engineLock);
 
   // Recomputes the speeds of the voices whose current step names a used drum or loop
   // sample. Called by UpdateTiming.
-  void UpdateVoiceRates() noexcept;
+  void UpdateVoiceRates() noexcept LW_REQUIRES(engineLock);
 
   // With `playing` false: restarts the clock at step 0 of (playBank, playPattern). With
   // `playing` true: moves to the next step boundary. Render thread, or the thread that
   // starts playback or a render, engine lock held. Never allocates or blocks.
-  void ProcessStep() noexcept;
+  void ProcessStep() noexcept LW_REQUIRES(engineLock);
 
   // Produces the next output sample: advances the clock, mixes the voices with their
   // fades, overdrive and volume, runs the delay, adds the vinyl noise, halves and clips.
   // Render thread, engine lock held.
-  int16_t RenderSample() noexcept;
+  int16_t RenderSample() noexcept LW_REQUIRES(engineLock);
 
   // The same for `count` samples in a row, as the renderers and live playback use it.
   // Render thread, engine lock held throughout.
-  void RenderBlock(int16_t* out, std::size_t count) noexcept;
+  void RenderBlock(int16_t* out, std::size_t count) noexcept LW_REQUIRES(engineLock);
 
   // The speed at which a slot plays for a step, by the slot's category.
-  [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept;
+  [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept
+      LW_REQUIRES(engineLock);
+
+  // The song, the sequence, the sample table and the edit positions, read on the
+  // interface thread, which is the only thread that writes them. Never used for the
+  // render thread's fields.
+  [[nodiscard]] const SongState& Interface() const LW_NO_THREAD_SAFETY_ANALYSIS { return state; }
+  [[nodiscard]] const SampleTable& InterfaceSamples() const LW_NO_THREAD_SAFETY_ANALYSIS {
+    return samples;
+  }
 
 private:
   struct MixSettings {
@@ -121,14 +135,14 @@ private:
     std::array<double, kChannels> readableBound{}; // `readable` as a double
     std::array<int32_t, kChannels> length{};
   };
-  [[nodiscard]] MixSettings CurrentMixSettings() const noexcept;
-  int16_t MixOne(MixSettings& settings) noexcept;
+  [[nodiscard]] MixSettings CurrentMixSettings() const noexcept LW_REQUIRES(engineLock);
+  int16_t MixOne(MixSettings& settings) noexcept LW_REQUIRES(engineLock);
 
-  void StartClock() noexcept;
-  void StepBoundary() noexcept;
-  void TriggerVoice(Voice& voice, const Step& step) noexcept;
-  void ApplyStepControllers(Voice& voice, const Step& step) const noexcept;
-  [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const noexcept;
+  void StartClock() noexcept LW_REQUIRES(engineLock);
+  void StepBoundary() noexcept LW_REQUIRES(engineLock);
+  void TriggerVoice(Voice& voice, const Step& step) noexcept LW_REQUIRES(engineLock);
+  void ApplyStepControllers(Voice& voice, const Step& step) const noexcept LW_REQUIRES(engineLock);
+  [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const noexcept LW_REQUIRES(engineLock);
 
   const OverdriveTable& overdrive_; // built once, read-only
 };

@@ -6,25 +6,33 @@
 
 namespace lw {
 
-void LoadVinylNoise(Engine& engine, const std::string& path) {
-  VinylNoise& vinyl = engine.vinyl;
-  vinyl.count = 0;
-  vinyl.noise.clear();
-  vinyl.position = 0;
+namespace {
 
+// The file's values; none when it is missing or cannot be read whole.
+std::vector<int16_t> ReadNoise(const std::string& path) {
   ReadOnlyFile file;
   if (!file.Open(path)) {
-    return;
+    return {};
   }
   const uint64_t bytes = std::min(file.Size(), kMaxVinylBytes);
   std::vector<int16_t> noise(static_cast<std::size_t>(bytes / 2));
   try {
     file.ReadExactly(noise.data(), noise.size() * sizeof(int16_t));
   } catch (const IoError&) {
-    return; // an unreadable file leaves the noise off, like a missing one
+    return {}; // an unreadable file leaves the noise off, like a missing one
   }
-  vinyl.noise = std::move(noise);
+  return noise;
+}
+
+} // namespace
+
+void LoadVinylNoise(Engine& engine, const std::string& path) {
+  std::vector<int16_t> noise = ReadNoise(path); // read before the lock is taken
+  const EngineHold hold(engine.engineLock);
+  VinylNoise& vinyl = engine.vinyl;
+  std::swap(vinyl.noise, noise);
   vinyl.count = static_cast<uint32_t>(vinyl.noise.size());
+  vinyl.position = 0;
 }
 
 } // namespace lw

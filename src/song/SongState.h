@@ -9,8 +9,14 @@
 namespace lw {
 
 // The song with everything that says where the user and the engine are in it. One
-// instance lives inside the engine state; the engine lock guards every field that has
-// no atomic type.
+// instance lives inside the engine state, guarded by the engine lock as a whole.
+//
+// Who touches what: the interface thread alone writes the song, the sequence, the edit
+// positions, songChanged, songFileName and lastSampleChoice, always with the lock held;
+// the render thread reads the song and the sequence under the lock and never looks at
+// the rest, so the interface thread may read all of them without the lock. The play
+// positions (playBank to nextPattern) are written by both threads and read under the
+// lock only. The atomics below are read and written by either thread at any time.
 struct SongState {
   Song song{};
   SongSequence sequence{};

@@ -21,7 +21,7 @@ void TMain::ShowKnobFrame(int index) {
 }
 
 void TMain::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep) {
-  SongState& s = engine_.state;
+  const SongState& s = engine_.Interface();
   const Song& song = s.song;
 
   tempoBox_->setText(QString::number(song.tempo));
@@ -79,12 +79,12 @@ void TMain::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refresh
 
 // Which of the pitch knob and the keys applies to the active step's sample.
 void TMain::ShowCategory() {
-  const SongState& s = engine_.state;
+  const SongState& s = engine_.Interface();
   const Step& step = s.song.step(s.editBank, s.editPattern, s.activeChannel, s.activeStep);
   const int32_t slot = step.sampleIndex();
   int category = -1;
   if (slot >= 0 && slot < kSampleSlots) {
-    category = engine_.samples.slots[static_cast<std::size_t>(slot)].category;
+    category = engine_.InterfaceSamples().slots[static_cast<std::size_t>(slot)].category;
   }
   if (category == static_cast<int>(SampleCategory::Drum)) {
     Place(activeLed_, 400);
@@ -104,7 +104,7 @@ void TMain::ShowCategory() {
 // One step of the active channel on the lcd: its sample's symbol in the notes row, and
 // in the ctrl. row an open square for a step with a controller or a small ring.
 void TMain::DrawLcdStep(int i) {
-  const SongState& s = engine_.state;
+  const SongState& s = engine_.Interface();
   const Step& step = s.song.step(s.editBank, s.editPattern, s.activeChannel, i);
   const int x = 21 * i;
   QPainter painter(&lcdPicture_);

@@ -56,18 +56,18 @@ void TMain::lcdMouseDown(QPoint p) {
 }
 
 void TMain::SampleMenuPopup(QPoint globalPosition) {
-  if (CountUsedSlots(engine_.samples) == 0) {
+  if (CountUsedSlots(engine_.InterfaceSamples()) == 0) {
     dialogs_->ShowSampleManager();
     return;
   }
   SlotIndexMap map{};
-  sampleMenu_->Build(SampleMenuEntries(engine_.samples, engine_.state.lastSampleChoice, map));
+  sampleMenu_->Build(SampleMenuEntries(engine_.InterfaceSamples(), engine_.Interface().lastSampleChoice, map));
   sampleMenu_->PopupAt(globalPosition);
 }
 
 void TMain::sampleChoose(const QString& entryName) {
   const bool lastUsed = entryName == QStringLiteral("MILU");
-  if (ChooseSample(engine_, ChosenSlot(entryName, engine_.state.lastSampleChoice), lastUsed)) {
+  if (ChooseSample(engine_, ChosenSlot(entryName, engine_.Interface().lastSampleChoice), lastUsed)) {
     Refresh(RefreshFlags::StepOnly());
   }
 }
@@ -78,7 +78,7 @@ void TMain::BankPanelMouseDown(ImageControl& panel, QPoint p) {
   const PanelKind kind = &panel == bankPanel_ ? PanelKind::Bank : PanelKind::Pattern;
   const RefreshFlags flags = SelectPanelCell(engine_, kind, column + 4 * row);
   if (dialogs_->SequencerVisible()) {
-    dialogs_->SetSequenceSlot(engine_.state.editBank, engine_.state.editPattern);
+    dialogs_->SetSequenceSlot(engine_.Interface().editBank, engine_.Interface().editPattern);
   }
   Refresh(flags);
 }

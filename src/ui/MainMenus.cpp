@@ -78,7 +78,7 @@ void TMain::AfterSongReplaced(bool showSequencer) {
     dialogs_->ShowSequencer();
   }
   RefreshDisplay(true, true, true);
-  engine_.state.songChanged = false;
+  SetSongChanged(engine_, false);
 }
 
 void TMain::NewClick() {

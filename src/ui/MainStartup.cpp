@@ -18,7 +18,7 @@ void TMain::FirstActivation() {
   }
   ReleasedSamples released; // freed after the lock is let go
   {
-    const auto hold = Lock();
+    const EngineHold hold(engine_.engineLock);
     released = ClearSampleTable(engine_.samples);
   }
   LoadVinylNoise(engine_, context_.appDir + kVinylNoiseFile);
@@ -28,7 +28,7 @@ void TMain::FirstActivation() {
   engine_.playing = false;
   engine_.songMode = false;
   {
-    const auto hold = Lock();
+    const EngineHold hold(engine_.engineLock);
     engine_.NewSong();
     SongState& s = engine_.state;
     s.playBank = s.nextBank = s.playPattern = s.nextPattern = s.editPattern = s.editBank = 0;
@@ -39,7 +39,7 @@ void TMain::FirstActivation() {
     LoadCommandLineSong(engine_, context_.prompts, context_.commandSong);
   }
   {
-    const auto hold = Lock();
+    const EngineHold hold(engine_.engineLock);
     engine_.UpdateTiming();
   }
   dialogs_->ShowSplash();
@@ -68,7 +68,7 @@ void TMain::FirstActivation() {
   manager_.lastImportFolder = context_.appDir + "Samples";
   songFolder_ = context_.appDir;
   dialogs_->RefreshSequencer();
-  if (LastSequenceEntry(engine_.state.sequence) > 0) {
+  if (LastSequenceEntry(engine_.Interface().sequence) > 0) {
     dialogs_->ShowSequencer();
   }
   // From now on the device is let go while the program is in the background and stopped.
@@ -79,11 +79,11 @@ void TMain::FirstActivation() {
       context_.playback.DeactivatePlayBack();
     }
   });
-  engine_.state.songChanged = false;
+  SetSongChanged(engine_, false);
 }
 
 bool TMain::ConfirmDiscardChanges() {
-  if (!engine_.state.songChanged) {
+  if (!engine_.Interface().songChanged) {
     return true;
   }
   return context_.prompts.Confirm("Changes were made to the song...\r\nDo you really want to quit without saving ?");

@@ -80,7 +80,10 @@ void ProgramDialogs::RefreshSequencer() {
 }
 
 void ProgramDialogs::ShowControllers() {
-  controllers_->editedStep = &engine_.state.activeStepRecord();
+  {
+    const EngineHold hold(engine_.engineLock);
+    controllers_->editedStep = &engine_.state.activeStepRecord();
+  }
   runModal_(*controllers_);
 }
 

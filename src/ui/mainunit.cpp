@@ -87,8 +87,6 @@ TMain::TMain(MainContext context) : context_(std::move(context)), engine_(contex
 
 TMain::~TMain() = default;
 
-std::unique_lock<std::mutex> TMain::Lock() { return std::unique_lock<std::mutex>(engine_.engineLock); }
-
 ImageControl* TMain::AddImage(const QString& name, QRect geometry, const QPixmap& picture, bool hand) {
   auto* image = new ImageControl(client_, name, geometry);
   image->setPicture(picture);

@@ -118,8 +118,6 @@ private:
   void AfterSongReplaced(bool showSequencer);
   void Edit(const std::function<RefreshFlags()>& command);
 
-  [[nodiscard]] std::unique_lock<std::mutex> Lock();
-
   MainContext context_;
   Engine& engine_;
   MainDialogs noDialogs_;

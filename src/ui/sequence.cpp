@@ -123,7 +123,7 @@ void Tsequencer::RefreshSequenceGrid() {
   std::string title;
   std::string author;
   {
-    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    const EngineHold hold(engine_.engineLock);
     sequence = engine_.state.sequence;
     title = engine_.state.song.title.str();
     author = engine_.state.song.author.str();
@@ -146,7 +146,7 @@ void Tsequencer::SetSequenceSlot(int32_t bank, int32_t pattern) {
   lw::SetSequenceSlot(engine_, slot, bank, pattern);
   SequenceEntry entry{};
   {
-    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    const EngineHold hold(engine_.engineLock);
     entry = engine_.state.sequence.slots[slot];
   }
   seq_->SetSlotText(slot, QString::fromStdString(SequenceCellText(entry)));
@@ -164,7 +164,7 @@ int32_t Tsequencer::SelectionWidth() const {
 void Tsequencer::seqMouseUp() {
   const int32_t first = SelectionFirstSlot();
   {
-    const std::lock_guard<std::mutex> hold(engine_.engineLock);
+    const EngineHold hold(engine_.engineLock);
     SetSongPosition(engine_.state, first);
   }
   seq_->ShowCurrent(first);
@@ -178,7 +178,7 @@ void Tsequencer::clearBtnClick() {
 
 // The engine reads the switch at every advance, so it takes effect while the song plays.
 void Tsequencer::cbLoopClick(bool checked) {
-  engine_.state.loopEnabled = checked;
+  SetLoopEnabled(engine_, checked);
   main_.songloopAction()->setEnabled(checked);
 }
 
@@ -206,7 +206,7 @@ void Tsequencer::PlayBtnMouseUp(Qt::MouseButton button) {
                                              [this] { main_.PlayBtnClick(); });
   ShowPlayPicture(picture == PlayPicture::PlayOn);
   if (picture == PlayPicture::PlayOn) {
-    seq_->ShowCurrent(engine_.state.songPosition.load());
+    seq_->ShowCurrent(engine_.Interface().songPosition.load());
   }
 }
 
@@ -214,7 +214,7 @@ void Tsequencer::FollowSongPosition() {
   const uint32_t moves = engine_.songPositionMoves.load(std::memory_order_acquire);
   if (moves != shownMoves_) {
     shownMoves_ = moves;
-    seq_->ShowCurrent(engine_.state.songPosition.load());
+    seq_->ShowCurrent(engine_.Interface().songPosition.load());
   }
 }
 

@@ -44,7 +44,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
   LivePlayback playback(e, waveOut);
   waveOut.Open(-1);
   {
-    const std::lock_guard<std::mutex> hold(e.engineLock);
+    const EngineHold hold(e.engineLock);
     PutSample(e, 0, std::vector<int16_t>(20000, 8000), 44100, SampleCategory::Drum);
     for (int st = 0; st < kSteps; ++st) {
       PutNote(e, 0, 0, st % 3, st, 0);
@@ -82,7 +82,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
   while (std::chrono::steady_clock::now() < until) {
     ++round;
     {
-      const std::lock_guard<std::mutex> hold(e.engineLock);
+      const EngineHold hold(e.engineLock);
       Step& step = e.state.song.step(0, 0, round % 3, round % kSteps);
       step.trigger = static_cast<uint8_t>(round % 2);
       step.sample = static_cast<uint8_t>(round % 4);
@@ -90,7 +90,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
       step.endPos = 700;
     }
     {
-      const std::lock_guard<std::mutex> hold(e.engineLock);
+      const EngineHold hold(e.engineLock);
       e.state.song.pattern(0, 1) = e.state.song.pattern(0, 0); // a paste
       e.state.song.tempo = 60 + (round * 37) % 500;
       e.UpdateTiming();
@@ -99,7 +99,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
     // An import: the data is made outside the lock and swapped in under it.
     SampleData data(4096, static_cast<int16_t>(round));
     {
-      const std::lock_guard<std::mutex> hold(e.engineLock);
+      const EngineHold hold(e.engineLock);
       const int32_t slot = FindFreeSlot(e.samples);
       if (slot >= 0) {
         FillSlot(e.samples.slots[slot], std::move(data), 22050, "new", SampleCategory::Instrument);
@@ -107,12 +107,12 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
     }
     SampleData released; // freed after the lock is let go, as the commands do
     {
-      const std::lock_guard<std::mutex> hold(e.engineLock);
+      const EngineHold hold(e.engineLock);
       released = DeleteSample(e.samples, e.state.song, round % 4);
     }
     SampleData replacement(3000 + round % 500, static_cast<int16_t>(-round));
     {
-      const std::lock_guard<std::mutex> hold(e.engineLock);
+      const EngineHold hold(e.engineLock);
       SampleSlot& slot = e.samples.slots[static_cast<std::size_t>((round + 2) % 4)];
       if (slot.isUsed()) {
         released = ReplaceSlotData(slot, std::move(replacement), 32000, "again");

@@ -18,7 +18,7 @@ struct SequencerFixture : ::testing::Test {
   // unless the song start did, and toggles `playing`.
   std::function<void()> playBtnClick = [this] {
     ++clicks;
-    const std::lock_guard<std::mutex> hold(e.engineLock);
+    const EngineHold hold(e.engineLock);
     if (!e.songMode) {
       e.state.playBank = e.state.editBank;
       e.state.playPattern = e.state.editPattern;

@@ -268,7 +268,7 @@ void SequencerTest::currentColumnFollowsTheEngineFromAnotherThread() {
   e.playing = true;
   std::thread render([&e] {
     std::vector<int16_t> block(static_cast<std::size_t>(e.clock.patternSamples));
-    const std::lock_guard<std::mutex> hold(e.engineLock);
+    const EngineHold hold(e.engineLock);
     e.RenderBlock(block.data(), block.size());
   });
   render.join();
