@@ -1,7 +1,7 @@
 // The cost of making sound: the per-sample mixer, and a whole busy song rendered to a
 // WAV file (engine plus file writing), reported as a real-time factor.
 #include "BusySong.h"
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 
 #include <benchmark/benchmark.h>
 

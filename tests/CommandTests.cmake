@@ -5,7 +5,7 @@ add_executable(loopwren_command_tests
   samples/WavImportTest.cpp
   commands/EditMenuTest.cpp
   commands/MainCommandsTest.cpp
-  commands/SampleManagerTest.cpp
+  commands/SampleCommandsTest.cpp
   commands/SequencerCommandsTest.cpp
   commands/BounceTest.cpp)
 target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)

@@ -1,6 +1,6 @@
 // loopwren-render: renders a song file to a WAV file exactly as the program's
 // File > Render Wav does right after the program was started with that song.
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
 #include "song/FileIo.h"

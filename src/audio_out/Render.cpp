@@ -1,7 +1,7 @@
 #include "audio_out/Render.h"
 
 #include "song/Round.h"
-#include "song/Sequence.h"
+#include "song/SongPosition.h"
 
 #include <algorithm>
 #include <cstdlib>

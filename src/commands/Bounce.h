@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/SampleManager.h"
+#include "commands/SampleCommands.h"
 #include "engine/BlackBox.h"
 #include "song/UserPrompts.h"
 

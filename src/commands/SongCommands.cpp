@@ -1,7 +1,7 @@
 #include "commands/SongCommands.h"
 
 #include "samples/SongFile.h"
-#include "song/Sequence.h"
+#include "song/SongPosition.h"
 
 #include <utility>
 

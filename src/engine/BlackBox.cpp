@@ -4,7 +4,7 @@
 
 #include "engine/PitchTable.h"
 #include "song/Round.h"
-#include "song/Sequence.h"
+#include "song/SongPosition.h"
 
 #include <algorithm>
 

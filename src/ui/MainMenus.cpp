@@ -1,6 +1,6 @@
 // The main window's menus and the commands behind them.
 #include "audio_out/Playback.h"
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 #include "commands/Bounce.h"
 #include "commands/EditMenu.h"
 #include "commands/SongCommands.h"

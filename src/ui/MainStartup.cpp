@@ -3,7 +3,7 @@
 #include "commands/SongCommands.h"
 #include "engine/BlackBox.h"
 #include "engine/Vinyl.h"
-#include "song/Sequence.h"
+#include "song/SongPosition.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/SampleMan.h"
 
-#include "commands/SampleManager.h"
+#include "commands/SampleCommands.h"
 #include "ui/DialogParts.h"
 #include "ui/Skin.h"
 

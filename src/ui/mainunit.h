@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/SampleManager.h"
+#include "commands/SampleCommands.h"
 #include "song/EditCommands.h"
 #include "ui/ImageControl.h"
 #include "ui/Knobs.h"

@@ -1,7 +1,7 @@
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
 

@@ -11,7 +11,7 @@
 #include "FakePrompts.h"
 #include "Sha256.h"
 #include "TempDir.h"
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
 #include "song/EditCommands.h"

@@ -2,7 +2,7 @@
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 #include "audio_out/WavFile.h"
 
 #include <gtest/gtest.h>

@@ -86,6 +86,19 @@ TEST_F(WaveOutFixture, OverfillingTheQueueDropsTheOldestBlockAndReportsIt) {
   EXPECT_EQ(device->PullNow(6), (std::vector<int16_t>{2, 3, 4, 5, 6, 0}));
 }
 
+TEST_F(WaveOutFixture, ADroppedBlockThatWasPartlyPlayedTakesItsReadPositionWithIt) {
+  waveOut->Open(-1);
+  for (int16_t i = 1; i <= 5; ++i) {
+    Write({static_cast<int16_t>(10 * i + 1), static_cast<int16_t>(10 * i + 2),
+           static_cast<int16_t>(10 * i + 3), static_cast<int16_t>(10 * i + 4)});
+  }
+  EXPECT_EQ(device->PullNow(2), (std::vector<int16_t>{11, 12}));
+  Write({61, 62, 63, 64}); // the partly played first block gives way
+  EXPECT_EQ(device->PullNow(4), (std::vector<int16_t>{21, 22, 23, 24}))
+      << "the next block plays from its start";
+  EXPECT_EQ(Settled(), 2);
+}
+
 TEST_F(WaveOutFixture, AFailedOpenIsShownInTheSystemsWordsAndThenIgnored) {
   device->openError = "Couldn't open audio device: No such device";
   waveOut->Open(-1);

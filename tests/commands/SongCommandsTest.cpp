@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -214,6 +216,10 @@ TEST_F(SongFileFixture, TruncatedFilesReportTheErrorAndKeepThePreviousSong) {
     EXPECT_FALSE(OpenFrom(*current, dir.File("cut.LW")).replaced) << cut;
     ASSERT_EQ(prompts.ioErrors.size(), 1U) << cut;
     EXPECT_EQ(prompts.ioErrors[0].rfind("Read beyond end of file", 0), 0U) << prompts.ioErrors[0];
+    if (cut >= slot3Data && cut < slot3Data + 2000) {
+      EXPECT_EQ(prompts.ioErrors[0],
+                "Read beyond end of file: the data of sample \"Break\" (slot 4) is cut short");
+    }
     EXPECT_EQ(current->state.song.tempo, 97);
     EXPECT_EQ(current->samples.slots[0].name.str(), "Keep");
     EXPECT_EQ(current->samples.slots[0].data.size(), 3U);
@@ -221,6 +227,17 @@ TEST_F(SongFileFixture, TruncatedFilesReportTheErrorAndKeepThePreviousSong) {
     EXPECT_TRUE(current->state.songChanged);
   }
   EXPECT_TRUE(prompts.notices.empty());
+}
+
+TEST_F(SongFileFixture, ASaveKeepsThePermissionsOfTheFileItReplaces) {
+  const std::string path = dir.File("shared.LW");
+  WriteBytes(path, {1});
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(SaveTo(path));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777U, 0640U);
+  EXPECT_EQ(static_cast<uint64_t>(st.st_size), kEmptySongFileSize);
 }
 
 TEST_F(SongFileFixture, ALengthPromisingMoreThanTheFileHoldsIsNamedAndNeverAllocated) {

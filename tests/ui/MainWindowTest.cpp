@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 #include "commands/SongCommands.h"
 #include "song/Round.h"
-#include "song/Sequence.h"
+#include "song/SongPosition.h"
 #include "ui/SampleMenu.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "commands/SampleManager.h"
+#include "commands/SampleCommands.h"
 
 #include "song/FileIo.h"
 

@@ -1,4 +1,4 @@
-#include "song/Sequence.h"
+#include "song/SongPosition.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "audio_out/RenderWav.h"
+#include "audio_out/RenderCommand.h"
 
 #include "audio_out/WavFile.h"
 #include "song/FileIo.h"
