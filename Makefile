@@ -8,7 +8,7 @@ BUILD_CLANG ?= build-clang
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format clean
+.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean
 
 all: build
 
@@ -28,6 +28,7 @@ run: build
 # UndefinedBehaviorSanitizer, live playback under ThreadSanitizer, the program built by
 # Clang with its lock discipline checked, and clang-tidy over the sources.
 test: build
+	$(MAKE) --no-print-directory format-check
 	$(MAKE) --no-print-directory tidy
 	$(MAKE) --no-print-directory test-locks
 	$(MAKE) --no-print-directory test-asan
@@ -54,7 +55,7 @@ test-locks: deps
 	cmake --build $(BUILD_CLANG) -j $(JOBS)
 
 tidy: configure
-	git ls-files 'src/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*' 2>&1 \
+	git ls-files 'src/*.cpp' 'tools/*.cpp' 'tests/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*' 2>&1 \
 	  | { grep -v -E '^[0-9]+ warnings? generated\.$$' || true; }
 
 bench: build
@@ -66,6 +67,10 @@ bench: build
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails on any tracked C++ file that `make format` would change.
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_CLANG)

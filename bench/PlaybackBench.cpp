@@ -19,7 +19,9 @@ using Clock = std::chrono::steady_clock;
 
 class PrintPrompts : public UserPrompts {
 public:
-  void Notice(std::string_view t) override { std::fprintf(stderr, "%.*s\n", static_cast<int>(t.size()), t.data()); }
+  void Notice(std::string_view t) override {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(t.size()), t.data());
+  }
   void Warning(std::string_view t) override { Notice(t); }
   bool Confirm(std::string_view) override { return false; }
   void ReportIoError(std::string_view t) override { Notice(t); }
@@ -73,8 +75,9 @@ int main() {
   playback.FormClose();
 
   std::printf("one block of %d samples (%.1f ms of sound): %.3f ms to render (best of 200)\n",
-              LivePlayback::kBlockSamples, 1000.0 * LivePlayback::kBlockSamples / kOutputRate, best * 1000);
-  std::printf("playing the busy song for %.1f s through SDL's %s driver: %.2f %% of one core\n", wall,
-              std::getenv("SDL_AUDIODRIVER"), 100.0 * cpu / wall);
+              LivePlayback::kBlockSamples, 1000.0 * LivePlayback::kBlockSamples / kOutputRate,
+              best * 1000);
+  std::printf("playing the busy song for %.1f s through SDL's %s driver: %.2f %% of one core\n",
+              wall, std::getenv("SDL_AUDIODRIVER"), 100.0 * cpu / wall);
   return 0;
 }

@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
     std::FILE* pipe = ::popen(command.c_str(), "r");
     double seconds = 0;
     long kib = 0;
-    if (pipe == nullptr || std::fscanf(pipe, "%lf %ld", &seconds, &kib) != 2 || ::pclose(pipe) != 0) {
+    if (pipe == nullptr || std::fscanf(pipe, "%lf %ld", &seconds, &kib) != 2 ||
+        ::pclose(pipe) != 0) {
       std::fprintf(stderr, "load failed\n");
       return 1;
     }

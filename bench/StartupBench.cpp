@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 7; ++i) {
     // The process start itself counts too: measured from before the child is spawned.
     const auto before = Clock::now();
-    const std::string command = std::string("QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy '") + self + "' --once";
+    const std::string command =
+        std::string("QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy '") + self + "' --once";
     std::FILE* pipe = ::popen(command.c_str(), "r");
     double inside = 0;
     if (pipe == nullptr || std::fscanf(pipe, "%lf", &inside) != 1) {
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "run %d: %.1f ms inside main, %.1f ms from spawn\n", i + 1, inside, total);
   }
   std::sort(runs.begin(), runs.end());
-  std::printf("start-up to the main window shown (offscreen, from spawn): best %.1f ms, median %.1f ms\n",
-              runs.front(), runs[runs.size() / 2]);
+  std::printf(
+      "start-up to the main window shown (offscreen, from spawn): best %.1f ms, median %.1f ms\n",
+      runs.front(), runs[runs.size() / 2]);
   return 0;
 }

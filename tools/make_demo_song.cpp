@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <numbers>
 
@@ -137,10 +137,12 @@ int main(int argc, char** argv) {
     SampleData data;
     SampleCategory category;
   } kit[] = {
-      {"Kick", Kick(), SampleCategory::Drum},         {"Snare", Snare(noise), SampleCategory::Drum},
+      {"Kick", Kick(), SampleCategory::Drum},
+      {"Snare", Snare(noise), SampleCategory::Drum},
       {"Closed hat", Hat(noise, 60, 0.08), SampleCategory::Drum},
       {"Open hat", Hat(noise, 9, 0.35), SampleCategory::Drum},
-      {"Bass C", Bass(), SampleCategory::Instrument}, {"Stab Cm7", Stab(), SampleCategory::Instrument},
+      {"Bass C", Bass(), SampleCategory::Instrument},
+      {"Stab Cm7", Stab(), SampleCategory::Instrument},
       {"Shaker loop", ShakerLoop(noise), SampleCategory::Loop},
   };
   for (std::size_t i = 0; i < std::size(kit); ++i) {

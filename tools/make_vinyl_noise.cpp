@@ -102,7 +102,8 @@ std::vector<double> Hiss(Random& rng) {
   // The surface breathes a little as the record turns.
   for (int i = 0; i < kLength; ++i) {
     const double turn = 2 * std::numbers::pi * i / kRevolution;
-    hiss[static_cast<std::size_t>(i)] *= 450.0 * (1.0 + 0.12 * std::sin(turn) + 0.05 * std::sin(3 * turn));
+    hiss[static_cast<std::size_t>(i)] *=
+        450.0 * (1.0 + 0.12 * std::sin(turn) + 0.05 * std::sin(3 * turn));
   }
   return hiss;
 }

@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
   TWaveOut waveOut(std::make_unique<Silent>(), prompts);
   LivePlayback playback(*engine, waveOut);
   RenderProgress progress;
-  TMain window(MainContext{*engine, waveOut, playback, prompts, progress, ProgramFolder(), argv[1]});
+  TMain window(
+      MainContext{*engine, waveOut, playback, prompts, progress, ProgramFolder(), argv[1]});
   MainDialogs none;
   window.setDialogs(&none);
   window.show();

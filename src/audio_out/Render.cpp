@@ -72,7 +72,9 @@ void PullPattern(Engine& engine, std::vector<int16_t>& buffer, RenderProgress& p
   }
 }
 
-bool InBankRange(int8_t value) { return value >= 0 && value < kBanks; }
+bool InBankRange(int8_t value) {
+  return value >= 0 && value < kBanks;
+}
 
 // Every pattern of a render lasts patternSamples samples; a render never changes it.
 std::size_t PatternLength(Engine& engine) {

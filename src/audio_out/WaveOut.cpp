@@ -33,7 +33,8 @@ void TWaveOut::Open(int32_t deviceId) {
   if (isOpen_) {
     return;
   }
-  const std::string error = device_->Open([this](int16_t* out, std::size_t frames) { Pull(out, frames); });
+  const std::string error =
+      device_->Open([this](int16_t* out, std::size_t frames) { Pull(out, frames); });
   if (!error.empty()) {
     isOpen_ = false;
     prompts_.Notice(error);
@@ -106,7 +107,9 @@ void TWaveOut::SetCallback(std::function<void()> callback) {
   callback_ = std::move(callback);
 }
 
-uint8_t TWaveOut::nextSlot() const { return static_cast<uint8_t>(written_.load() % kSlots); }
+uint8_t TWaveOut::nextSlot() const {
+  return static_cast<uint8_t>(written_.load() % kSlots);
+}
 
 int TWaveOut::queuedBlocks() const {
   return static_cast<int>(written_.load() - BlockOf(cursor_.load()));
@@ -140,7 +143,8 @@ void TWaveOut::Pull(int16_t* out, std::size_t frames) noexcept {
     reading_.store(kNoSlot);
     done += n;
     uint64_t expected = cursor;
-    if (cursor_.compare_exchange_strong(expected, ended ? Cursor(block + 1, 0) : cursor + n) && ended) {
+    if (cursor_.compare_exchange_strong(expected, ended ? Cursor(block + 1, 0) : cursor + n) &&
+        ended) {
       ++finished;
     }
   }

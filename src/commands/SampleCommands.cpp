@@ -149,10 +149,9 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
     SampleData released; // freed after the lock is let go
     {
       const Hold hold(engine.engineLock);
-      released = ReplaceSlotData(engine.samples.slots[static_cast<std::size_t>(slot)],
-                                 std::move(audio->data),
-                                 static_cast<uint32_t>(manager.importInfo.sampleRate),
-                                 manager.importInfo.name);
+      released = ReplaceSlotData(
+          engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio->data),
+          static_cast<uint32_t>(manager.importInfo.sampleRate), manager.importInfo.name);
     }
     RefreshSampleList(engine, manager);
   }

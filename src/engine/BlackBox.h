@@ -19,19 +19,19 @@ inline constexpr int kOutputRate = 44100;
 // One of the three voices; voice v plays channel v of the pattern being played.
 // A new voice is silent: it names no sample, has no loop points and no speed.
 struct Voice {
-  int32_t stepSample = -1;      // sample byte of the current step, read as signed
-  uint8_t stepTrigger = 0;      // trigger byte of the current step
-  int32_t nextStepSample = -1;  // the same one step ahead
+  int32_t stepSample = -1;     // sample byte of the current step, read as signed
+  uint8_t stepTrigger = 0;     // trigger byte of the current step
+  int32_t nextStepSample = -1; // the same one step ahead
   uint8_t nextStepTrigger = 0;
-  int32_t sampleIndex = -1;     // slot being played; -1 = none
-  double position = 0.0;        // read position in sample frames
-  double speed = 0.0;           // frames per output sample; <= 0 = silent
-  double loopStart = -1.0;      // where to jump back to after loopEnd; -1 = none
+  int32_t sampleIndex = -1; // slot being played; -1 = none
+  double position = 0.0;    // read position in sample frames
+  double speed = 0.0;       // frames per output sample; <= 0 = silent
+  double loopStart = -1.0;  // where to jump back to after loopEnd; -1 = none
   double loopEnd = -1.0;
-  double stopPoint = -1.0;      // past this the voice reads silence; -1 = none
-  int32_t fade = 0;             // declick divisor; 0 = no fade
-  int32_t fadeStart = 0;        // the fade runs while fadeStart > samplesLeft; -1 = never
-  int32_t volume = 0;           // 0..127
+  double stopPoint = -1.0; // past this the voice reads silence; -1 = none
+  int32_t fade = 0;        // declick divisor; 0 = no fade
+  int32_t fadeStart = 0;   // the fade runs while fadeStart > samplesLeft; -1 = never
+  int32_t volume = 0;      // 0..127
 };
 
 // The step clock: which step plays and how long each step of a pattern lasts.

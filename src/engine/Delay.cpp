@@ -26,6 +26,8 @@ void TDelay::SetParameters(uint16_t tempo, uint16_t steps, double feedback) {
   wrapIndex_ = delayLength_;
 }
 
-void TDelay::ClearDelayLine() { delayLine_.fill(0); }
+void TDelay::ClearDelayLine() {
+  delayLine_.fill(0);
+}
 
 } // namespace lw

@@ -23,8 +23,9 @@ public:
   void Create();
 
   // Delay time `steps` steps at `tempo` (256 samples when steps is 0, at most 65536),
-  // feedback 0.0..0.9 (kept within that range). The stored echoes and the ring position are kept, so changing the
-  // delay while playing keeps what is already ringing. Interface thread, engine lock held.
+  // feedback 0.0..0.9 (kept within that range). The stored echoes and the ring position are kept,
+  // so changing the delay while playing keeps what is already ringing. Interface thread, engine
+  // lock held.
   void SetParameters(uint16_t tempo, uint16_t steps, double feedback);
 
   // Returns the echo for this sample and stores the input plus the fed-back echo.

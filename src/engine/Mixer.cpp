@@ -92,7 +92,8 @@ inline int16_t Engine::MixOne(MixSettings& settings) noexcept {
     }
     // The last value of a sample is never played: index i needs i + 2 <= length. An
     // index of -1 wraps to the largest unsigned value and fails the same test.
-    const auto index = static_cast<uint64_t>(static_cast<int64_t>(RoundHalfEvenUnchecked(position)));
+    const auto index =
+        static_cast<uint64_t>(static_cast<int64_t>(RoundHalfEvenUnchecked(position)));
     if (index + 2 > settings.readable[v]) {
       continue;
     }

@@ -24,7 +24,8 @@ void BuildOverdriveCurves(OverdriveTable& table);
 // Passes a voice value (-32768..32767) through a curve: the magnitude is looked up in
 // steps of 16 and the sign restored. A curve above 63 (only a foreign song file holds
 // one) uses curve 63. Render thread; a table lookup with no floating point.
-[[nodiscard]] inline int16_t OverdriveSample(const OverdriveTable& table, int32_t s, uint8_t curve) {
+[[nodiscard]] inline int16_t OverdriveSample(const OverdriveTable& table, int32_t s,
+                                             uint8_t curve) {
   const int c = curve > kMaxDistortAmount ? kMaxDistortAmount : curve;
   const auto magnitude = static_cast<uint32_t>(s < 0 ? -s : s);
   const uint32_t index = magnitude >= 32768 ? kOverdriveEntries - 1 : magnitude / 16;

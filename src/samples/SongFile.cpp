@@ -13,7 +13,8 @@ void ReadSlot(ReadOnlyFile& file, int index, SampleSlot& slot) {
   if (!slot.isUsed()) {
     return;
   }
-  const std::string which = "sample \"" + slot.name.str() + "\" (slot " + std::to_string(index + 1) + ")";
+  const std::string which =
+      "sample \"" + slot.name.str() + "\" (slot " + std::to_string(index + 1) + ")";
   if (slot.length < 0) {
     throw IoError("The song file is damaged: " + which + " has a negative length");
   }

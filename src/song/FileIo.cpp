@@ -89,7 +89,9 @@ void ReadOnlyFile::Seek(uint64_t position) {
   position_ = position;
 }
 
-AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+AtomicFileWriter::~AtomicFileWriter() {
+  Discard();
+}
 
 bool AtomicFileWriter::Open(const std::string& targetPath, int* error, const char* tempPrefix) {
   // Replace the file a link points to, not the link.

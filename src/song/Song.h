@@ -39,8 +39,8 @@ inline constexpr int32_t kMinTempo = 30;      // the tempo controls keep within 
 inline constexpr int32_t kMaxTempo = 1230;
 
 struct Step {
-  uint8_t trigger;  // non-zero: a note starts on this step
-  uint8_t sample;   // sample slot 0..63, 255 = none
+  uint8_t trigger; // non-zero: a note starts on this step
+  uint8_t sample;  // sample slot 0..63, 255 = none
   // The step controllers: volume, mode, startPos and endPos.
   uint8_t volume;   // 0..127 sets the voice volume, 128..255 = no change
   uint8_t mode;     // a StepMode value
@@ -48,7 +48,7 @@ struct Step {
   int32_t endPos;   // 0..1024
   uint8_t pitch;    // drum speed in percent, 50..150
   uint8_t reserved[3];
-  int32_t note;     // semitone 12 * octave + key, 36 = the sample's own pitch
+  int32_t note; // semitone 12 * octave + key, 36 = the sample's own pitch
 
   // The sample byte read as signed: 255 becomes -1, as the engine reads it.
   [[nodiscard]] int32_t sampleIndex() const { return static_cast<int8_t>(sample); }

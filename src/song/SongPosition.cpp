@@ -20,8 +20,8 @@ int32_t AdvanceSongPosition(SongState& state) noexcept {
   }
   if (state.loopEnabled.load(std::memory_order_relaxed) &&
       position > state.loopLastSlot.load(std::memory_order_relaxed)) {
-    position = std::clamp(state.loopFirstSlot.load(std::memory_order_relaxed), 0,
-                          kSequenceSlots - 1);
+    position =
+        std::clamp(state.loopFirstSlot.load(std::memory_order_relaxed), 0, kSequenceSlots - 1);
   }
   state.songPosition.store(position, std::memory_order_relaxed);
 

@@ -1,7 +1,7 @@
 #include "ui/Ctrl.h"
 
-#include "engine/BlackBox.h"
 #include "commands/StepControllers.h"
+#include "engine/BlackBox.h"
 #include "ui/DialogParts.h"
 #include "ui/Skin.h"
 
@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
-
 
 namespace lw {
 

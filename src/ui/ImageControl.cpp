@@ -24,7 +24,8 @@ void ImageControl::paintEvent(QPaintEvent* /*event*/) {
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {
   if (onPress) {
-    onPress(*this, event->button(), event->buttons(), event->modifiers(), event->position().toPoint());
+    onPress(*this, event->button(), event->buttons(), event->modifiers(),
+            event->position().toPoint());
   }
 }
 
@@ -36,7 +37,8 @@ void ImageControl::mouseMoveEvent(QMouseEvent* event) {
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
   if (onRelease) {
-    onRelease(*this, event->button(), event->buttons(), event->modifiers(), event->position().toPoint());
+    onRelease(*this, event->button(), event->buttons(), event->modifiers(),
+              event->position().toPoint());
   }
 }
 

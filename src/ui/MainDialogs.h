@@ -26,7 +26,9 @@ public:
   virtual void ShowSplash() {}
   // The bounce dialog, shown with the proposed name: the name accepted, or nothing when
   // cancelled.
-  virtual std::optional<std::string> AskBounceName(const std::string& /*proposed*/) { return std::nullopt; }
+  virtual std::optional<std::string> AskBounceName(const std::string& /*proposed*/) {
+    return std::nullopt;
+  }
   // The sequencer's selection, for "Songloop".
   [[nodiscard]] virtual int32_t SelectionFirstSlot() const { return 0; }
   [[nodiscard]] virtual int32_t SelectionWidth() const { return 1; }

@@ -12,12 +12,16 @@ namespace {
 
 constexpr int kOutOfView = 2000;
 
-void Place(ImageControl* image, int left) { image->move(left, image->home().y()); }
+void Place(ImageControl* image, int left) {
+  image->move(left, image->home().y());
+}
 
 } // namespace
 
 void TMain::ShowKnobFrame(int index) {
-  knobImages_[static_cast<std::size_t>(index)]->setPicture(skin_.knobFrames[static_cast<std::size_t>(KnobFrame(knobs_[static_cast<std::size_t>(index)]))]);
+  knobImages_[static_cast<std::size_t>(index)]->setPicture(
+      skin_.knobFrames[static_cast<std::size_t>(
+          KnobFrame(knobs_[static_cast<std::size_t>(index)]))]);
 }
 
 void TMain::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep) {
@@ -47,7 +51,8 @@ void TMain::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refresh
 
   if (refreshChannel) {
     for (int c = 0; c < kChannels; ++c) {
-      distort_[c]->setPicture(pattern.channels[c].distortOn != 0 ? skin_.distortOn : skin_.distortOff);
+      distort_[c]->setPicture(pattern.channels[c].distortOn != 0 ? skin_.distortOn
+                                                                 : skin_.distortOff);
       channel_[c]->setPicture(c == s.activeChannel ? skin_.octaveOn : skin_.octaveOff);
     }
   }

@@ -12,11 +12,17 @@
 
 namespace lw {
 
-void TMain::PlayBtnClick() { context_.playback.PlayBtnClick(); }
+void TMain::PlayBtnClick() {
+  context_.playback.PlayBtnClick();
+}
 
-void TMain::plus10Click() { Refresh(TempoUp(engine_)); }
+void TMain::plus10Click() {
+  Refresh(TempoUp(engine_));
+}
 
-void TMain::minus10Click() { Refresh(TempoDown(engine_)); }
+void TMain::minus10Click() {
+  Refresh(TempoDown(engine_));
+}
 
 // Runs on every change of the box's text, typed or written by the program. Replacing the
 // text runs it again on the new text before this run finishes.
@@ -26,13 +32,21 @@ void TMain::tempoBoxChange() {
   }
 }
 
-void TMain::DistortClick(int channel) { Refresh(ToggleDistortion(engine_, channel)); }
+void TMain::DistortClick(int channel) {
+  Refresh(ToggleDistortion(engine_, channel));
+}
 
-void TMain::ChannelClick(int channel) { Refresh(SelectChannel(engine_, channel)); }
+void TMain::ChannelClick(int channel) {
+  Refresh(SelectChannel(engine_, channel));
+}
 
-void TMain::KeyClick(int semitone) { Refresh(SetNoteKey(engine_, semitone)); }
+void TMain::KeyClick(int semitone) {
+  Refresh(SetNoteKey(engine_, semitone));
+}
 
-void TMain::OctaveClick(int octave) { Refresh(SetNoteOctave(engine_, octave)); }
+void TMain::OctaveClick(int octave) {
+  Refresh(SetNoteOctave(engine_, octave));
+}
 
 void TMain::lcdMouseDown(QPoint p) {
   if (p.x() < 65 || p.x() > 401 || p.y() < 2 || p.y() > 75) {
@@ -61,13 +75,15 @@ void TMain::SampleMenuPopup(QPoint globalPosition) {
     return;
   }
   SlotIndexMap map{};
-  sampleMenu_->Build(SampleMenuEntries(engine_.InterfaceSamples(), engine_.Interface().lastSampleChoice, map));
+  sampleMenu_->Build(
+      SampleMenuEntries(engine_.InterfaceSamples(), engine_.Interface().lastSampleChoice, map));
   sampleMenu_->PopupAt(globalPosition);
 }
 
 void TMain::sampleChoose(const QString& entryName) {
   const bool lastUsed = entryName == QStringLiteral("MILU");
-  if (ChooseSample(engine_, ChosenSlot(entryName, engine_.Interface().lastSampleChoice), lastUsed)) {
+  if (ChooseSample(engine_, ChosenSlot(entryName, engine_.Interface().lastSampleChoice),
+                   lastUsed)) {
     Refresh(RefreshFlags::StepOnly());
   }
 }

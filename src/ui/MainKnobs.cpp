@@ -10,8 +10,10 @@ void TMain::KnobMouseDown(int index, QPoint position) {
   BeginKnobDrag(knobs_[static_cast<std::size_t>(index)], position.y());
 }
 
-void TMain::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint position) {
-  const Qt::KeyboardModifiers held = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+void TMain::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                          QPoint position) {
+  const Qt::KeyboardModifiers held =
+      modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
   if (buttons != Qt::LeftButton || held != Qt::NoModifier) {
     return;
   }

@@ -14,7 +14,8 @@ namespace lw {
 
 namespace {
 
-QAction* Item(QMenu* menu, const QString& text, const QKeySequence& keys, std::function<void()> run) {
+QAction* Item(QMenu* menu, const QString& text, const QKeySequence& keys,
+              std::function<void()> run) {
   QAction* action = menu->addAction(text);
   action->setShortcut(keys);
   QObject::connect(action, &QAction::triggered, menu, std::move(run));
@@ -32,22 +33,28 @@ void TMain::BuildMenus() {
   Item(file, "Save as...", {}, [this] { SaveAsClick(); });
   file->addSeparator();
   QMenu* render = file->addMenu(QStringLiteral("Render Wav"));
-  Item(render, "This pattern", {}, [this] { RenderClick(static_cast<int>(RenderKind::ThisPattern)); });
-  Item(render, "Entire song", {}, [this] { RenderClick(static_cast<int>(RenderKind::EntireSong)); });
-  songloopAction_ = Item(render, "Songloop", {}, [this] { RenderClick(static_cast<int>(RenderKind::SongLoop)); });
+  Item(render, "This pattern", {},
+       [this] { RenderClick(static_cast<int>(RenderKind::ThisPattern)); });
+  Item(render, "Entire song", {},
+       [this] { RenderClick(static_cast<int>(RenderKind::EntireSong)); });
+  songloopAction_ =
+      Item(render, "Songloop", {}, [this] { RenderClick(static_cast<int>(RenderKind::SongLoop)); });
   songloopAction_->setEnabled(false);
   file->addSeparator();
   Item(file, "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { QuitClick(); });
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-  Item(edit, "Copy Pattern", QKeySequence(Qt::CTRL | Qt::Key_C), [this] { CopyPattern(engine_, clip_); });
+  Item(edit, "Copy Pattern", QKeySequence(Qt::CTRL | Qt::Key_C),
+       [this] { CopyPattern(engine_, clip_); });
   Item(edit, "Copy Channel", {}, [this] { CopyChannel(engine_, clip_); });
   Item(edit, "Copy Note", {}, [this] { CopyNote(engine_, clip_); });
   edit->addSeparator();
-  Item(edit, "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), [this] { Edit([this] { return Paste(engine_, clip_); }); });
+  Item(edit, "Paste", QKeySequence(Qt::CTRL | Qt::Key_V),
+       [this] { Edit([this] { return Paste(engine_, clip_); }); });
   edit->addSeparator();
   Item(edit, "&Clear this Channel", {}, [this] { Edit([this] { return ClearChannel(engine_); }); });
-  Item(edit, "Clear Controllers", {}, [this] { Edit([this] { return ClearControllers(engine_); }); });
+  Item(edit, "Clear Controllers", {},
+       [this] { Edit([this] { return ClearControllers(engine_); }); });
   edit->addSeparator();
   Item(edit, "Lame &Timestretch", QKeySequence(Qt::ALT | Qt::Key_Backspace),
        [this] { Edit([this] { return LameTimestretch(engine_, context_.prompts); }); });
@@ -57,9 +64,11 @@ void TMain::BuildMenus() {
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   Item(tools, "Sample &Manager", QKeySequence(Qt::Key_F9), [this] { Manager1Click(); });
   tools->addSeparator();
-  Item(tools, "&Pattern Sequencer", QKeySequence(Qt::Key_F12), [this] { PatternSequencer1Click(); });
+  Item(tools, "&Pattern Sequencer", QKeySequence(Qt::Key_F12),
+       [this] { PatternSequencer1Click(); });
   tools->addSeparator();
-  Item(tools, "&Bounce pattern", QKeySequence(Qt::CTRL | Qt::Key_B), [this] { Bouncepattern1Click(); });
+  Item(tools, "&Bounce pattern", QKeySequence(Qt::CTRL | Qt::Key_B),
+       [this] { Bouncepattern1Click(); });
 
   QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
   Item(about, "The &LoopWren", {}, [this] { dialogs_->ShowAbout(0); });
@@ -67,7 +76,9 @@ void TMain::BuildMenus() {
   Item(about, "&Oske Lum", {}, [this] { dialogs_->ShowAbout(2); });
 }
 
-void TMain::Edit(const std::function<RefreshFlags()>& command) { Refresh(command()); }
+void TMain::Edit(const std::function<RefreshFlags()>& command) {
+  Refresh(command());
+}
 
 // New and Open replace the whole song: the song-wide knobs take its settings, the
 // sequencer shows its sequence, and nothing counts as changed afterwards.
@@ -94,14 +105,19 @@ void TMain::OpenClick() {
   }
 }
 
-void TMain::SaveClick() { SaveSong(engine_, context_.prompts, songFolder_); }
+void TMain::SaveClick() {
+  SaveSong(engine_, context_.prompts, songFolder_);
+}
 
-void TMain::SaveAsClick() { SaveSongAs(engine_, context_.prompts, songFolder_); }
+void TMain::SaveAsClick() {
+  SaveSongAs(engine_, context_.prompts, songFolder_);
+}
 
 void TMain::RenderClick(int kind) {
-  const SlotRange selection = SelectionRange(dialogs_->SelectionFirstSlot(), dialogs_->SelectionWidth());
-  RenderWavCommand(engine_, context_.prompts, context_.renderProgress, static_cast<RenderKind>(kind), selection,
-                   context_.appDir);
+  const SlotRange selection =
+      SelectionRange(dialogs_->SelectionFirstSlot(), dialogs_->SelectionWidth());
+  RenderWavCommand(engine_, context_.prompts, context_.renderProgress,
+                   static_cast<RenderKind>(kind), selection, context_.appDir);
 }
 
 void TMain::Bouncepattern1Click() {

@@ -52,15 +52,16 @@ void TMain::FirstActivation() {
     int32_t maximum;
     int32_t value;
   } initial[] = {
-      {kDelFB, 90, song.delayFeedback},       {kDelSteps, 6, song.delaySteps},
-      {kDistort, 63, song.distortAmount},     {kShuffle, 50, song.shuffle},
-      {kVinyl, 100, song.vinylAmount},        {kDelay1, 100, channels[0].delaySend},
+      {kDelFB, 90, song.delayFeedback},          {kDelSteps, 6, song.delaySteps},
+      {kDistort, 63, song.distortAmount},        {kShuffle, 50, song.shuffle},
+      {kVinyl, 100, song.vinylAmount},           {kDelay1, 100, channels[0].delaySend},
       {kDelay1 + 1, 100, channels[1].delaySend}, {kDelay1 + 2, 100, channels[2].delaySend},
-      {kVol1, 127, channels[0].volume},       {kVol1 + 1, 127, channels[1].volume},
-      {kVol1 + 2, 127, channels[2].volume},   {kPitch, 100, 50},
+      {kVol1, 127, channels[0].volume},          {kVol1 + 1, 127, channels[1].volume},
+      {kVol1 + 2, 127, channels[2].volume},      {kPitch, 100, 50},
   };
   for (const auto& k : initial) {
-    InitKnob(knobs_[static_cast<std::size_t>(k.knob)], 0, k.maximum, std::clamp(k.value, 0, k.maximum));
+    InitKnob(knobs_[static_cast<std::size_t>(k.knob)], 0, k.maximum,
+             std::clamp(k.value, 0, k.maximum));
     ShowKnobFrame(k.knob);
   }
   RefreshDisplay(true, true, true);
@@ -72,13 +73,14 @@ void TMain::FirstActivation() {
     dialogs_->ShowSequencer();
   }
   // From now on the device is let go while the program is in the background and stopped.
-  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-    if (state == Qt::ApplicationActive) {
-      context_.playback.ReactivatePlayBack();
-    } else {
-      context_.playback.DeactivatePlayBack();
-    }
-  });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive) {
+              context_.playback.ReactivatePlayBack();
+            } else {
+              context_.playback.DeactivatePlayBack();
+            }
+          });
   SetSongChanged(engine_, false);
 }
 
@@ -86,7 +88,8 @@ bool TMain::ConfirmDiscardChanges() {
   if (!engine_.Interface().songChanged) {
     return true;
   }
-  return context_.prompts.Confirm("Changes were made to the song...\r\nDo you really want to quit without saving ?");
+  return context_.prompts.Confirm(
+      "Changes were made to the song...\r\nDo you really want to quit without saving ?");
 }
 
 void TMain::closeEvent(QCloseEvent* event) {

@@ -12,8 +12,10 @@ QString Text(std::string_view text) {
   return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::optional<std::string> Ask(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, QString::fromStdString(spec.title), QString::fromStdString(spec.initialFolder));
+std::optional<std::string> Ask(QWidget* parent, const FileDialogSpec& spec,
+                               QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, QString::fromStdString(spec.title),
+                     QString::fromStdString(spec.initialFolder));
   dialog.setAcceptMode(mode);
   dialog.setFileMode(QFileDialog::AnyFile);
   // Neither dialog asks before replacing a file, and the open dialog takes any name: the
@@ -45,7 +47,8 @@ QStringList NameFilters(const std::string& filter) {
 }
 
 void QtPrompts::Notice(std::string_view text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), Text(text), QMessageBox::Ok, parent_);
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), Text(text), QMessageBox::Ok,
+                  parent_);
   box.exec();
 }
 

@@ -10,7 +10,9 @@ namespace {
 
 constexpr int kLinesPerColumn = 12;
 
-QString EntryName(int32_t slot) { return QStringLiteral("MI%1").arg(slot, 2, 10, QLatin1Char('0')); }
+QString EntryName(int32_t slot) {
+  return QStringLiteral("MI%1").arg(slot, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -21,13 +23,17 @@ std::vector<SampleMenuEntry> SampleMenuEntries(const SampleTable& table, int32_t
   std::vector<SampleMenuEntry> entries;
   for (int32_t i = 0; i < count; ++i) {
     const int32_t slot = slotIndexMap[static_cast<std::size_t>(i)];
-    const bool newColumn =
-        i > 0 && (lastSampleChoice >= 0 ? (i + 2) % kLinesPerColumn == 0 : i % kLinesPerColumn == 0);
-    entries.push_back({QString::fromLocal8Bit(table.slots[slot].name.str().c_str()), EntryName(slot), newColumn});
+    const bool newColumn = i > 0 && (lastSampleChoice >= 0 ? (i + 2) % kLinesPerColumn == 0
+                                                           : i % kLinesPerColumn == 0);
+    entries.push_back(
+        {QString::fromLocal8Bit(table.slots[slot].name.str().c_str()), EntryName(slot), newColumn});
   }
-  if (lastSampleChoice >= 0 && lastSampleChoice < kSampleSlots && table.slots[lastSampleChoice].isUsed()) {
-    const QString caption = QString::fromLocal8Bit(table.slots[lastSampleChoice].name.str().c_str());
-    entries.insert(entries.begin(), {{caption, QStringLiteral("MILU"), false}, {QStringLiteral("-"), QStringLiteral("-"), false}});
+  if (lastSampleChoice >= 0 && lastSampleChoice < kSampleSlots &&
+      table.slots[lastSampleChoice].isUsed()) {
+    const QString caption =
+        QString::fromLocal8Bit(table.slots[lastSampleChoice].name.str().c_str());
+    entries.insert(entries.begin(), {{caption, QStringLiteral("MILU"), false},
+                                     {QStringLiteral("-"), QStringLiteral("-"), false}});
   }
   return entries;
 }
@@ -93,7 +99,9 @@ void SampleMenu::PopupAt(QPoint globalPosition) {
   show();
 }
 
-std::vector<std::vector<QString>> SampleMenu::Columns() const { return columns_; }
+std::vector<std::vector<QString>> SampleMenu::Columns() const {
+  return columns_;
+}
 
 void SampleMenu::Choose(const QString& name) {
   hide();

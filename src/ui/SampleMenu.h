@@ -21,9 +21,8 @@ struct SampleMenuEntry {
 // The popup's lines for the samples in use: one per used slot in slot order, in columns
 // of 12 lines, and, when the last choice names a slot in use, that sample and a separator
 // at the top (the first column counts them whenever a last choice exists).
-[[nodiscard]] std::vector<SampleMenuEntry> SampleMenuEntries(const SampleTable& table,
-                                                             int32_t lastSampleChoice,
-                                                             SlotIndexMap& slotIndexMap);
+[[nodiscard]] std::vector<SampleMenuEntry>
+SampleMenuEntries(const SampleTable& table, int32_t lastSampleChoice, SlotIndexMap& slotIndexMap);
 
 // The slot an entry names: lastSampleChoice for "MILU", the number in "MInn" otherwise;
 // -1 when the name holds no number.

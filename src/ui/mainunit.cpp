@@ -51,8 +51,10 @@ protected:
 };
 
 constexpr int kKeyLefts[12] = {175, 190, 205, 220, 235, 265, 280, 295, 310, 325, 340, 355};
-constexpr bool kBlackKey[12] = {false, true, false, true, false, false, true, false, true, false, true, false};
-const char* const kKeyNames[12] = {"bC", "bCis", "bD", "bDis", "bE", "bF", "bFis", "bG", "bGis", "bA", "bAis", "bB"};
+constexpr bool kBlackKey[12] = {false, true,  false, true,  false, false,
+                                true,  false, true,  false, true,  false};
+const char* const kKeyNames[12] = {"bC",   "bCis", "bD",   "bDis", "bE",   "bF",
+                                   "bFis", "bG",   "bGis", "bA",   "bAis", "bB"};
 
 } // namespace
 
@@ -87,7 +89,8 @@ TMain::TMain(MainContext context) : context_(std::move(context)), engine_(contex
 
 TMain::~TMain() = default;
 
-ImageControl* TMain::AddImage(const QString& name, QRect geometry, const QPixmap& picture, bool hand) {
+ImageControl* TMain::AddImage(const QString& name, QRect geometry, const QPixmap& picture,
+                              bool hand) {
   auto* image = new ImageControl(client_, name, geometry);
   image->setPicture(picture);
   if (hand) {
@@ -102,13 +105,15 @@ ImageControl* TMain::AddImage(const QString& name, QRect geometry, const QPixmap
 ImageControl* TMain::AddButton(const QString& name, QRect geometry, const QPixmap& picture,
                                std::function<void()> action) {
   ImageControl* button = AddImage(name, geometry, picture, true);
-  button->onPress = [](ImageControl& self, Qt::MouseButton pressed, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {
+  button->onPress = [](ImageControl& self, Qt::MouseButton pressed, Qt::MouseButtons,
+                       Qt::KeyboardModifiers, QPoint) {
     if (pressed != Qt::RightButton) {
       self.move(self.x() + 2000, self.y());
     }
   };
   button->onRelease = [action = std::move(action)](ImageControl& self, Qt::MouseButton released,
-                                                   Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {
+                                                   Qt::MouseButtons, Qt::KeyboardModifiers,
+                                                   QPoint) {
     if (released != Qt::RightButton) {
       self.move(self.x() - 2000, self.y());
       action();
@@ -119,12 +124,13 @@ ImageControl* TMain::AddButton(const QString& name, QRect geometry, const QPixma
 
 ImageControl* TMain::AddKnob(const QString& name, QPoint at, int index) {
   // Until start-up cuts the knob strip into frames, a knob shows the strip's first one.
-  ImageControl* knob = AddImage(name, QRect(at, QSize(19, 19)), Cut(skin_.knobLine, QRect(0, 0, 19, 19)), false);
-  knob->onPress = [this, index](ImageControl&, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint p) {
-    KnobMouseDown(index, p);
-  };
+  ImageControl* knob =
+      AddImage(name, QRect(at, QSize(19, 19)), Cut(skin_.knobLine, QRect(0, 0, 19, 19)), false);
+  knob->onPress = [this, index](ImageControl&, Qt::MouseButton, Qt::MouseButtons,
+                                Qt::KeyboardModifiers, QPoint p) { KnobMouseDown(index, p); };
   knob->onMove = [this, index](ImageControl&, Qt::MouseButton, Qt::MouseButtons buttons,
-                               Qt::KeyboardModifiers modifiers, QPoint p) { KnobMouseMove(index, buttons, modifiers, p); };
+                               Qt::KeyboardModifiers modifiers,
+                               QPoint p) { KnobMouseMove(index, buttons, modifiers, p); };
   knobImages_[static_cast<std::size_t>(index)] = knob;
   return knob;
 }
@@ -134,9 +140,8 @@ void TMain::BuildControls() {
   AddImage("channel_panel", {8, 8, 149, 118}, skin_.channelPanel, false);
   lcdPicture_ = skin_.lcd.copy();
   lcd_ = AddImage("lcd", {166, 8, 426, 81}, lcdPicture_, true);
-  lcd_->onPress = [this](ImageControl&, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint p) {
-    lcdMouseDown(p);
-  };
+  lcd_->onPress = [this](ImageControl&, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers,
+                         QPoint p) { lcdMouseDown(p); };
   AddImage("Image3", {166, 96, 221, 125}, skin_.keyboardPanel, false);
   AddImage("Image4", {394, 96, 59, 94}, skin_.pitchPanel, false);
   AddImage("Image2", {460, 96, 132, 115}, skin_.tempoPanel, false);
@@ -153,10 +158,10 @@ void TMain::BuildControls() {
     const int top = 23 + 29 * c + (c == 2 ? 1 : 0); // 23, 52, 82
     AddKnob(delayNames[c], {28, top}, kDelay1 + c);
     AddKnob(QStringLiteral("volKnob%1").arg(c + 1), {61, top}, kVol1 + c);
-    distort_[c] = AddButton(QStringLiteral("Distort%1").arg(c + 1), {91, top + 3, 15, 13}, skin_.distortOff,
-                            [this, c] { DistortClick(c); });
-    channel_[c] = AddButton(QStringLiteral("Channel%1").arg(c + 1), {119, top + 2, 23, 16}, skin_.octaveOff,
-                            [this, c] { ChannelClick(c); });
+    distort_[c] = AddButton(QStringLiteral("Distort%1").arg(c + 1), {91, top + 3, 15, 13},
+                            skin_.distortOff, [this, c] { DistortClick(c); });
+    channel_[c] = AddButton(QStringLiteral("Channel%1").arg(c + 1), {119, top + 2, 23, 16},
+                            skin_.octaveOff, [this, c] { ChannelClick(c); });
   }
 
   stepFrame_ = new StepFrame(client_);
@@ -168,8 +173,8 @@ void TMain::BuildControls() {
                          [this, k] { KeyClick(k); });
   }
   for (int n = 0; n < 5; ++n) {
-    octaves_[n] = AddButton(QStringLiteral("Oct%1").arg(n + 1), {236 + 30 * n, 188, 23, 16}, skin_.octaveOff,
-                            [this, n] { OctaveClick(n + 1); });
+    octaves_[n] = AddButton(QStringLiteral("Oct%1").arg(n + 1), {236 + 30 * n, 188, 23, 16},
+                            skin_.octaveOff, [this, n] { OctaveClick(n + 1); });
   }
   AddKnob("PitchKnob", {414, 144}, kPitch);
 
@@ -185,9 +190,8 @@ void TMain::BuildControls() {
   patPanel_ = AddImage("PatPanel", {507, 240, 77, 37}, skin_.bp[0], true);
   bankPanel_ = AddImage("BankPanel", {610, 240, 77, 37}, skin_.bp[0], true);
   for (ImageControl* panel : {patPanel_, bankPanel_}) {
-    panel->onPress = [this](ImageControl& self, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint p) {
-      BankPanelMouseDown(self, p);
-    };
+    panel->onPress = [this](ImageControl& self, Qt::MouseButton, Qt::MouseButtons,
+                            Qt::KeyboardModifiers, QPoint p) { BankPanelMouseDown(self, p); };
   }
   AddButton("Samples", {8, 256, 72, 25}, skin_.samplesButton, [this] { Manager1Click(); });
   AddButton("SongBtn", {85, 256, 72, 25}, skin_.songButton, [this] { PatternSequencer1Click(); });
@@ -208,7 +212,8 @@ void TMain::BuildControls() {
   tempoFont.setBold(true);
   tempoFont.setPixelSize(15);
   tempoBox_->setFont(tempoFont);
-  tempoBox_->setStyleSheet(QStringLiteral("QLineEdit { background: white; color: black; border: none; padding: 0; }"));
+  tempoBox_->setStyleSheet(
+      QStringLiteral("QLineEdit { background: white; color: black; border: none; padding: 0; }"));
   tempoBox_->installEventFilter(new TempoBoxKeys(tempoBox_));
   connect(tempoBox_, &QLineEdit::textChanged, this, [this] { tempoBoxChange(); });
   tempoBox_->setFocus();

@@ -32,8 +32,8 @@ struct MainContext {
   LivePlayback& playback;
   UserPrompts& prompts;
   RenderProgress& renderProgress;
-  std::string appDir;       // the program's folder, with its trailing separator
-  std::string commandSong;  // the first command-line argument, or empty
+  std::string appDir;      // the program's folder, with its trailing separator
+  std::string commandSong; // the first command-line argument, or empty
 };
 
 // The skinned main window: the channel section, the lcd step display, the keyboard,
@@ -53,7 +53,9 @@ public:
 
   // Brings every indicator in line with the song.
   void RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep);
-  void Refresh(RefreshFlags flags) { RefreshDisplay(flags.refreshPanels, flags.refreshChannel, flags.refreshStep); }
+  void Refresh(RefreshFlags flags) {
+    RefreshDisplay(flags.refreshPanels, flags.refreshChannel, flags.refreshStep);
+  }
 
   // True when closing may go on: nothing unsaved, or the user agrees to lose it.
   bool ConfirmDiscardChanges();
@@ -97,7 +99,8 @@ private:
 
   void ShowKnobFrame(int index);
   void KnobMouseDown(int index, QPoint position);
-  void KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint position);
+  void KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                     QPoint position);
   void WriteKnob(int index);
   void LoadSongKnobs();
 
@@ -149,7 +152,17 @@ private:
 
   // The twelve knobs: DelFB, DelSteps, DistortKnob, VinylKnob, ShuffleKnob, DelayKnob1..3,
   // volKnob1..3, PitchKnob.
-  enum Knob { kDelFB, kDelSteps, kDistort, kVinyl, kShuffle, kDelay1, kVol1 = kDelay1 + 3, kPitch = kVol1 + 3, kKnobCount };
+  enum Knob {
+    kDelFB,
+    kDelSteps,
+    kDistort,
+    kVinyl,
+    kShuffle,
+    kDelay1,
+    kVol1 = kDelay1 + 3,
+    kPitch = kVol1 + 3,
+    kKnobCount
+  };
   std::array<KnobState, kKnobCount> knobs_{};
   std::array<ImageControl*, kKnobCount> knobImages_{};
 };

@@ -26,7 +26,7 @@ constexpr QRect kTitleBox(8, 88, 250, 22);
 constexpr QRect kAuthorBox(266, 88, 250, 22);
 constexpr QRect kPlayBtn(536, 89, 42, 20);
 constexpr QPoint kPressedOffset(2000, 0); // where the play picture waits while held
-constexpr int kFollowMs = 25;              // how often the grid looks for song-position moves
+constexpr int kFollowMs = 25;             // how often the grid looks for song-position moves
 
 QLineEdit* SongTextBox(QWidget* parent, const char* name, QRect geometry) {
   auto* box = new QLineEdit(parent);

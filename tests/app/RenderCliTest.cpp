@@ -39,7 +39,9 @@ CliRun RenderCli(const std::string& args) {
   return run;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+  return "'" + s + "'";
+}
 
 struct RenderCliFixture : ::testing::Test {
   test::TempDir dir;
@@ -143,8 +145,9 @@ TEST_F(RenderCliFixture, RendersRunningTogetherIntoOneFolderEachWriteTheirOwnByt
 }
 
 TEST_F(RenderCliFixture, UsageErrorsExitWith2AndShowTheUsage) {
-  for (const std::string args : {"", "--pattern 9-1 a b", "--slots 5-2 a b", "--pattern 1-1 --slots 0-1 a b",
-                                 "--bogus a b", "only-one", "--pattern"}) {
+  for (const std::string args :
+       {"", "--pattern 9-1 a b", "--slots 5-2 a b", "--pattern 1-1 --slots 0-1 a b", "--bogus a b",
+        "only-one", "--pattern"}) {
     const CliRun r = RenderCli(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_NE(r.output.find("Usage: loopwren-render"), std::string::npos) << args;

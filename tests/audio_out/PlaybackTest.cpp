@@ -1,8 +1,8 @@
+#include "audio_out/Playback.h"
 #include "CollectSink.h"
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
-#include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "commands/SequencerCommands.h"
 
@@ -60,7 +60,8 @@ struct PlaybackFixture : ::testing::Test {
 
   // The sequencer's play button over the selection first..last.
   bool SongPlay(int32_t first, int32_t last) {
-    return SongPlayButton(e, first, last, [this] { playback->PlayBtnClick(); }) == PlayPicture::PlayOn;
+    return SongPlayButton(e, first, last, [this] { playback->PlayBtnClick(); }) ==
+           PlayPicture::PlayOn;
   }
 
   // What the device plays next, pulled 1024 samples at a time as the SDL device does,

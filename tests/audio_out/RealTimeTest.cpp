@@ -36,18 +36,30 @@ void* CountedAlloc(std::size_t size) {
 
 } // namespace
 
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
+void* operator new(std::size_t size) {
+  return CountedAlloc(size);
+}
+void* operator new[](std::size_t size) {
+  return CountedAlloc(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
   if (armed) {
     ++allocations;
   }
   return std::malloc(size == 0 ? 1 : size);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t /*size*/) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t /*size*/) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t /*size*/) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t /*size*/) noexcept {
+  std::free(p);
+}
 
 // Every lock of a std::mutex made by this program's code passes through here.
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
@@ -130,7 +142,8 @@ TEST_F(RealTimeFixture, ThePullTakesNoLockAndAllocatesNothing) {
 TEST_F(RealTimeFixture, WritingABlockOfLivePlaybackAllocatesNothing) {
   std::vector<int16_t> block(LivePlayback::kBlockSamples, 1);
   for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(Measure([&] { waveOut->Write(block.data(), LivePlayback::kBlockBytes); }).allocations, 0);
+    EXPECT_EQ(Measure([&] { waveOut->Write(block.data(), LivePlayback::kBlockBytes); }).allocations,
+              0);
     device->PullInto(out.data(), 4000);
   }
 }

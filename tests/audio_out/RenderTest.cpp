@@ -173,8 +173,9 @@ TEST_F(RenderFixture, TheSongPositionMovesOnOncePerRenderedPattern) {
 TEST_F(RenderFixture, RenderingWhilePlayingIsRefused) {
   e.playing = true;
   EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::EntireSong, {}, "/"));
-  EXPECT_EQ(prompts.notices, std::vector<std::string>{"You can not render while playing. Please press "
-                                                      "the play-button to stop playback and try again..."});
+  EXPECT_EQ(prompts.notices,
+            std::vector<std::string>{"You can not render while playing. Please press "
+                                     "the play-button to stop playback and try again..."});
   EXPECT_TRUE(prompts.dialogs.empty());
   e.playing = false;
 }
@@ -189,7 +190,8 @@ TEST_F(RenderFixture, TheCommandAsksForTheFileAndAddsTheExtension) {
   EXPECT_EQ(prompts.dialogs[0].defaultExtension, "*.wav");
   EXPECT_EQ(prompts.dialogs[0].initialFolder, "/music");
   EXPECT_EQ(RenderTargetPath("/my.songs/take"), "/my.songs/take");
-  EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, "/")) << "cancelled";
+  EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, "/"))
+      << "cancelled";
 }
 
 TEST_F(RenderFixture, AMissingFolderFailsBeforeAnythingIsWrittenAndSaysWhy) {

@@ -40,7 +40,9 @@ void MakeSong(Engine& e) {
   e.state.song.channel(0, 0, 1).distortOn = 1;
 }
 
-void SetDriver(const char* driver) { ::setenv("SDL_AUDIODRIVER", driver, 1); }
+void SetDriver(const char* driver) {
+  ::setenv("SDL_AUDIODRIVER", driver, 1);
+}
 
 TEST(SdlPlayback, TheDiskDriverCapturesExactlyTheOfflineRenderAfter12289SilentSamples) {
   test::TempDir dir;

@@ -1,6 +1,6 @@
+#include "audio_out/WaveOut.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
-#include "audio_out/WaveOut.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,8 @@ TEST_F(WaveOutFixture, BlocksPlayGaplesslyInOrderWithOneCallbackEach) {
   EXPECT_EQ(Settled(), 0);
   EXPECT_EQ(device->PullNow(3), (std::vector<int16_t>{3, 4, 5}));
   EXPECT_EQ(Settled(), 2);
-  EXPECT_EQ(device->PullNow(5), (std::vector<int16_t>{6, 7, 8, 0, 0})) << "silence when the queue runs dry";
+  EXPECT_EQ(device->PullNow(5), (std::vector<int16_t>{6, 7, 8, 0, 0}))
+      << "silence when the queue runs dry";
   EXPECT_EQ(Settled(), 3);
   Write({9, 10});
   EXPECT_EQ(device->PullNow(3), (std::vector<int16_t>{9, 10, 0})) << "and the queue carries on";
@@ -103,7 +104,8 @@ TEST_F(WaveOutFixture, AFailedOpenIsShownInTheSystemsWordsAndThenIgnored) {
   device->openError = "Couldn't open audio device: No such device";
   waveOut->Open(-1);
   EXPECT_FALSE(waveOut->isOpen());
-  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Couldn't open audio device: No such device"});
+  EXPECT_EQ(prompts.notices,
+            std::vector<std::string>{"Couldn't open audio device: No such device"});
   Write({1, 2});
   EXPECT_EQ(device->PullNow(2), (std::vector<int16_t>{0, 0}));
   waveOut->Close();

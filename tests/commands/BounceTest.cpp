@@ -69,7 +69,7 @@ TEST_F(BounceFixture, TheLoopGoesIntoTheLowestFreeSlotNormalised) {
   e.state.editPattern = 4;
   QuietPattern(e);
   for (int slot : {1, 2, 3, 5, 6, 7, 8, 9}) {
-    PutSample(e, slot, {1}, 44100, SampleCategory::Drum, "s" + std::to_string(slot));
+    PutSample(e, slot, {1}, 44100, SampleCategory::Drum, test::NumberedName(slot));
   }
   e.state.playBank = 6;
   e.state.playPattern = 2;

@@ -1,5 +1,5 @@
-#include "EngineHelpers.h"
 #include "commands/MainCommands.h"
+#include "EngineHelpers.h"
 #include "commands/StepControllers.h"
 
 #include "song/Round.h"

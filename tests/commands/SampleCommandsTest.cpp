@@ -37,7 +37,7 @@ struct SampleManagerFixture : ::testing::Test {
     WavBuilder wav;
     wav.rate = rate;
     wav.Bits(16).Samples(Ramp(count));
-    const std::string path = dir.File(name);
+    std::string path = dir.File(name);
     WriteBytes(path, wav.Build());
     return path;
   }
@@ -45,16 +45,14 @@ struct SampleManagerFixture : ::testing::Test {
     WavBuilder wav;
     wav.channels = 2;
     wav.Bits(16).Samples(Ramp(10));
-    const std::string path = dir.File("stereo.wav");
+    std::string path = dir.File("stereo.wav");
     WriteBytes(path, wav.Build());
     return path;
   }
   void Choose(const std::string& path) { prompts.files.emplace_back(path); }
   void FillAll() {
     for (int i = 0; i < kSampleSlots; ++i) {
-      std::string name = std::to_string(i);
-      name.insert(name.begin(), 's'); // "s" + ... trips a false -Wrestrict of GCC 12 at -O3
-      PutSample(e, i, {1}, 44100, SampleCategory::Drum, name);
+      PutSample(e, i, {1}, 44100, SampleCategory::Drum, test::NumberedName(i));
     }
   }
 };

@@ -1,7 +1,7 @@
+#include "commands/SongCommands.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
-#include "commands/SongCommands.h"
 #include "samples/SongFile.h"
 #include "song/Round.h"
 
@@ -115,7 +115,8 @@ TEST_F(SongFileFixture, EveryFieldSurvivesASaveAndAnOpen) {
   EXPECT_EQ(std::memcmp(&loaded->state.song, &e.state.song, sizeof(Song)), 0);
   EXPECT_EQ(std::memcmp(&loaded->state.sequence, &e.state.sequence, sizeof(SongSequence)), 0);
   for (int i = 0; i < kSampleSlots; ++i) {
-    EXPECT_EQ(EncodeSlotRecord(loaded->samples.slots[i]), EncodeSlotRecord(e.samples.slots[i])) << i;
+    EXPECT_EQ(EncodeSlotRecord(loaded->samples.slots[i]), EncodeSlotRecord(e.samples.slots[i]))
+        << i;
     EXPECT_EQ(loaded->samples.slots[i].data, e.samples.slots[i].data) << i;
   }
   EXPECT_EQ(loaded->samples.slots[6].name.str(), "VOID");
@@ -133,8 +134,18 @@ TEST_F(SongFileFixture, AFileLoadsAndSavesBackByteForByteWhateverItsReservedByte
   auto bytes = ReadBytes(dir.File("a.LW"));
   std::mt19937 rng(3);
   // Scribble over reserved bytes, the bytes behind the strings and the data reference.
-  const uint64_t scribbled[] = {9,   10,  11,           162,          163,          50,           120,
-                                164 + 13, 164 + 7968 * 8 - 5, kSlotsAt + 1, kSlotsAt + 75, kSlotsAt + 76,
+  const uint64_t scribbled[] = {9,
+                                10,
+                                11,
+                                162,
+                                163,
+                                50,
+                                120,
+                                164 + 13,
+                                164 + 7968 * 8 - 5,
+                                kSlotsAt + 1,
+                                kSlotsAt + 75,
+                                kSlotsAt + 76,
                                 kSlotsAt + 82};
   for (const uint64_t at : scribbled) {
     bytes[at] = static_cast<uint8_t>(rng() | 1U);
@@ -202,16 +213,29 @@ TEST_F(SongFileFixture, TruncatedFilesReportTheErrorAndKeepThePreviousSong) {
   ASSERT_TRUE(SaveTo(dir.File("whole.LW")));
   const auto whole = ReadBytes(dir.File("whole.LW"));
   const uint64_t slot3Data = kSlotsAt + 4 * 84;
-  const uint64_t cuts[] = {0, 4, 8, 100, 63908, 64000, kSlotsAt, kSlotsAt + 40, kSlotsAt + 84,
-                           slot3Data - 1, slot3Data, slot3Data + 1, slot3Data + 999,
-                           whole.size() - 84, whole.size() - 1};
+  const uint64_t cuts[] = {0,
+                           4,
+                           8,
+                           100,
+                           63908,
+                           64000,
+                           kSlotsAt,
+                           kSlotsAt + 40,
+                           kSlotsAt + 84,
+                           slot3Data - 1,
+                           slot3Data,
+                           slot3Data + 1,
+                           slot3Data + 999,
+                           whole.size() - 84,
+                           whole.size() - 1};
   auto current = test::NewEngine();
   PutSample(*current, 0, {9, 9, 9}, 44100, SampleCategory::Drum, "Keep");
   current->state.song.tempo = 97;
   current->state.songFileName = dir.File("mine.LW");
   current->state.songChanged = true;
   for (const uint64_t cut : cuts) {
-    WriteBytes(dir.File("cut.LW"), std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(cut)));
+    WriteBytes(dir.File("cut.LW"),
+               std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(cut)));
     prompts.ioErrors.clear();
     EXPECT_FALSE(OpenFrom(*current, dir.File("cut.LW")).replaced) << cut;
     ASSERT_EQ(prompts.ioErrors.size(), 1U) << cut;
@@ -261,7 +285,8 @@ TEST_F(SongFileFixture, ALengthPromisingMoreThanTheFileHoldsIsNamedAndNeverAlloc
   WriteBytes(dir.File("negative.LW"), bytes);
   EXPECT_FALSE(OpenFrom(e, dir.File("negative.LW")).replaced);
   ASSERT_EQ(prompts.ioErrors.size(), 2U);
-  EXPECT_EQ(prompts.ioErrors[1], "The song file is damaged: sample \"Huge\" (slot 3) has a negative length");
+  EXPECT_EQ(prompts.ioErrors[1],
+            "The song file is damaged: sample \"Huge\" (slot 3) has a negative length");
 }
 
 TEST_F(SongFileFixture, GarbageNeverCrashesAndFailsWithAReport) {
@@ -322,7 +347,8 @@ TEST_F(SongFileFixture, AFolderThatCannotBeWrittenKeepsEverything) {
   e.state.songChanged = true;
   const std::string path = dir.File("no/such/folder/x.LW");
   EXPECT_FALSE(SaveTo(path));
-  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Error saving LoopWren Track \"" + path + "\"..."});
+  EXPECT_EQ(prompts.notices,
+            std::vector<std::string>{"Error saving LoopWren Track \"" + path + "\"..."});
   EXPECT_TRUE(e.state.songChanged);
   EXPECT_EQ(prompts.busyDepth, 0);
 }

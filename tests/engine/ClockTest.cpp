@@ -35,8 +35,8 @@ TEST_F(ClockFixture, TimingFollowsTempoAndShuffle) {
     uint16_t even, odd;
   };
   const Case cases[] = {
-      {120, 0, 5512, 88192, 5512, 5512},   // 5512.5 rounds to even
-      {120, 50, 5512, 88192, 8268, 2756},  // a pair keeps 2 x stepLength
+      {120, 0, 5512, 88192, 5512, 5512},    // 5512.5 rounds to even
+      {120, 50, 5512, 88192, 8268, 2756},   // a pair keeps 2 x stepLength
       {30, 0, 22050, 352832, 22050, 22050}, // h = 11025 is odd and becomes 11026
       {1230, 0, 538, 8640, 538, 538},
   };

@@ -1,5 +1,5 @@
-#include "EngineHelpers.h"
 #include "samples/Manager.h"
+#include "EngineHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -127,8 +127,9 @@ TEST_F(ManagerFixture, ClearingTheTableFreesEverySlotButKeepsTheirFields) {
 
 TEST_F(ManagerFixture, ReplaceKeepsUsedAndCategoryAndTakesTheNewData) {
   PutSample(*engine, 9, {1, 2, 3}, 44100, SampleCategory::Loop, "Old");
-  EXPECT_EQ(ReplaceSlotData(table.slots[9], SampleData{7, 8, 9, 10, 11}, 22050, std::string(70, 'n')),
-            (SampleData{1, 2, 3}));
+  EXPECT_EQ(
+      ReplaceSlotData(table.slots[9], SampleData{7, 8, 9, 10, 11}, 22050, std::string(70, 'n')),
+      (SampleData{1, 2, 3}));
   const SampleSlot& s = table.slots[9];
   EXPECT_TRUE(s.isUsed());
   EXPECT_EQ(s.category, 2);

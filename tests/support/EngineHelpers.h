@@ -20,6 +20,14 @@ inline void PutSample(Engine& e, int slot, std::vector<int16_t> data, uint32_t r
   FillSlot(e.samples.slots[slot], std::move(data), rate, name, category);
 }
 
+// "s0", "s1", ...: a sample name. Built without `"s" + std::to_string(n)`, which GCC 12
+// misreads as an overlapping copy at -O3 and reports with -Wrestrict.
+inline std::string NumberedName(int n) {
+  std::string name = std::to_string(n);
+  name.insert(name.begin(), 's');
+  return name;
+}
+
 // A note of `sample` on a step of pattern (bank, pattern).
 inline Step& PutNote(Engine& e, int bank, int pattern, int channel, int step, int sample) {
   Step& s = e.state.song.step(bank, pattern, channel, step);

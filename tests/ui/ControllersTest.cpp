@@ -1,6 +1,6 @@
 #include "DialogsFixture.h"
-#include "ui/Ctrl.h"
 #include "commands/StepControllers.h"
+#include "ui/Ctrl.h"
 
 #include <QLabel>
 #include <QLineEdit>

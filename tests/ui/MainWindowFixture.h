@@ -29,7 +29,9 @@ struct RecordingDialogs : MainDialogs {
     sequencerVisible = true;
   }
   [[nodiscard]] bool SequencerVisible() const override { return sequencerVisible; }
-  void SetSequenceSlot(int32_t bank, int32_t pattern) override { slots.emplace_back(bank, pattern); }
+  void SetSequenceSlot(int32_t bank, int32_t pattern) override {
+    slots.emplace_back(bank, pattern);
+  }
   void ShowControllers() override { ++controllers; }
   void ShowSplash() override { ++splash; }
 };
@@ -51,8 +53,8 @@ struct MainWindowFixture {
     device = fake.get();
     waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
-    window = std::make_unique<TMain>(
-        MainContext{*engine, *waveOut, *playback, prompts, progress, dir.path().string() + "/", commandSong});
+    window = std::make_unique<TMain>(MainContext{*engine, *waveOut, *playback, prompts, progress,
+                                                 dir.path().string() + "/", commandSong});
     window->setDialogs(&dialogs);
     window->FirstActivation();
   }
@@ -66,12 +68,14 @@ struct MainWindowFixture {
     QMouseEvent e(QEvent::MouseButtonPress, at, w->mapToGlobal(at), button, button, modifiers);
     QApplication::sendEvent(w, &e);
   }
-  static void Move(QWidget* w, QPoint at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  static void Move(QWidget* w, QPoint at, Qt::MouseButtons buttons,
+                   Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QMouseEvent e(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, buttons, modifiers);
     QApplication::sendEvent(w, &e);
   }
   static void Release(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    QMouseEvent e(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), button, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent e(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), button, Qt::NoButton,
+                  Qt::NoModifier);
     QApplication::sendEvent(w, &e);
   }
   static void Click(QWidget* w, QPoint at = {2, 2}, Qt::MouseButton button = Qt::LeftButton) {

@@ -244,7 +244,7 @@ void MainWindowTest::keysKeepTheOctaveAndOctavesKeepTheKey() {
   QCOMPARE(f.Control("bB")->picture().cacheKey(), f.window->skin().whiteStepOn.cacheKey());
   QCOMPARE(f.Control("Oct5")->picture().cacheKey(), f.window->skin().octaveOn.cacheKey());
   QCOMPARE(f.ActiveStep().trigger, uint8_t{0}); // a key neither sounds nor sets a note
-  f.ActiveStep().note = 5; // below octave 1: no octave lamp
+  f.ActiveStep().note = 5;                      // below octave 1: no octave lamp
   f.window->RefreshDisplay(false, false, true);
   for (int n = 1; n <= 5; ++n) {
     QCOMPARE(f.Control(QStringLiteral("Oct%1").arg(n).toLatin1())->picture().cacheKey(),
@@ -318,11 +318,13 @@ void MainWindowTest::popupEntriesAndColumns() {
   PutSample(*f.engine, 2, {1}, 44100, SampleCategory::Drum, "Snare");
   PutSample(*f.engine, 5, {1}, 44100, SampleCategory::Drum, "Hat");
   w.lcdMouseDown({70, 30});
-  QCOMPARE(w.sampleMenu()->Columns(), (std::vector<std::vector<QString>>{{"MI00", "MI02", "MI05"}}));
+  QCOMPARE(w.sampleMenu()->Columns(),
+           (std::vector<std::vector<QString>>{{"MI00", "MI02", "MI05"}}));
   w.sampleMenu()->Choose("MI02");
   QCOMPARE(s.lastSampleChoice, 2);
   w.lcdMouseDown({70 + 21, 30});
-  QCOMPARE(w.sampleMenu()->Columns(), (std::vector<std::vector<QString>>{{"MILU", "-", "MI00", "MI02", "MI05"}}));
+  QCOMPARE(w.sampleMenu()->Columns(),
+           (std::vector<std::vector<QString>>{{"MILU", "-", "MI00", "MI02", "MI05"}}));
   QCOMPARE(w.sampleMenu()->findChild<QPushButton*>("MILU")->text(), QStringLiteral("Snare"));
   w.sampleMenu()->Choose("MILU");
   QCOMPARE(s.song.step(0, 0, 0, 1).sample, uint8_t{2});
@@ -447,7 +449,8 @@ void MainWindowTest::closingAsksOnlyWithUnsavedChanges() {
   QVERIFY(g.window->isVisible());
   QVERIFY(g.engine->playing);
   QCOMPARE(g.prompts.questions,
-           std::vector<std::string>{"Changes were made to the song...\r\nDo you really want to quit without saving ?"});
+           std::vector<std::string>{
+               "Changes were made to the song...\r\nDo you really want to quit without saving ?"});
   QVERIFY(g.window->close());
   QVERIFY2(!g.engine->playing, "closing while playing stops the device first");
   QVERIFY(!g.waveOut->isOpen());

@@ -24,7 +24,7 @@ std::string WriteWav(const lw::test::TempDir& dir, const std::string& name, std:
   WavBuilder wav;
   wav.channels = channels;
   wav.Samples(lw::test::Ramp(count));
-  const std::string path = dir.File(name);
+  std::string path = dir.File(name);
   lw::test::WriteBytes(path, wav.Build());
   return path;
 }
