@@ -3,6 +3,7 @@
 #include "engine/Delay.h"
 #include "engine/EngineLock.h"
 #include "engine/Overdrive.h"
+#include "engine/Scale.h"
 #include "samples/Manager.h"
 #include "song/SongState.h"
 
@@ -128,6 +129,9 @@ private:
     int32_t vinylAmount = 0;
     std::array<bool, kChannels> distort{};
     std::array<int32_t, kChannels> send{};
+    // The tables of exact halves of each channel's send and of the vinyl amount.
+    std::array<const PercentHalves::Bits*, kChannels> sendHalves{};
+    const PercentHalves::Bits* vinylHalves = nullptr;
     // The sample each voice plays: its values, how many may be read, and its length
     // (nullptr and 0 when the voice names no slot).
     std::array<const int16_t*, kChannels> data{};
@@ -135,7 +139,7 @@ private:
     std::array<double, kChannels> readableBound{}; // `readable` as a double
     std::array<int32_t, kChannels> length{};
   };
-  [[nodiscard]] MixSettings CurrentMixSettings() const noexcept LW_REQUIRES(engineLock);
+  [[nodiscard]] MixSettings CurrentMixSettings() noexcept LW_REQUIRES(engineLock);
   int16_t MixOne(MixSettings& settings) noexcept LW_REQUIRES(engineLock);
 
   void StartClock() noexcept LW_REQUIRES(engineLock);
@@ -144,6 +148,7 @@ private:
   void ApplyStepControllers(Voice& voice, const Step& step) const noexcept LW_REQUIRES(engineLock);
   [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const noexcept LW_REQUIRES(engineLock);
 
+  PercentHalves percentHalves_ LW_GUARDED_BY(engineLock);
   const OverdriveTable& overdrive_; // built once, read-only
 };
 

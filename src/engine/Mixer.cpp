@@ -21,16 +21,18 @@ constexpr int32_t kMaxVinyl = 100;
 // What the mixer reads from the song, taken at the nearest value a control can set.
 // Only an edit or a step boundary changes it, and edits wait for the engine lock, so a
 // block renderer takes it once per block and again after every step boundary.
-Engine::MixSettings Engine::CurrentMixSettings() const noexcept {
+Engine::MixSettings Engine::CurrentMixSettings() noexcept {
   const Song& song = state.song;
   const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
   MixSettings m;
   m.distortAmount = std::min(song.distortAmount, kMaxDistortAmount);
   m.curve = &overdrive_[static_cast<std::size_t>(std::max(m.distortAmount, 0)) * kOverdriveEntries];
   m.vinylAmount = std::clamp(song.vinylAmount, 0, kMaxVinyl);
+  m.vinylHalves = &percentHalves_.For(m.vinylAmount);
   for (int v = 0; v < kChannels; ++v) {
     m.distort[v] = m.distortAmount > 0 && pattern.channels[v].distortOn != 0;
     m.send[v] = std::clamp(pattern.channels[v].delaySend, 0, kMaxSend);
+    m.sendHalves[v] = &percentHalves_.For(m.send[v]);
     const int32_t index = voices[v].sampleIndex;
     if (index >= 0 && index < kSampleSlots) {
       const SampleSlot& slot = samples.slots[index];
@@ -109,7 +111,7 @@ inline int16_t Engine::MixOne(MixSettings& settings) noexcept {
     }
     s = ScaleVolume(s, voice.volume);
     mix += s;
-    send += ScalePercent(s, settings.send[v]);
+    send += ScalePercent(s, settings.send[v], *settings.sendHalves[v]);
   }
 
   mix += delay.Process(send);
@@ -119,7 +121,7 @@ inline int16_t Engine::MixOne(MixSettings& settings) noexcept {
     if (vinyl.position >= vinyl.count) {
       vinyl.position = 0;
     }
-    mix += ScalePercent(vinyl.noise[vinyl.position], settings.vinylAmount);
+    mix += ScalePercent(vinyl.noise[vinyl.position], settings.vinylAmount, *settings.vinylHalves);
   }
 
   mix /= 2; // toward zero

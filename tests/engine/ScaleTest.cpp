@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace lw {
 namespace {
 
@@ -16,10 +18,16 @@ TEST(Scale, VolumeAgreesWithTheDoubleExpressionEverywhere) {
 }
 
 TEST(Scale, PercentAgreesWithTheDoubleExpressionEverywhere) {
+  auto halves = std::make_unique<PercentHalves>();
   for (int32_t percent = 0; percent <= 100; ++percent) {
+    const PercentHalves::Bits& table = halves->For(percent);
     for (int32_t s = -32768; s <= 32767; ++s) {
-      ASSERT_EQ(ScalePercent(s, percent), ScalePercentReference(s, percent)) << s << " " << percent;
+      const int32_t expected = ScalePercentReference(s, percent);
+      ASSERT_EQ(ScalePercent(s, percent), expected) << s << " " << percent;
+      ASSERT_EQ(ScalePercent(s, percent, table), expected) << s << " " << percent;
     }
+    // Beyond the table the division-free form answers.
+    ASSERT_EQ(ScalePercent(98303, percent, table), ScalePercentReference(98303, percent));
   }
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace lw {
 namespace {
 
@@ -18,6 +20,12 @@ int SaturatesFrom(int curve) {
     }
   }
   return -1;
+}
+
+TEST(Overdrive, TheCompiledCurvesAreTheOnesBuiltInExtendedPrecision) {
+  auto built = std::make_unique<OverdriveTable>();
+  BuildOverdriveCurves(*built);
+  EXPECT_TRUE(*built == OverdriveCurves());
 }
 
 TEST(Overdrive, CurvesHaveTheirTellingValues) {
