@@ -9,6 +9,10 @@ LivePlayback::LivePlayback(Engine& engine, TWaveOut& waveOut)
   waveOut_.SetCallback([this] { BufferDone(); });
 }
 
+LivePlayback::~LivePlayback() {
+  waveOut_.SetCallback(nullptr);
+}
+
 void LivePlayback::PlayBtnClick() {
   {
     const std::lock_guard<std::mutex> gate(gate_);

@@ -20,6 +20,11 @@ public:
 
   // Allocates the output buffer and installs BufferDone as the device's callback.
   LivePlayback(Engine& engine, TWaveOut& waveOut);
+  // Takes BufferDone off the device, waiting for a run of it to finish, so that no
+  // block finished later calls into a playback that is gone.
+  ~LivePlayback();
+  LivePlayback(const LivePlayback&) = delete;
+  LivePlayback& operator=(const LivePlayback&) = delete;
 
   // Starts or stops playback. In pattern mode it starts with the pattern on screen; in
   // song mode it keeps the positions the engine holds. Interface thread.

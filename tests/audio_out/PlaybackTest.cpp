@@ -153,6 +153,25 @@ TEST_F(PlaybackFixture, SongModeSurvivesAStopFromTheMainPlayButton) {
   EXPECT_FALSE(e.playing);
 }
 
+// Blocks finished just before the playback goes still have their callbacks queued; they
+// must find it gone, not call into it (AddressSanitizer watches this suite).
+TEST(PlaybackLifetime, ThePlaybackMayGoWhileFinishedBlocksAwaitTheirCallbacks) {
+  auto engine = test::NewEngine();
+  test::FakePrompts prompts;
+  for (int round = 0; round < 30; ++round) {
+    auto fake = std::make_unique<test::FakeAudioDevice>();
+    test::FakeAudioDevice* device = fake.get();
+    TWaveOut waveOut(std::move(fake), prompts);
+    auto playback = std::make_unique<LivePlayback>(*engine, waveOut);
+    waveOut.Open(-1);
+    playback->PlayBtnClick();
+    device->PullNow(3 * LivePlayback::kBlockSamples);
+    playback->FormClose(); // stops: every queued block comes back finished
+    playback.reset();
+    waveOut.WaitForCallbacks();
+  }
+}
+
 TEST_F(PlaybackFixture, TheSongButtonOnlyShowsOffWhileAPatternPlays) {
   playback->PlayBtnClick();
   EXPECT_FALSE(SongPlay(0, 3));
