@@ -70,16 +70,9 @@ bool ProbeTarget(const std::string& target, bool& created, int& error) {
   return true;
 }
 
-// How many samples a render of `kind` gives: one pattern per slot of its range.
-uint64_t RenderLength(Engine& engine, RenderKind kind, const SlotRange& selection) {
+// How many samples a render of `patterns` patterns gives.
+uint64_t RenderLength(Engine& engine, int32_t patterns) {
   const EngineHold hold(engine.engineLock);
-  SlotRange range{};
-  if (kind == RenderKind::EntireSong) {
-    range = EntireSongRange(engine.state.sequence);
-  } else if (kind == RenderKind::SongLoop) {
-    range = selection;
-  }
-  const int32_t patterns = range.last - range.first + 1;
   return static_cast<uint64_t>(patterns) * static_cast<uint64_t>(engine.clock.patternSamples);
 }
 
@@ -119,20 +112,17 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
     return false;
   }
 
+  const SlotRange range =
+      kind == RenderKind::EntireSong ? EntireSongRange(engine.Interface().sequence) : selection;
   progress.Show();
   try {
-    sink.Begin(RenderLength(engine, kind, selection));
-    switch (kind) {
-    case RenderKind::ThisPattern:
+    if (kind == RenderKind::ThisPattern) {
+      sink.Begin(RenderLength(engine, 1));
       RenderPattern(engine, engine.Interface().editBank, engine.Interface().editPattern, sink,
                     progress);
-      break;
-    case RenderKind::EntireSong:
-      RenderSong(engine, EntireSongRange(engine.Interface().sequence), sink, progress);
-      break;
-    case RenderKind::SongLoop:
-      RenderSong(engine, selection, sink, progress);
-      break;
+    } else {
+      sink.Begin(RenderLength(engine, range.last - range.first + 1));
+      RenderSong(engine, range, sink, progress);
     }
     sink.Commit();
   } catch (const IoError& failure) {

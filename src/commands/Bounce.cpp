@@ -2,7 +2,6 @@
 
 #include "audio_out/Render.h"
 
-#include <mutex>
 #include <utility>
 
 namespace lw {

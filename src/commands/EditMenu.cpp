@@ -1,20 +1,17 @@
 #include "commands/EditMenu.h"
 
 #include <array>
-#include <mutex>
 #include <utility>
 
 namespace lw {
 
 namespace {
 
-using Hold = EngineHold;
-
 RefreshFlags Slice(Engine& engine, UserPrompts& prompts, SliceCommand command) {
   if (!prompts.Confirm(SliceQuestion(command))) {
     return {};
   }
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   return ApplySlices(engine.state, command);
 }
 
@@ -28,7 +25,7 @@ NewSongResult NewComposition(Engine& engine, UserPrompts& prompts) {
   // The sample data is moved out under the lock and freed after it is let go.
   ReleasedSamples released;
   {
-    const Hold hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     released = ClearSampleTable(engine.samples);
     engine.NewSong();
     engine.state.songChanged = false;
@@ -37,32 +34,32 @@ NewSongResult NewComposition(Engine& engine, UserPrompts& prompts) {
 }
 
 void CopyPattern(Engine& engine, EditClipboard& clip) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   CopyPattern(engine.state, clip);
 }
 
 void CopyChannel(Engine& engine, EditClipboard& clip) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   CopyChannel(engine.state, clip);
 }
 
 void CopyNote(Engine& engine, EditClipboard& clip) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   CopyNote(engine.state, clip);
 }
 
 RefreshFlags Paste(Engine& engine, const EditClipboard& clip) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   return Paste(engine.state, clip);
 }
 
 RefreshFlags ClearChannel(Engine& engine) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   return ClearChannel(engine.state);
 }
 
 RefreshFlags ClearControllers(Engine& engine) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   return ClearControllers(engine.state);
 }
 

@@ -3,18 +3,15 @@
 #include "commands/StepControllers.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace lw {
 
 namespace {
 
-using Hold = EngineHold;
-
 constexpr int32_t kPitchOffset = 50; // the pitch knob's 0 is a step pitch of 50 %
 
 RefreshFlags SetTempo(Engine& engine, int32_t tempo) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   engine.state.song.tempo = tempo;
   engine.UpdateTiming();
   engine.state.songChanged = true;
@@ -33,6 +30,7 @@ RefreshFlags TempoDown(Engine& engine) {
 
 std::optional<std::string> TempoBoxChange(Engine& engine, std::string_view text) {
   std::optional<std::string> replacement;
+  std::optional<int32_t> tempo;
   if (!text.empty() && text != " ") {
     while (!text.empty() && text.front() == ' ') {
       text.remove_prefix(1); // leading blanks are skipped
@@ -45,16 +43,20 @@ std::optional<std::string> TempoBoxChange(Engine& engine, std::string_view text)
     } else if (*number < 0) {
       replacement.emplace(std::to_string(engine.Interface().song.tempo));
     } else if (*number >= kMinTempo) {
-      SetTempo(engine, *number);
+      tempo = *number;
     }
   }
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
+  if (tempo) {
+    engine.state.song.tempo = *tempo;
+    engine.UpdateTiming();
+  }
   engine.state.songChanged = true;
   return replacement;
 }
 
 RefreshFlags ToggleDistortion(Engine& engine, int32_t channel) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SongState& s = engine.state;
   s.song.channel(s.editBank, s.editPattern, channel).distortOn ^= 1U;
   s.songChanged = true;
@@ -62,14 +64,14 @@ RefreshFlags ToggleDistortion(Engine& engine, int32_t channel) {
 }
 
 RefreshFlags SelectChannel(Engine& engine, int32_t channel) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   engine.state.activeChannel = channel;
   engine.state.activeStep = 0;
   return RefreshFlags::All();
 }
 
 RefreshFlags SetNoteKey(Engine& engine, int32_t key) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   Step& step = engine.state.activeStepRecord();
   step.note = (step.note / 12) * 12 + key;
   engine.state.songChanged = true;
@@ -77,7 +79,7 @@ RefreshFlags SetNoteKey(Engine& engine, int32_t key) {
 }
 
 RefreshFlags SetNoteOctave(Engine& engine, int32_t octave) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   Step& step = engine.state.activeStepRecord();
   step.note = (step.note % 12) + 12 * octave;
   engine.state.songChanged = true;
@@ -85,13 +87,13 @@ RefreshFlags SetNoteOctave(Engine& engine, int32_t octave) {
 }
 
 RefreshFlags SelectStep(Engine& engine, int32_t step) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   engine.state.activeStep = step;
   return RefreshFlags::StepOnly();
 }
 
 bool RemoveNoteAt(Engine& engine, int32_t step) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SongState& s = engine.state;
   s.activeStep = step;
   Step& record = s.activeStepRecord();
@@ -108,7 +110,7 @@ bool ChooseSample(Engine& engine, int32_t slot, bool lastUsedEntry) {
       !engine.InterfaceSamples().slots[static_cast<std::size_t>(slot)].isUsed()) {
     return false;
   }
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SongState& s = engine.state;
   if (!lastUsedEntry) {
     s.lastSampleChoice = slot;
@@ -121,7 +123,7 @@ bool ChooseSample(Engine& engine, int32_t slot, bool lastUsedEntry) {
 }
 
 RefreshFlags SelectPanelCell(Engine& engine, PanelKind panel, int32_t cell) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SongState& s = engine.state;
   const bool stopped = !engine.playing;
   if (panel == PanelKind::Bank) {
@@ -139,7 +141,7 @@ RefreshFlags SelectPanelCell(Engine& engine, PanelKind panel, int32_t cell) {
 }
 
 void SetKnobValue(Engine& engine, KnobSetting setting, int32_t value, int32_t channel) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SongState& s = engine.state;
   Song& song = s.song;
   s.songChanged = true;

@@ -2,14 +2,11 @@
 
 #include "song/FileIo.h"
 
-#include <mutex>
 #include <utility>
 
 namespace lw {
 
 namespace {
-
-using Hold = EngineHold;
 
 // The slot behind the selected line, or -1.
 int32_t SelectedSlot(const Engine& engine, const SampleManagerState& manager) {
@@ -37,7 +34,7 @@ std::optional<ImportedAudio> AskAndImport(UserPrompts& prompts, SampleManagerSta
 }
 
 void MarkChanged(Engine& engine) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   engine.state.songChanged = true;
 }
 
@@ -51,7 +48,7 @@ FileDialogSpec ImportSampleDialog(const std::string& folder) {
 }
 
 void RefreshSampleList(Engine& engine, SampleManagerState& manager) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SampleListLines(engine.samples, manager.lines);
   BuildSlotIndexMap(engine.samples, manager.slotIndexMap);
   manager.selected = static_cast<int32_t>(manager.lines.size()) - 1;
@@ -63,7 +60,7 @@ void SelectSample(SampleManagerState& manager, int32_t position) {
 }
 
 SampleDetails ShowSampleDetails(Engine& engine, const SampleManagerState& manager) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   const int32_t slot = SelectedSlot(engine, manager);
   if (slot < 0) {
     return {};
@@ -88,7 +85,7 @@ void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& m
   if (audio->bytes > 0) {
     bool full = false;
     {
-      const Hold hold(engine.engineLock);
+      const EngineHold hold(engine.engineLock);
       const int32_t slot = FindFreeSlot(engine.samples);
       full = slot < 0;
       if (!full) {
@@ -120,7 +117,7 @@ void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSta
   }
   SampleData released; // freed after the lock is let go
   {
-    const Hold hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     released = DeleteSample(engine.samples, engine.state.song, slot);
   }
   manager.selected = -1;
@@ -148,7 +145,7 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
   if (audio->bytes > 0) {
     SampleData released; // freed after the lock is let go
     {
-      const Hold hold(engine.engineLock);
+      const EngineHold hold(engine.engineLock);
       released = ReplaceSlotData(
           engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio->data),
           static_cast<uint32_t>(manager.importInfo.sampleRate), manager.importInfo.name);
@@ -160,7 +157,7 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
 
 void SetSelectedCategory(Engine& engine, const SampleManagerState& manager,
                          SampleCategory category) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   const int32_t slot = SelectedSlot(engine, manager);
   if (slot < 0) {
     return;

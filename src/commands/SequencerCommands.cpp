@@ -1,38 +1,31 @@
 #include "commands/SequencerCommands.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace lw {
 
-namespace {
-
-using Hold = EngineHold;
-
-} // namespace
-
 void SetSequenceSlot(Engine& engine, int32_t firstSlot, int32_t bank, int32_t pattern) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SetSequenceSlot(engine.state, firstSlot, bank, pattern);
 }
 
 void ClearSequenceSlots(Engine& engine, int32_t firstSlot, int32_t lastSlot) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   ClearSequenceSlots(engine.state, firstSlot, lastSlot);
 }
 
 void SetSongTitle(Engine& engine, std::string_view text) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SetSongTitle(engine.state, text);
 }
 
 void SetLoopEnabled(Engine& engine, bool enabled) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   engine.state.loopEnabled = enabled;
 }
 
 void SetSongAuthor(Engine& engine, std::string_view text) {
-  const Hold hold(engine.engineLock);
+  const EngineHold hold(engine.engineLock);
   SetSongAuthor(engine.state, text);
 }
 
@@ -50,7 +43,7 @@ PlayPicture SongPlayButton(Engine& engine, int32_t firstSlot, int32_t lastSlot,
     return PlayPicture::PlayOff;
   }
   {
-    const Hold hold(engine.engineLock);
+    const EngineHold hold(engine.engineLock);
     const int32_t first = std::clamp(firstSlot, 0, kSequenceSlots - 1);
     const int32_t last = std::clamp(lastSlot, first, kSequenceSlots - 1);
     SongState& state = engine.state;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <mutex>
 
 namespace lw {
 

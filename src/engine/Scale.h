@@ -80,7 +80,7 @@ private:
     }
   }
 
-  std::array<Bits, kMaxPercent + 1> bits_{};
+  std::array<Bits, kMaxPercent + 1> bits_; // filled by Build on first use
   std::array<bool, kMaxPercent + 1> built_{};
 };
 
