@@ -45,11 +45,26 @@ struct StepClock {
   int32_t patternSamples = 0;
 };
 
+// What a voice adds to the mix and to the delay send for one overdriven magnitude.
+struct ShapeEntry {
+  int32_t mix;
+  int32_t send;
+};
+
 // The record-surface noise bed, looped one value per output sample.
 struct VinylNoise {
   std::vector<int16_t> noise;
   uint32_t count = 0;    // 0 = no noise
   uint32_t position = 0; // index of the value played last; never reset by play or render
+
+  // The noise scaled by the vinyl amount, worked out as playback reaches it: valid for
+  // `scaledCount` values from `scaledFrom` on (wrapping at count), for `scaledAmount`
+  // (-1 = none yet). LoadVinylNoise sizes it with `noise`, so the mixer never allocates;
+  // noise without it is not played.
+  std::vector<int16_t> scaled;
+  int32_t scaledAmount = -1;
+  uint32_t scaledFrom = 0;
+  uint32_t scaledCount = 0;
 };
 
 // All song and engine state of the program in one object: the song and its positions,
@@ -139,8 +154,29 @@ private:
     std::array<double, kChannels> readableBound{}; // `readable` as a double
     std::array<int32_t, kChannels> length{};
   };
+  // What one voice adds to the mix and to the delay send for each overdriven magnitude
+  // (in steps of 16) at one curve, fade, volume and send: the whole chain from the
+  // sample value on, so a voice with overdrive on reads one entry per sample.
+  struct ShapeTable {
+    int32_t curve = -1; // -1 = never built
+    int32_t fade = 0;
+    int32_t volume = 0;
+    int32_t send = 0;
+    std::array<ShapeEntry, kOverdriveEntries> entries;
+  };
+  // The longest run the mixer renders in one go, and so the size of its sums.
+  static constexpr int32_t kRunLength = 1024;
+
   [[nodiscard]] MixSettings CurrentMixSettings() noexcept LW_REQUIRES(engineLock);
-  int16_t MixOne(MixSettings& settings) noexcept LW_REQUIRES(engineLock);
+  // Mixes `n` samples of the current step whose first sees the clock at `samplesLeft`.
+  void MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept
+      LW_REQUIRES(engineLock);
+  void MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept
+      LW_REQUIRES(engineLock);
+  const ShapeTable* ShapeTableFor(const MixSettings& settings, int v, int32_t fade,
+                                  int32_t runLength) noexcept LW_REQUIRES(engineLock);
+  void ScaleVinyl(int32_t n, int32_t amount, const PercentHalves::Bits& halves) noexcept
+      LW_REQUIRES(engineLock);
 
   void StartClock() noexcept LW_REQUIRES(engineLock);
   void StepBoundary() noexcept LW_REQUIRES(engineLock);
@@ -149,7 +185,11 @@ private:
   [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const noexcept LW_REQUIRES(engineLock);
 
   PercentHalves percentHalves_ LW_GUARDED_BY(engineLock);
-  const OverdriveTable& overdrive_; // built once, read-only
+  std::array<ShapeTable, 8> shapeTables_ LW_GUARDED_BY(engineLock); // filled as voices meet them
+  uint32_t nextShapeTable_ LW_GUARDED_BY(engineLock) = 0;
+  std::array<int32_t, kRunLength> runMix_ LW_GUARDED_BY(engineLock);  // the voices' sum
+  std::array<int32_t, kRunLength> runSend_ LW_GUARDED_BY(engineLock); // what they send
+  const OverdriveTable& overdrive_;                                   // built once, read-only
 };
 
 } // namespace lw

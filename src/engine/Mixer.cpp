@@ -1,5 +1,13 @@
-// The per-sample mixer: the only producer of sound. Live playback, rendering and
-// bouncing all run it in a loop.
+// The mixer: the only producer of sound. Live playback, rendering and bouncing all run
+// it in blocks.
+//
+// Everything a voice does to a sample value is fixed between step boundaries except
+// its read position and, at the end of a step, its declick fade. So the mixer renders
+// a step's samples in runs: each voice adds its whole run to two sums (the mix and the
+// delay send) in a loop made for the voice's state, and a last loop runs the delay, adds
+// the noise, halves and clips. Per output sample the arithmetic is exactly that of
+// mixing the voices one sample at a time: the sums are of integers, and every voice's
+// position advances by the same additions in the same order.
 #include "engine/BlackBox.h"
 
 #include "engine/Overdrive.h"
@@ -15,6 +23,110 @@ namespace {
 constexpr int32_t kMaxFade = 32000;
 constexpr int32_t kMaxSend = 100;
 constexpr int32_t kMaxVinyl = 100;
+// Below this many samples a voice scales by arithmetic rather than building a table.
+constexpr int32_t kShortRun = 256;
+
+// Where a voice reads its values.
+struct Reader {
+  const int16_t* data;
+  uint64_t readable; // how many values may be read
+  double bound;      // `readable` as a double
+
+  // The value at the rounded position, or false where the voice reads silence: outside
+  // the sample (bounding the position first makes the rounding exact), and at the last
+  // value of a sample, which is never played (index i needs i + 2 <= length; an index of
+  // -1 wraps to the largest unsigned value and fails the same test).
+  bool Read(double position, int32_t& s) const noexcept {
+    if (!(position > -1.0 && position < bound)) {
+      return false;
+    }
+    const auto index =
+        static_cast<uint64_t>(static_cast<int64_t>(RoundHalfEvenUnchecked(position)));
+    if (index + 2 > readable) {
+      return false;
+    }
+    s = data[index];
+    return true;
+  }
+};
+
+// A voice's loop and stop points, which apply only while it is not fading.
+struct Bounds {
+  double loopStart;
+  double loopEnd;
+  double stopPoint;
+  double silence; // past the stop point: one beyond the sample's length
+
+  [[nodiscard]] double Apply(double position) const noexcept {
+    if (loopEnd > -1.0 && position > loopEnd) {
+      position = loopStart;
+    }
+    if (stopPoint > -1.0 && position > stopPoint) {
+      // Past the stop point the voice reads silence; it stays active.
+      position = silence;
+    }
+    return position;
+  }
+};
+
+// The chain from a sample value to what the voice adds, by arithmetic: overdrive (when
+// on), the fade (when running), the channel volume and the delay send.
+struct ArithmeticShape {
+  const int16_t* curve; // nullptr = overdrive off
+  int32_t fade;         // 0 = none
+  int32_t volume;
+  int32_t sendPercent;
+  const PercentHalves::Bits* sendHalves;
+
+  void Add(int32_t s, int32_t& mix, int32_t& send) const noexcept {
+    if (s == 0) {
+      return; // every stage keeps 0
+    }
+    if (curve != nullptr) {
+      s = OverdriveSample(curve, s);
+    }
+    if (fade > 0) {
+      s = RoundHalfEven(static_cast<double>(s) / fade);
+    }
+    s = ScaleVolume(s, volume);
+    mix += s;
+    send += ScalePercent(s, sendPercent, *sendHalves);
+  }
+};
+
+// The same chain read from a table over the overdriven magnitude. Every stage keeps the
+// sign of the value (overdrive restores it, and the rounding of a fade, a volume or a
+// percentage is the same for -x as for x), so the table holds magnitudes only.
+struct TableShape {
+  const std::array<ShapeEntry, kOverdriveEntries>* entries;
+
+  void Add(int32_t s, int32_t& mix, int32_t& send) const noexcept {
+    const int32_t sign = s >> 31; // 0 or -1
+    const auto magnitude = static_cast<uint32_t>((s ^ sign) - sign);
+    // Magnitudes reach 32768, whose index 2048 is the curve's last entry.
+    const ShapeEntry& e = (*entries)[magnitude / 16];
+    mix += (e.mix ^ sign) - sign;
+    send += (e.send ^ sign) - sign;
+  }
+};
+
+// Advances a voice over `n` samples, adding what it reads to the sums; returns its new
+// position. Loop and stop points are tested only when `kBounds`.
+template <bool kBounds, class Shape>
+double RunVoice(double position, double speed, const Reader& reader, const Bounds& bounds,
+                const Shape& shape, int32_t n, int32_t* mix, int32_t* send) noexcept {
+  for (int32_t k = 0; k < n; ++k) {
+    position += speed;
+    if constexpr (kBounds) {
+      position = bounds.Apply(position);
+    }
+    int32_t s;
+    if (reader.Read(position, s)) {
+      shape.Add(s, mix[k], send[k]);
+    }
+  }
+  return position;
+}
 
 } // namespace
 
@@ -48,84 +160,185 @@ Engine::MixSettings Engine::CurrentMixSettings() noexcept {
 }
 
 int16_t Engine::RenderSample() noexcept {
-  MixSettings settings = CurrentMixSettings();
-  return MixOne(settings);
+  int16_t out = 0;
+  RenderBlock(&out, 1);
+  return out;
 }
 
 void Engine::RenderBlock(int16_t* out, std::size_t count) noexcept {
   MixSettings settings = CurrentMixSettings();
-  for (std::size_t i = 0; i < count; ++i) {
-    out[i] = MixOne(settings);
+  while (count > 0) {
+    // Each sample counts the step down first; the one that reaches 0 begins the next
+    // step and is its first sample.
+    --clock.samplesLeft;
+    if (clock.samplesLeft == 0) {
+      ProcessStep();
+      settings = CurrentMixSettings(); // the boundary may have begun another pattern
+    }
+    const int32_t samplesLeft = clock.samplesLeft;
+    // The samples that see samplesLeft, samplesLeft - 1, ..., 1 all belong to this step.
+    // (A clock that was never started counts down without a boundary.)
+    auto n = static_cast<int32_t>(std::min<std::size_t>(count, kRunLength));
+    if (samplesLeft > 0) {
+      n = std::min(n, samplesLeft);
+    }
+    MixRun(out, n, samplesLeft, settings);
+    clock.samplesLeft = samplesLeft - (n - 1);
+    out += n;
+    count -= static_cast<std::size_t>(n);
   }
 }
 
-inline int16_t Engine::MixOne(MixSettings& settings) noexcept {
-  --clock.samplesLeft;
-  if (clock.samplesLeft == 0) {
-    ProcessStep();
-    settings = CurrentMixSettings(); // the boundary may have begun another pattern
-  }
-
-  int32_t mix = 0;
-  int32_t send = 0;
+void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft,
+                    const MixSettings& settings) noexcept {
+  int32_t* mix = runMix_.data();
+  int32_t* send = runSend_.data();
+  std::fill_n(mix, n, 0);
+  std::fill_n(send, n, 0);
   for (int v = 0; v < kChannels; ++v) {
-    Voice& voice = voices[v];
-    if (!(voice.speed > 0.0)) {
-      continue;
-    }
-    if (voice.fadeStart > clock.samplesLeft) {
-      voice.fade = voice.fade == 0 ? 1 : std::min(2 * voice.fade, kMaxFade);
-    }
-    double position = voice.position + voice.speed;
-    if (voice.fade == 0) {
-      if (voice.loopEnd > -1.0 && position > voice.loopEnd) {
-        position = voice.loopStart;
-      }
-      if (voice.stopPoint > -1.0 && position > voice.stopPoint) {
-        // Past the stop point the voice reads silence; it stays active.
-        position = static_cast<double>(settings.length[v]) + 1;
-      }
-    }
-    voice.position = position;
-    // Positions beyond the sample read silence (a voice without a slot has none to read),
-    // and bounding them first makes the rounding below exact.
-    if (!(position > -1.0 && position < settings.readableBound[v])) {
-      continue;
-    }
-    // The last value of a sample is never played: index i needs i + 2 <= length. An
-    // index of -1 wraps to the largest unsigned value and fails the same test.
-    const auto index =
-        static_cast<uint64_t>(static_cast<int64_t>(RoundHalfEvenUnchecked(position)));
-    if (index + 2 > settings.readable[v]) {
-      continue;
-    }
-    int32_t s = settings.data[v][index];
-    if (s == 0) {
-      continue;
-    }
-    if (settings.distort[v]) {
-      s = OverdriveSample(settings.curve, s);
-    }
-    if (voice.fade > 0) {
-      s = RoundHalfEven(static_cast<double>(s) / voice.fade);
-    }
-    s = ScaleVolume(s, voice.volume);
-    mix += s;
-    send += ScalePercent(s, settings.send[v], *settings.sendHalves[v]);
+    MixVoice(v, n, samplesLeft, settings);
   }
 
-  mix += delay.Process(send);
-
-  if (vinyl.count > 0) {
-    ++vinyl.position;
-    if (vinyl.position >= vinyl.count) {
-      vinyl.position = 0;
+  if (vinyl.count == 0 || vinyl.scaled.size() != vinyl.count) {
+    for (int32_t k = 0; k < n; ++k) {
+      const int32_t sum = (mix[k] + delay.Process(send[k])) / 2; // toward zero
+      out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
     }
-    mix += ScalePercent(vinyl.noise[vinyl.position], settings.vinylAmount, *settings.vinylHalves);
+    return;
   }
+  ScaleVinyl(n, settings.vinylAmount, *settings.vinylHalves);
+  const int16_t* noise = vinyl.scaled.data();
+  uint32_t position = vinyl.position;
+  for (int32_t k = 0; k < n; ++k) {
+    ++position;
+    if (position >= vinyl.count) {
+      position = 0;
+    }
+    const int32_t sum = (mix[k] + delay.Process(send[k]) + noise[position]) / 2;
+    out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
+  }
+  vinyl.position = position;
+}
 
-  mix /= 2; // toward zero
-  return static_cast<int16_t>(std::clamp(mix, -32768, 32767));
+void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept {
+  Voice& voice = voices[v];
+  if (!(voice.speed > 0.0)) {
+    return;
+  }
+  const Reader reader{settings.data[v], settings.readable[v], settings.readableBound[v]};
+  const Bounds bounds{voice.loopStart, voice.loopEnd, voice.stopPoint,
+                      static_cast<double>(settings.length[v]) + 1};
+  const bool hasBounds = voice.loopEnd > -1.0 || voice.stopPoint > -1.0;
+  const int16_t* curve = settings.distort[v] ? settings.curve : nullptr;
+  const ArithmeticShape arithmetic{curve, 0, voice.volume, settings.send[v],
+                                   settings.sendHalves[v]};
+  int32_t* mix = runMix_.data();
+  int32_t* send = runSend_.data();
+
+  // The fade doubles on every sample that sees the clock below fadeStart: from sample
+  // `fading` of the run on.
+  const int64_t fading =
+      std::clamp<int64_t>(int64_t{samplesLeft} - voice.fadeStart + 1, 0, int64_t{n});
+  int32_t k = 0;
+  double position = voice.position;
+
+  // A steady stretch: the fade, and with it the whole chain, stays as it is.
+  const auto steady = [&](int32_t end) {
+    if (end == k) {
+      return;
+    }
+    const int32_t length = end - k;
+    ArithmeticShape shape = arithmetic;
+    shape.fade = voice.fade;
+    const ShapeTable* table =
+        curve != nullptr ? ShapeTableFor(settings, v, voice.fade, length) : nullptr;
+    const bool bounded = voice.fade == 0 && hasBounds;
+    if (table != nullptr) {
+      const TableShape tableShape{&table->entries};
+      position = bounded ? RunVoice<true>(position, voice.speed, reader, bounds, tableShape, length,
+                                          mix + k, send + k)
+                         : RunVoice<false>(position, voice.speed, reader, bounds, tableShape,
+                                           length, mix + k, send + k);
+    } else {
+      position = bounded ? RunVoice<true>(position, voice.speed, reader, bounds, shape, length,
+                                          mix + k, send + k)
+                         : RunVoice<false>(position, voice.speed, reader, bounds, shape, length,
+                                           mix + k, send + k);
+    }
+    k = end;
+  };
+
+  steady(static_cast<int32_t>(fading));
+  // The fade runs: it doubles sample by sample until it holds at its largest divisor.
+  while (k < n && voice.fade != kMaxFade) {
+    voice.fade = voice.fade == 0 ? 1 : std::min(2 * voice.fade, kMaxFade);
+    position += voice.speed; // no loop or stop points while fading
+    int32_t s;
+    if (reader.Read(position, s)) {
+      ArithmeticShape shape = arithmetic;
+      shape.fade = voice.fade;
+      shape.Add(s, mix[k], send[k]);
+    }
+    ++k;
+  }
+  steady(n);
+  voice.position = position;
+}
+
+// The table of a voice's chain at its curve, fade, volume and send: one kept from an
+// earlier run, or a new one when this run is long enough to repay building it.
+const Engine::ShapeTable* Engine::ShapeTableFor(const MixSettings& settings, int v, int32_t fade,
+                                                int32_t runLength) noexcept {
+  const int32_t curve = settings.distortAmount;
+  const int32_t volume = voices[v].volume;
+  const int32_t send = settings.send[v];
+  for (const ShapeTable& table : shapeTables_) {
+    if (table.curve == curve && table.fade == fade && table.volume == volume &&
+        table.send == send) {
+      return &table;
+    }
+  }
+  if (runLength < kShortRun) {
+    return nullptr;
+  }
+  ShapeTable& table = shapeTables_[nextShapeTable_];
+  nextShapeTable_ = (nextShapeTable_ + 1) % shapeTables_.size();
+  const ArithmeticShape shape{settings.curve, fade, volume, send, settings.sendHalves[v]};
+  for (int32_t j = 0; j < kOverdriveEntries; ++j) {
+    // A magnitude whose index is j; the curve entry is the same for all 16 of them.
+    ShapeEntry& entry = table.entries[static_cast<std::size_t>(j)];
+    entry = {0, 0};
+    shape.Add(j * 16, entry.mix, entry.send);
+  }
+  table.curve = curve;
+  table.fade = fade;
+  table.volume = volume;
+  table.send = send;
+  return &table;
+}
+
+// Makes the scaled noise cover the next `n` values the run plays. Each value is scaled
+// once for each vinyl amount, as playback first reaches it.
+void Engine::ScaleVinyl(int32_t n, int32_t amount, const PercentHalves::Bits& halves) noexcept {
+  const uint32_t count = vinyl.count;
+  const uint32_t first = vinyl.position + 1 >= count ? 0 : vinyl.position + 1;
+  if (amount != vinyl.scaledAmount) {
+    vinyl.scaledAmount = amount;
+    vinyl.scaledFrom = first;
+    vinyl.scaledCount = 0;
+  }
+  const uint32_t offset =
+      first >= vinyl.scaledFrom ? first - vinyl.scaledFrom : first + count - vinyl.scaledFrom;
+  const auto needed =
+      static_cast<uint32_t>(std::min<uint64_t>(uint64_t{offset} + static_cast<uint64_t>(n), count));
+  for (uint32_t c = vinyl.scaledCount; c < needed; ++c) {
+    uint32_t i = vinyl.scaledFrom + c;
+    if (i >= count) {
+      i -= count;
+    }
+    vinyl.scaled[i] = static_cast<int16_t>(ScalePercent(vinyl.noise[i], amount, halves));
+  }
+  vinyl.scaledCount = std::max(vinyl.scaledCount, needed);
 }
 
 } // namespace lw

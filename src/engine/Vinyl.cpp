@@ -27,12 +27,16 @@ std::vector<int16_t> ReadNoise(const std::string& path) {
 } // namespace
 
 void LoadVinylNoise(Engine& engine, const std::string& path) {
-  std::vector<int16_t> noise = ReadNoise(path); // read before the lock is taken
+  // Read and allocated before the lock is taken; the old buffers are freed after it.
+  std::vector<int16_t> noise = ReadNoise(path);
+  std::vector<int16_t> scaled(noise.size());
   const EngineHold hold(engine.engineLock);
   VinylNoise& vinyl = engine.vinyl;
   std::swap(vinyl.noise, noise);
+  std::swap(vinyl.scaled, scaled);
   vinyl.count = static_cast<uint32_t>(vinyl.noise.size());
   vinyl.position = 0;
+  vinyl.scaledAmount = -1;
 }
 
 } // namespace lw
