@@ -45,12 +45,6 @@ struct StepClock {
   int32_t patternSamples = 0;
 };
 
-// What a voice adds to the mix and to the delay send for one overdriven magnitude.
-struct ShapeEntry {
-  int32_t mix;
-  int32_t send;
-};
-
 // The record-surface noise bed, looped one value per output sample.
 struct VinylNoise {
   std::vector<int16_t> noise;
@@ -154,15 +148,17 @@ private:
     std::array<double, kChannels> readableBound{}; // `readable` as a double
     std::array<int32_t, kChannels> length{};
   };
-  // What one voice adds to the mix and to the delay send for each overdriven magnitude
-  // (in steps of 16) at one curve, fade, volume and send: the whole chain from the
-  // sample value on, so a voice with overdrive on reads one entry per sample.
+  // What one voice adds to the mix and to the delay send for each sample value s at one
+  // curve, fade, volume and send, indexed by s / 16 + 2048 (overdrive looks up the
+  // magnitude in steps of 16): the whole chain from the sample value on, so a voice with
+  // overdrive on reads one entry per sample. Each entry packs both sums (see RunSum).
   struct ShapeTable {
+    static constexpr int32_t kEntries = 2 * (kOverdriveEntries - 1) + 1;
     int32_t curve = -1; // -1 = never built
     int32_t fade = 0;
     int32_t volume = 0;
     int32_t send = 0;
-    std::array<ShapeEntry, kOverdriveEntries> entries;
+    std::array<int64_t, kEntries> entries;
   };
   // The longest run the mixer renders in one go, and so the size of its sums.
   static constexpr int32_t kRunLength = 1024;
@@ -187,9 +183,9 @@ private:
   PercentHalves percentHalves_ LW_GUARDED_BY(engineLock);
   std::array<ShapeTable, 8> shapeTables_ LW_GUARDED_BY(engineLock); // filled as voices meet them
   uint32_t nextShapeTable_ LW_GUARDED_BY(engineLock) = 0;
-  std::array<int32_t, kRunLength> runMix_ LW_GUARDED_BY(engineLock);  // the voices' sum
-  std::array<int32_t, kRunLength> runSend_ LW_GUARDED_BY(engineLock); // what they send
-  const OverdriveTable& overdrive_;                                   // built once, read-only
+  // The voices' sums over a run: mix * 2^32 + send for each sample.
+  std::array<int64_t, kRunLength> runSums_ LW_GUARDED_BY(engineLock);
+  const OverdriveTable& overdrive_; // built once, read-only
 };
 
 } // namespace lw

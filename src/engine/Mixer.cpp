@@ -15,6 +15,7 @@
 #include "song/Round.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace lw {
 
@@ -25,6 +26,20 @@ constexpr int32_t kMaxSend = 100;
 constexpr int32_t kMaxVinyl = 100;
 // Below this many samples a voice scales by arithmetic rather than building a table.
 constexpr int32_t kShortRun = 256;
+
+// A voice adds two integers per sample: to the mix and to the delay send. Both are
+// summed in one 64-bit number, mix * 2^32 + send: sums of these are exact, and since
+// every send sum stays well within 32 bits, its low 32 bits read as a signed number are
+// the send and the rest is the mix.
+[[nodiscard]] constexpr int64_t Packed(int32_t mix, int32_t send) noexcept {
+  return static_cast<int64_t>(static_cast<uint64_t>(static_cast<int64_t>(mix)) << 32U) + send;
+}
+[[nodiscard]] constexpr int32_t SendOf(int64_t sum) noexcept {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(sum)));
+}
+[[nodiscard]] constexpr int32_t MixOf(int64_t sum) noexcept {
+  return static_cast<int32_t>((sum - SendOf(sum)) / (int64_t{1} << 32U));
+}
 
 // Where a voice reads its values.
 struct Reader {
@@ -47,6 +62,14 @@ struct Reader {
     }
     s = data[index];
     return true;
+  }
+
+  // The same for a position known to lie in 0 .. readable - 3: adding 1.5 * 2^52 rounds
+  // it half to even, and the integer is then the low bits of the double.
+  [[nodiscard]] int32_t ReadInside(double position) const noexcept {
+    constexpr double kShift = 6755399441055744.0; // 1.5 * 2^52
+    const auto bits = std::bit_cast<uint64_t>(position + kShift);
+    return data[static_cast<uint32_t>(bits)];
   }
 };
 
@@ -78,9 +101,9 @@ struct ArithmeticShape {
   int32_t sendPercent;
   const PercentHalves::Bits* sendHalves;
 
-  void Add(int32_t s, int32_t& mix, int32_t& send) const noexcept {
+  [[nodiscard]] int64_t Of(int32_t s) const noexcept {
     if (s == 0) {
-      return; // every stage keeps 0
+      return 0; // every stage keeps 0
     }
     if (curve != nullptr) {
       s = OverdriveSample(curve, s);
@@ -89,41 +112,61 @@ struct ArithmeticShape {
       s = RoundHalfEven(static_cast<double>(s) / fade);
     }
     s = ScaleVolume(s, volume);
-    mix += s;
-    send += ScalePercent(s, sendPercent, *sendHalves);
+    return Packed(s, ScalePercent(s, sendPercent, *sendHalves));
   }
+  void Add(int32_t s, int64_t& sum) const noexcept { sum += Of(s); }
 };
 
-// The same chain read from a table over the overdriven magnitude. Every stage keeps the
-// sign of the value (overdrive restores it, and the rounding of a fade, a volume or a
-// percentage is the same for -x as for x), so the table holds magnitudes only.
+// The same chain read from a table. Overdrive looks up the magnitude in steps of 16 and
+// restores the sign, so every value with the same quotient s / 16 (which C++ truncates
+// toward zero, as the magnitude's steps do) gives the same result.
 struct TableShape {
-  const std::array<ShapeEntry, kOverdriveEntries>* entries;
+  const int64_t* entries; // entry 0 is s / 16 == -2048
 
-  void Add(int32_t s, int32_t& mix, int32_t& send) const noexcept {
-    const int32_t sign = s >> 31; // 0 or -1
-    const auto magnitude = static_cast<uint32_t>((s ^ sign) - sign);
-    // Magnitudes reach 32768, whose index 2048 is the curve's last entry.
-    const ShapeEntry& e = (*entries)[magnitude / 16];
-    mix += (e.mix ^ sign) - sign;
-    send += (e.send ^ sign) - sign;
-  }
+  void Add(int32_t s, int64_t& sum) const noexcept { sum += entries[s / 16 + 2048]; }
 };
 
-// Advances a voice over `n` samples, adding what it reads to the sums; returns its new
-// position. Loop and stop points are tested only when `kBounds`.
-template <bool kBounds, class Shape>
-double RunVoice(double position, double speed, const Reader& reader, const Bounds& bounds,
-                const Shape& shape, int32_t n, int32_t* mix, int32_t* send) noexcept {
+// Advances a voice with loop or stop points over `n` samples, adding what it reads to
+// the sums; returns its new position.
+template <class Shape>
+double RunBounded(double position, double speed, const Reader& reader, const Bounds& bounds,
+                  const Shape& shape, int32_t n, int64_t* sums) noexcept {
   for (int32_t k = 0; k < n; ++k) {
-    position += speed;
-    if constexpr (kBounds) {
-      position = bounds.Apply(position);
-    }
+    position = bounds.Apply(position + speed);
     int32_t s;
     if (reader.Read(position, s)) {
-      shape.Add(s, mix[k], send[k]);
+      shape.Add(s, sums[k]);
     }
+  }
+  return position;
+}
+
+// The same for a voice that only moves forward: its positions never decrease, so the
+// samples that certainly read inside the sample come first and need no test.
+template <class Shape>
+double RunForward(double position, double speed, const Reader& reader, const Shape& shape,
+                  int32_t n, int64_t* sums) noexcept {
+  int32_t k = 0;
+  if (position >= 0.0) {
+    // Positions up to readable - 4 round to at most readable - 4, which may be read. The
+    // n additions drift from position + k * speed by far less than the 1 left spare.
+    const double room = (static_cast<double>(reader.readable) - 4.0 - position) / speed;
+    const int32_t inside =
+        room > 0.0 ? static_cast<int32_t>(std::min(room, static_cast<double>(n))) : 0;
+    for (; k < inside; ++k) {
+      position += speed;
+      shape.Add(reader.ReadInside(position), sums[k]);
+    }
+  }
+  for (; k < n && !(position >= reader.bound); ++k) {
+    position += speed;
+    int32_t s;
+    if (reader.Read(position, s)) {
+      shape.Add(s, sums[k]);
+    }
+  }
+  for (; k < n; ++k) {
+    position += speed; // past the sample: silence for the rest of the run
   }
   return position;
 }
@@ -191,17 +234,15 @@ void Engine::RenderBlock(int16_t* out, std::size_t count) noexcept {
 
 void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft,
                     const MixSettings& settings) noexcept {
-  int32_t* mix = runMix_.data();
-  int32_t* send = runSend_.data();
-  std::fill_n(mix, n, 0);
-  std::fill_n(send, n, 0);
+  int64_t* sums = runSums_.data();
+  std::fill_n(sums, n, 0);
   for (int v = 0; v < kChannels; ++v) {
     MixVoice(v, n, samplesLeft, settings);
   }
 
   if (vinyl.count == 0 || vinyl.scaled.size() != vinyl.count) {
     for (int32_t k = 0; k < n; ++k) {
-      const int32_t sum = (mix[k] + delay.Process(send[k])) / 2; // toward zero
+      const int32_t sum = (MixOf(sums[k]) + delay.Process(SendOf(sums[k]))) / 2; // toward 0
       out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
     }
     return;
@@ -214,7 +255,7 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft,
     if (position >= vinyl.count) {
       position = 0;
     }
-    const int32_t sum = (mix[k] + delay.Process(send[k]) + noise[position]) / 2;
+    const int32_t sum = (MixOf(sums[k]) + delay.Process(SendOf(sums[k])) + noise[position]) / 2;
     out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
   }
   vinyl.position = position;
@@ -232,8 +273,7 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
   const int16_t* curve = settings.distort[v] ? settings.curve : nullptr;
   const ArithmeticShape arithmetic{curve, 0, voice.volume, settings.send[v],
                                    settings.sendHalves[v]};
-  int32_t* mix = runMix_.data();
-  int32_t* send = runSend_.data();
+  int64_t* sums = runSums_.data();
 
   // The fade doubles on every sample that sees the clock below fadeStart: from sample
   // `fading` of the run on.
@@ -248,22 +288,19 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
       return;
     }
     const int32_t length = end - k;
+    const double speed = voice.speed;
     ArithmeticShape shape = arithmetic;
     shape.fade = voice.fade;
     const ShapeTable* table =
         curve != nullptr ? ShapeTableFor(settings, v, voice.fade, length) : nullptr;
     const bool bounded = voice.fade == 0 && hasBounds;
     if (table != nullptr) {
-      const TableShape tableShape{&table->entries};
-      position = bounded ? RunVoice<true>(position, voice.speed, reader, bounds, tableShape, length,
-                                          mix + k, send + k)
-                         : RunVoice<false>(position, voice.speed, reader, bounds, tableShape,
-                                           length, mix + k, send + k);
+      const TableShape tableShape{table->entries.data()};
+      position = bounded ? RunBounded(position, speed, reader, bounds, tableShape, length, sums + k)
+                         : RunForward(position, speed, reader, tableShape, length, sums + k);
     } else {
-      position = bounded ? RunVoice<true>(position, voice.speed, reader, bounds, shape, length,
-                                          mix + k, send + k)
-                         : RunVoice<false>(position, voice.speed, reader, bounds, shape, length,
-                                           mix + k, send + k);
+      position = bounded ? RunBounded(position, speed, reader, bounds, shape, length, sums + k)
+                         : RunForward(position, speed, reader, shape, length, sums + k);
     }
     k = end;
   };
@@ -277,7 +314,7 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
     if (reader.Read(position, s)) {
       ArithmeticShape shape = arithmetic;
       shape.fade = voice.fade;
-      shape.Add(s, mix[k], send[k]);
+      shape.Add(s, sums[k]);
     }
     ++k;
   }
@@ -304,11 +341,12 @@ const Engine::ShapeTable* Engine::ShapeTableFor(const MixSettings& settings, int
   ShapeTable& table = shapeTables_[nextShapeTable_];
   nextShapeTable_ = (nextShapeTable_ + 1) % shapeTables_.size();
   const ArithmeticShape shape{settings.curve, fade, volume, send, settings.sendHalves[v]};
-  for (int32_t j = 0; j < kOverdriveEntries; ++j) {
-    // A magnitude whose index is j; the curve entry is the same for all 16 of them.
-    ShapeEntry& entry = table.entries[static_cast<std::size_t>(j)];
-    entry = {0, 0};
-    shape.Add(j * 16, entry.mix, entry.send);
+  constexpr std::size_t kMiddle = kOverdriveEntries - 1; // the entry of s / 16 == 0
+  for (std::size_t j = 0; j <= kMiddle; ++j) {
+    // Every stage gives -x for -x, so the negative values take the negated sums.
+    const int64_t sum = shape.Of(static_cast<int32_t>(16 * j));
+    table.entries[kMiddle + j] = sum;
+    table.entries[kMiddle - j] = -sum;
   }
   table.curve = curve;
   table.fade = fade;
