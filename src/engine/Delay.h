@@ -29,18 +29,35 @@ public:
   void SetParameters(uint16_t tempo, uint16_t steps, double feedback);
 
   // Returns the echo for this sample and stores the input plus the fed-back echo.
-  // Render thread, once per output sample.
   int32_t Process(int32_t input) noexcept {
-    const int32_t y = delayLine_[delayIndex_];
-    const double product = y * feedback_;
-    // With feedback below 1 and sends of at most 3 x 32768 the ring stays within
-    // +-1,000,000, so the rounding needs no range check.
-    delayLine_[delayIndex_] = static_cast<int32_t>(RoundHalfEvenUnchecked(product + input));
-    ++delayIndex_; // wraps at 65536
-    if (delayIndex_ >= wrapIndex_) {
-      delayIndex_ = static_cast<uint16_t>(restartIndex_);
+    int32_t echo = 0;
+    ProcessRun(
+        1, [input](int32_t) { return input; }, [&echo](int32_t, int32_t y) { echo = y; });
+    return echo;
+  }
+
+  // The same for `n` samples in a row: send(k) gives sample k's input, and echo(k, y)
+  // takes its echo. Working on copies of the ring position and the parameters lets the
+  // compiler keep them in registers. Render thread.
+  template <class Send, class Echo> void ProcessRun(int32_t n, Send send, Echo echo) noexcept {
+    int32_t* line = delayLine_.data();
+    const double feedback = feedback_;
+    const auto wrap = static_cast<uint32_t>(wrapIndex_);
+    const auto restart = static_cast<uint32_t>(restartIndex_);
+    uint32_t index = delayIndex_;
+    for (int32_t k = 0; k < n; ++k) {
+      const int32_t y = line[index];
+      const double product = y * feedback;
+      line[index] = static_cast<int32_t>(RoundHalfEvenUnchecked(product + send(k)));
+      // The ring position is 16 bits wide: 65535 + 1 wraps to 0, which the restart at a
+      // wrap of 65536 (the longest delay) gives as well.
+      ++index;
+      if (index >= wrap) {
+        index = restart;
+      }
+      echo(k, y);
     }
-    return y;
+    delayIndex_ = static_cast<uint16_t>(index);
   }
 
   // Zeroes the stored echoes; length, feedback and ring position stay. Either thread,

@@ -240,24 +240,26 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft,
     MixVoice(v, n, samplesLeft, settings);
   }
 
+  const auto send = [sums](int32_t k) { return SendOf(sums[k]); };
   if (vinyl.count == 0 || vinyl.scaled.size() != vinyl.count) {
-    for (int32_t k = 0; k < n; ++k) {
-      const int32_t sum = (MixOf(sums[k]) + delay.Process(SendOf(sums[k]))) / 2; // toward 0
+    delay.ProcessRun(n, send, [sums, out](int32_t k, int32_t echo) {
+      const int32_t sum = (MixOf(sums[k]) + echo) / 2; // toward zero
       out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
-    }
+    });
     return;
   }
   ScaleVinyl(n, settings.vinylAmount, *settings.vinylHalves);
   const int16_t* noise = vinyl.scaled.data();
+  const uint32_t count = vinyl.count;
   uint32_t position = vinyl.position;
-  for (int32_t k = 0; k < n; ++k) {
+  delay.ProcessRun(n, send, [&](int32_t k, int32_t echo) {
     ++position;
-    if (position >= vinyl.count) {
+    if (position >= count) {
       position = 0;
     }
-    const int32_t sum = (MixOf(sums[k]) + delay.Process(SendOf(sums[k])) + noise[position]) / 2;
+    const int32_t sum = (MixOf(sums[k]) + echo + noise[position]) / 2;
     out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
-  }
+  });
   vinyl.position = position;
 }
 
