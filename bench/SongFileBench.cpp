@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   auto engine = std::make_unique<Engine>();
   engine->NewSong();
   for (int i = 0; i < kSampleSlots; ++i) {
-    SampleData data(2 * 1024 * 1024); // 4 MB of sample data
+    SampleData data(2 * 1024 * 1024, 0); // 4 MB of sample data
     for (std::size_t k = 0; k < data.size(); k += 97) {
       data[k] = static_cast<int16_t>(k * (i + 1));
     }

@@ -139,8 +139,8 @@ void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
   }
 }
 
-std::vector<int16_t> RenderBounce(Engine& engine, int32_t bank, int32_t pattern) {
-  std::vector<int16_t> buffer(PatternLength(engine));
+SampleData RenderBounce(Engine& engine, int32_t bank, int32_t pattern) {
+  SampleData buffer(PatternLength(engine)); // the render fills it whole
   const RenderScope render(engine, bank, pattern, RenderScope::Voices::Silence);
   const EngineHold hold(engine.engineLock);
   engine.RenderBlock(buffer.data(), buffer.size());

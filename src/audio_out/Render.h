@@ -60,7 +60,7 @@ void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
 
 // Renders a pattern into memory for a bounce: exactly patternSamples samples, with the
 // voices silenced first so no note left ringing by earlier playback carries over.
-[[nodiscard]] std::vector<int16_t> RenderBounce(Engine& engine, int32_t bank, int32_t pattern);
+[[nodiscard]] SampleData RenderBounce(Engine& engine, int32_t bank, int32_t pattern);
 
 // Scales a bounced loop towards full scale when its peak leaves more than 20 % headroom;
 // -32768 counts as a peak of 32768.

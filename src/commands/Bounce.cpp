@@ -30,7 +30,7 @@ int32_t BouncePattern(Engine& engine, UserPrompts& prompts, SampleManagerState& 
   }
   // Playback is stopped, so nothing can trigger the slot before it is filled; it is
   // normalised before it goes in, so the slot never holds the quieter first take.
-  std::vector<int16_t> rendered =
+  SampleData rendered =
       RenderBounce(engine, engine.Interface().editBank, engine.Interface().editPattern);
   NormaliseBounce(rendered.data(), rendered.size());
   {

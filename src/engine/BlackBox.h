@@ -6,6 +6,7 @@
 #include "engine/Scale.h"
 #include "samples/Manager.h"
 #include "song/SongState.h"
+#include "song/Uninitialized.h"
 
 #include <array>
 #include <atomic>
@@ -47,7 +48,7 @@ struct StepClock {
 
 // The record-surface noise bed, looped one value per output sample.
 struct VinylNoise {
-  std::vector<int16_t> noise;
+  UninitializedVector<int16_t> noise;
   uint32_t count = 0;    // 0 = no noise
   uint32_t position = 0; // index of the value played last; never reset by play or render
 
@@ -55,7 +56,7 @@ struct VinylNoise {
   // `scaledCount` values from `scaledFrom` on (wrapping at count), for `scaledAmount`
   // (-1 = none yet). LoadVinylNoise sizes it with `noise`, so the mixer never allocates;
   // noise without it is not played.
-  std::vector<int16_t> scaled;
+  UninitializedVector<int16_t> scaled;
   int32_t scaledAmount = -1;
   uint32_t scaledFrom = 0;
   uint32_t scaledCount = 0;

@@ -1,6 +1,7 @@
 #include "engine/Vinyl.h"
 
 #include "song/FileIo.h"
+#include "song/Uninitialized.h"
 
 #include <algorithm>
 
@@ -9,13 +10,13 @@ namespace lw {
 namespace {
 
 // The file's values; none when it is missing or cannot be read whole.
-std::vector<int16_t> ReadNoise(const std::string& path) {
+UninitializedVector<int16_t> ReadNoise(const std::string& path) {
   ReadOnlyFile file;
   if (!file.Open(path)) {
     return {};
   }
   const uint64_t bytes = std::min(file.Size(), kMaxVinylBytes);
-  std::vector<int16_t> noise(static_cast<std::size_t>(bytes / 2));
+  UninitializedVector<int16_t> noise(static_cast<std::size_t>(bytes / 2)); // read into at once
   try {
     file.ReadExactly(noise.data(), noise.size() * sizeof(int16_t));
   } catch (const IoError&) {
@@ -28,8 +29,8 @@ std::vector<int16_t> ReadNoise(const std::string& path) {
 
 void LoadVinylNoise(Engine& engine, const std::string& path) {
   // Read and allocated before the lock is taken; the old buffers are freed after it.
-  std::vector<int16_t> noise = ReadNoise(path);
-  std::vector<int16_t> scaled(noise.size());
+  UninitializedVector<int16_t> noise = ReadNoise(path);
+  UninitializedVector<int16_t> scaled(noise.size()); // the mixer fills it before reading
   const EngineHold hold(engine.engineLock);
   VinylNoise& vinyl = engine.vinyl;
   std::swap(vinyl.noise, noise);

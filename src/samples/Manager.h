@@ -2,6 +2,7 @@
 
 #include "song/ShortString.h"
 #include "song/Song.h"
+#include "song/Uninitialized.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +20,9 @@ enum class SampleCategory : uint8_t {
 
 inline constexpr int kSampleSlots = 64;
 
-using SampleData = std::vector<int16_t>;
+// A sample's values. Made without zero-filling: every maker fills it at once (a file
+// read, a resampler, a render).
+using SampleData = UninitializedVector<int16_t>;
 
 // One slot of the sample table. The slot owns its sample data; `length` is what the
 // engine reads, and a used slot with a non-zero length always holds at least that many

@@ -1,6 +1,7 @@
 #include "commands/SampleCommands.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
+#include "SampleValues.h"
 #include "TempDir.h"
 #include "WavBuilder.h"
 

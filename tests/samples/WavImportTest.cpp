@@ -1,4 +1,5 @@
 #include "FakePrompts.h"
+#include "SampleValues.h"
 #include "TempDir.h"
 #include "WavBuilder.h"
 #include "samples/wav_unit.h"

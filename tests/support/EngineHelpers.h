@@ -17,7 +17,7 @@ inline std::unique_ptr<Engine> NewEngine() {
 
 inline void PutSample(Engine& e, int slot, std::vector<int16_t> data, uint32_t rate,
                       SampleCategory category, const std::string& name = "s") {
-  FillSlot(e.samples.slots[slot], std::move(data), rate, name, category);
+  FillSlot(e.samples.slots[slot], SampleData(data.begin(), data.end()), rate, name, category);
 }
 
 // "s0", "s1", ...: a sample name. Built without `"s" + std::to_string(n)`, which GCC 12
