@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ namespace {
 using namespace lw;
 
 constexpr const char* kUsage =
-    "Usage: loopwren-render [--pattern B-P | --slots A-B] [--quiet] SONG.LW OUT.wav\n"
+    "Usage: loopwren-render [--pattern B-P | --slots A-B] [--quiet] [--verbose] SONG.LW OUT.wav\n"
     "\n"
     "Renders a LoopWren song to a 44100 Hz, 16-bit mono WAV file.\n"
     "\n"
@@ -29,6 +30,7 @@ constexpr const char* kUsage =
     "  --pattern B-P    one pass of bank B, pattern P (1..8 each, as the sequencer shows)\n"
     "  --slots A-B      the song loop over sequence slots A to B (0..127)\n"
     "  --quiet          no progress on standard error\n"
+    "  --verbose        say which vinyl-noise file is used and when the first sample began\n"
     "  --help           show this text\n"
     "  --version        show the version\n";
 
@@ -37,6 +39,7 @@ struct Options {
   int first = 0;  // bank, or first slot
   int second = 0; // pattern, or last slot
   bool quiet = false;
+  bool verbose = false;
   std::string song;
   std::string output;
 };
@@ -92,6 +95,11 @@ private:
 class ConsoleProgress : public RenderProgress {
 public:
   explicit ConsoleProgress(bool show) : show_(show) {}
+  void PatternStarted() override {
+    if (!firstPattern_) {
+      firstPattern_ = std::chrono::steady_clock::now();
+    }
+  }
   void SetOverall(int percent) override {
     if (show_ && percent != last_) {
       last_ = percent;
@@ -105,9 +113,15 @@ public:
     }
   }
 
+  // When the first pattern began to render, if one did.
+  [[nodiscard]] std::optional<std::chrono::steady_clock::time_point> firstPattern() const {
+    return firstPattern_;
+  }
+
 private:
   bool show_;
   int last_ = -1;
+  std::optional<std::chrono::steady_clock::time_point> firstPattern_;
 };
 
 std::optional<Options> Parse(int argc, char** argv, int& exitCode) {
@@ -128,6 +142,8 @@ std::optional<Options> Parse(int argc, char** argv, int& exitCode) {
     }
     if (arg == "--quiet" || arg == "-q") {
       o.quiet = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      o.verbose = true;
     } else if (arg == "--pattern" || arg == "--slots") {
       if (rangeGiven) {
         exitCode = UsageError("give at most one of --pattern and --slots");
@@ -189,12 +205,23 @@ int main(int argc, char** argv) {
     return exitCode;
   }
 
+  const auto started = std::chrono::steady_clock::now();
   auto engine = std::make_unique<Engine>();
-  LoadVinylNoise(*engine, ProgramFolder() + kVinylNoiseFile);
+  const std::string noise = ProgramFolder() + kVinylNoiseFile;
+  LoadVinylNoise(*engine, noise);
   {
     const EngineHold hold(engine->engineLock);
     (void)ClearSampleTable(engine->samples); // nothing plays yet
     engine->NewSong();
+    if (options->verbose) {
+      if (engine->vinyl.count > 0) {
+        std::fprintf(stderr, "loopwren-render: vinyl noise from %s (%u values)\n", noise.c_str(),
+                     engine->vinyl.count);
+      } else {
+        std::fprintf(stderr, "loopwren-render: no vinyl noise (%s is missing or empty)\n",
+                     noise.c_str());
+      }
+    }
   }
 
   ReadOnlyFile probe;
@@ -225,6 +252,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "loopwren-render: cannot write %s\n", options->output.c_str());
     }
     return 1;
+  }
+  if (options->verbose && progress.firstPattern()) {
+    const std::chrono::duration<double, std::milli> setUp = *progress.firstPattern() - started;
+    std::fprintf(stderr, "loopwren-render: the first sample began %.2f ms after main() began\n",
+                 setUp.count());
   }
   return 0;
 }

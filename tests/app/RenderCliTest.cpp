@@ -116,6 +116,19 @@ TEST_F(RenderCliFixture, PatternAndSlotOptionsPickWhatTheMenusWould) {
   EXPECT_EQ(loop, InProcess(RenderKind::SongLoop, 1, 3));
 }
 
+TEST_F(RenderCliFixture, VerboseSaysWhereTheNoiseCameFromAndWhenTheFirstSampleBegan) {
+  const CliRun run =
+      RenderCli("--verbose --quiet --pattern 1-1 " + Quote(song) + " " + Quote(dir.File("v.wav")));
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string noise =
+      (std::filesystem::path(LOOPWREN_RENDER_BIN).parent_path() / kVinylNoiseFile).string();
+  EXPECT_NE(run.output.find("loopwren-render: vinyl noise from " + noise + " ("), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("loopwren-render: the first sample began "), std::string::npos)
+      << run.output;
+  EXPECT_EQ(ReadBytes(dir.File("v.wav")), InProcess(RenderKind::ThisPattern, 1, 1));
+}
+
 TEST_F(RenderCliFixture, RendersRunningTogetherIntoOneFolderEachWriteTheirOwnBytes) {
   const std::vector<std::string> kinds = {
       "", "--pattern 1-2", "--slots 0-4", "--pattern 3-8", "--slots 3-4", ""};
