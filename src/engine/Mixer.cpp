@@ -284,17 +284,13 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
   int32_t k = 0;
   double position = voice.position;
 
-  // A steady stretch: the fade, and with it the whole chain, stays as it is.
-  const auto steady = [&](int32_t end) {
-    if (end == k) {
-      return;
-    }
+  // A steady stretch up to `end`: the fade, and with it the whole chain, stays as it is.
+  // An overdriven voice reads it from `table` where there is one.
+  const auto steady = [&](int32_t end, const ShapeTable* table) {
     const int32_t length = end - k;
     const double speed = voice.speed;
     ArithmeticShape shape = arithmetic;
     shape.fade = voice.fade;
-    const ShapeTable* table =
-        curve != nullptr ? ShapeTableFor(settings, v, voice.fade, length) : nullptr;
     const bool bounded = voice.fade == 0 && hasBounds;
     if (table != nullptr) {
       const TableShape tableShape{table->entries.data()};
@@ -307,7 +303,12 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
     k = end;
   };
 
-  steady(static_cast<int32_t>(fading));
+  const auto tableFor = [&](int32_t end) LW_REQUIRES(engineLock) {
+    return curve != nullptr ? ShapeTableFor(settings, v, voice.fade, end - k) : nullptr;
+  };
+  if (fading > k) {
+    steady(static_cast<int32_t>(fading), tableFor(static_cast<int32_t>(fading)));
+  }
   // The fade runs: it doubles sample by sample until it holds at its largest divisor.
   while (k < n && voice.fade != kMaxFade) {
     voice.fade = voice.fade == 0 ? 1 : std::min(2 * voice.fade, kMaxFade);
@@ -320,7 +321,9 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
     }
     ++k;
   }
-  steady(n);
+  if (n > k) {
+    steady(n, tableFor(n));
+  }
   voice.position = position;
 }
 
