@@ -15,10 +15,9 @@ UninitializedVector<int16_t> ReadNoise(const std::string& path) {
   if (!file.Open(path)) {
     return {};
   }
-  const uint64_t bytes = std::min(file.Size(), kMaxVinylBytes);
-  UninitializedVector<int16_t> noise(static_cast<std::size_t>(bytes / 2)); // read into at once
+  UninitializedVector<int16_t> noise;
   try {
-    file.ReadExactly(noise.data(), noise.size() * sizeof(int16_t));
+    file.ReadValuesUpTo(noise, kMaxVinylBytes / sizeof(int16_t));
   } catch (const IoError&) {
     return {}; // an unreadable file leaves the noise off, like a missing one
   }

@@ -1,5 +1,7 @@
 #include "samples/SongFile.h"
 
+#include <string_view>
+
 #include <string>
 
 namespace lw {
@@ -18,13 +20,16 @@ void ReadSlot(ReadOnlyFile& file, int index, SampleSlot& slot) {
   if (slot.length < 0) {
     throw IoError("The song file is damaged: " + which + " has a negative length");
   }
-  const uint64_t bytes = 2 * static_cast<uint64_t>(slot.length);
-  if (bytes > file.Remaining()) {
-    // Checked before allocating, so a damaged length never asks for gigabytes.
+  // Checked before allocating, so a damaged length never asks for gigabytes; a file
+  // whose size is unknown is read in pieces instead, which allocate no more than arrives.
+  try {
+    file.ReadValues(slot.data, static_cast<std::size_t>(slot.length));
+  } catch (const IoError& error) {
+    if (std::string_view(error.what()) != kReadBeyondEnd) {
+      throw;
+    }
     throw IoError(std::string(kReadBeyondEnd) + ": the data of " + which + " is cut short");
   }
-  slot.data.resize(static_cast<std::size_t>(slot.length));
-  file.ReadExactly(slot.data.data(), bytes);
 }
 
 } // namespace

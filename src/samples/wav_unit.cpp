@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <new>
 
 namespace lw {
 
@@ -67,8 +68,8 @@ uint32_t BytesToRead(uint64_t available) {
 // Reads `bytes` (even) from the current position; the values are little-endian like the
 // machine (Song.h checks that).
 SampleData ReadSamples(ReadOnlyFile& file, uint32_t bytes) {
-  SampleData data(bytes / 2);
-  file.ReadExactly(data.data(), bytes);
+  SampleData data;
+  file.ReadValues(data, bytes / 2); // never allocates what the file cannot hold
   return data;
 }
 
@@ -152,14 +153,31 @@ ImportedAudio ReadWavBody(ReadOnlyFile& file, UserPrompts& prompts, tWavImportIn
 }
 
 ImportedAudio ReadRawBody(ReadOnlyFile& file, UserPrompts& prompts, tWavImportInfo& info) {
-  if (file.Size() > kImportLimitBytes && !prompts.Confirm(kRawTooLarge)) {
-    return {};
+  SampleData data;
+  if (file.SizeKnown()) {
+    if (file.Size() > kImportLimitBytes && !prompts.Confirm(kRawTooLarge)) {
+      return {};
+    }
+    const uint32_t bytes = BytesToRead(file.Size());
+    if (bytes == 0) {
+      return {};
+    }
+    data = ReadSamples(file, bytes);
+  } else {
+    // A file that does not tell its size: read what it holds, one value past the limit
+    // to learn whether it is larger.
+    file.ReadValuesUpTo(data, kImportLimitBytes / 2 + 1);
+    if (data.size() > kImportLimitBytes / 2) {
+      if (!prompts.Confirm(kRawTooLarge)) {
+        return {};
+      }
+      data.resize(kImportLimitBytes / 2);
+    }
+    if (data.empty()) {
+      return {};
+    }
   }
-  const uint32_t bytes = BytesToRead(file.Size());
-  if (bytes == 0) {
-    return {};
-  }
-  SampleData data = ReadSamples(file, bytes);
+  const auto bytes = static_cast<uint32_t>(data.size() * 2);
   info.sampleRate = static_cast<int32_t>(kResampledRate);
   info.bits = 16;
   info.channels = 1;
@@ -168,8 +186,20 @@ ImportedAudio ReadRawBody(ReadOnlyFile& file, UserPrompts& prompts, tWavImportIn
 
 using Reader = ImportedAudio (*)(ReadOnlyFile&, UserPrompts&, tWavImportInfo&);
 
-// Opens the file read-only and runs a reader; a read that fails once the file is open
-// abandons the import and reaches the general error report.
+// Runs a reader on an open file; a read that fails abandons the import and reaches the
+// general error report with the file's name, and so does a file too large for memory.
+ImportedAudio ReadFrom(Reader reader, ReadOnlyFile& file, const std::string& path,
+                       UserPrompts& prompts, tWavImportInfo& info) {
+  try {
+    return reader(file, prompts, info);
+  } catch (const IoError& error) {
+    prompts.ReportIoError(FileErrorText(error.what(), path));
+  } catch (const std::bad_alloc&) {
+    prompts.ReportIoError(FileErrorText(kOutOfMemory, path));
+  }
+  return {};
+}
+
 ImportedAudio ReadWith(Reader reader, const std::string& path, UserPrompts& prompts,
                        tWavImportInfo& info) {
   ReadOnlyFile file;
@@ -177,12 +207,7 @@ ImportedAudio ReadWith(Reader reader, const std::string& path, UserPrompts& prom
     prompts.Warning(kOpenFailed);
     return {};
   }
-  try {
-    return reader(file, prompts, info);
-  } catch (const IoError& error) {
-    prompts.ReportIoError(error.what());
-    return {};
-  }
+  return ReadFrom(reader, file, path, prompts, info);
 }
 
 } // namespace
@@ -195,6 +220,16 @@ ImportedAudio ReadWavFile(const std::string& path, UserPrompts& prompts,
 ImportedAudio ReadRawFile(const std::string& path, UserPrompts& prompts,
                           tWavImportInfo& importInfo) {
   return ReadWith(ReadRawBody, path, prompts, importInfo);
+}
+
+ImportedAudio ReadWav(ReadOnlyFile& file, const std::string& name, UserPrompts& prompts,
+                      tWavImportInfo& importInfo) {
+  return ReadFrom(ReadWavBody, file, name, prompts, importInfo);
+}
+
+ImportedAudio ReadRaw(ReadOnlyFile& file, const std::string& name, UserPrompts& prompts,
+                      tWavImportInfo& importInfo) {
+  return ReadFrom(ReadRawBody, file, name, prompts, importInfo);
 }
 
 std::string ImportNameOf(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "samples/Manager.h"
+#include "song/FileIo.h"
 #include "song/UserPrompts.h"
 
 #include <cstdint>
@@ -49,6 +50,12 @@ struct ImportedAudio {
 // Headerless signed 16-bit little-endian mono data at 44100 Hz.
 [[nodiscard]] ImportedAudio ReadRawFile(const std::string& path, UserPrompts& prompts,
                                         tWavImportInfo& importInfo);
+
+// The same readers on a file already open (or bytes in memory), named `name` in messages.
+[[nodiscard]] ImportedAudio ReadWav(ReadOnlyFile& file, const std::string& name,
+                                    UserPrompts& prompts, tWavImportInfo& importInfo);
+[[nodiscard]] ImportedAudio ReadRaw(ReadOnlyFile& file, const std::string& name,
+                                    UserPrompts& prompts, tWavImportInfo& importInfo);
 
 // The sample name of a path: the text after the last '/' cut before its first '.', and
 // empty when the file name has no '.'.

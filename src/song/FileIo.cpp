@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 namespace lw {
 
@@ -25,9 +27,28 @@ mode_t DefaultFileMode() {
 } // namespace
 
 std::string SystemErrorText(int error) {
+  if (error == kNotARegularFile) {
+    return "Not a regular file (a pipe, a device or a socket)";
+  }
   char text[256];
   // GNU strerror_r returns the text, which need not be in the buffer.
   return ::strerror_r(error, text, sizeof text);
+}
+
+std::string FileErrorText(std::string_view reason, const std::string& path) {
+  std::string text(reason);
+  text += "\n\"";
+  text += path;
+  text += '"';
+  return text;
+}
+
+FileCalls& CurrentFileCalls() {
+  static FileCalls calls{[](int folder, const char* name, int flags, mode_t mode) {
+                           return ::openat(folder, name, flags, mode);
+                         },
+                         ::read, ::write, ::fsync, ::renameat};
+  return calls;
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
@@ -37,13 +58,25 @@ ReadOnlyFile::~ReadOnlyFile() {
 }
 
 bool ReadOnlyFile::Open(const std::string& path, int* error) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a pipe that nobody writes to waits for ever.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
-  if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
-    const int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    ::close(fd_);
-    fd_ = -1;
-    errno = e;
+  if (fd_ >= 0) {
+    int refused = 0;
+    if (::fstat(fd_, &st) != 0) {
+      refused = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+      refused = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+      refused = kNotARegularFile;
+    } else if (::fcntl(fd_, F_SETFL, 0) != 0) {
+      refused = errno;
+    }
+    if (refused != 0) {
+      ::close(fd_);
+      fd_ = -1;
+      errno = refused;
+    }
   }
   if (fd_ < 0) {
     if (error != nullptr) {
@@ -52,15 +85,35 @@ bool ReadOnlyFile::Open(const std::string& path, int* error) {
     return false;
   }
   size_ = static_cast<uint64_t>(st.st_size);
+  sizeKnown_ = size_ > 0;
   position_ = 0;
   return true;
+}
+
+void ReadOnlyFile::OpenMemory(std::span<const uint8_t> bytes, bool sizeKnown, std::size_t chunk) {
+  memory_ = bytes;
+  inMemory_ = true;
+  chunk_ = std::max<std::size_t>(chunk, 1);
+  sizeKnown_ = sizeKnown;
+  size_ = sizeKnown ? bytes.size() : 0;
+  position_ = 0;
 }
 
 std::size_t ReadOnlyFile::ReadSome(void* buffer, std::size_t count) {
   auto* out = static_cast<char*>(buffer);
   std::size_t done = 0;
+  if (inMemory_) {
+    while (done < count && position_ < memory_.size()) {
+      const std::size_t n =
+          std::min({count - done, chunk_, static_cast<std::size_t>(memory_.size() - position_)});
+      std::memcpy(out + done, memory_.data() + position_, n);
+      done += n;
+      position_ += n;
+    }
+    return done;
+  }
   while (done < count) {
-    const ssize_t n = ::read(fd_, out + done, count - done);
+    const ssize_t n = CurrentFileCalls().read(fd_, out + done, count - done);
     if (n < 0) {
       if (errno == EINTR) {
         continue;
@@ -83,6 +136,10 @@ void ReadOnlyFile::ReadExactly(void* buffer, std::size_t count) {
 }
 
 void ReadOnlyFile::Seek(uint64_t position) {
+  if (inMemory_) {
+    position_ = position;
+    return;
+  }
   if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
     throw IoError(SystemErrorText(errno));
   }
@@ -93,38 +150,91 @@ AtomicFileWriter::~AtomicFileWriter() {
   Discard();
 }
 
+namespace {
+
+// A name for a temporary file: the prefix and six random letters or digits.
+std::string TemporaryName(const char* prefix) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  std::string name(prefix);
+  for (int i = 0; i < 6; ++i) {
+    name += kLetters[random() % (sizeof kLetters - 1)];
+  }
+  return name;
+}
+
+} // namespace
+
 bool AtomicFileWriter::Open(const std::string& targetPath, int* error, const char* tempPrefix) {
+  const auto fail = [&](int code) {
+    Discard();
+    if (error != nullptr) {
+      *error = code;
+    }
+    return false;
+  };
   // Replace the file a link points to, not the link.
   char resolved[PATH_MAX];
   targetPath_ = ::realpath(targetPath.c_str(), resolved) != nullptr ? resolved : targetPath;
   struct stat st {};
   const bool exists = ::stat(targetPath_.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    return fail(EISDIR);
+  }
   if (exists && !S_ISREG(st.st_mode)) {
-    // A device or a pipe cannot be replaced: write to it in place.
-    fd_ = ::open(targetPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  } else {
-    std::string pattern = FolderOf(targetPath_) + tempPrefix + "XXXXXX";
-    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    // A device or a pipe cannot be replaced: write to it in place. A pipe nobody reads
+    // is refused at once (ENXIO) instead of waiting for a reader.
+    fd_ = ::open(targetPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd_ < 0 || ::fcntl(fd_, F_SETFL, 0) != 0) {
+      return fail(errno);
+    }
+    buffer_.reserve(kWriteBuffer);
+    return true;
+  }
+
+  const std::string folder = FolderOf(targetPath_);
+  targetName_ = targetPath_.substr(folder.size());
+  folderFd_ = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd_ < 0) {
+    return fail(errno);
+  }
+  int created = EEXIST;
+  for (int attempt = 0; attempt < 100 && created == EEXIST; ++attempt) {
+    std::string name = TemporaryName(tempPrefix);
+    fd_ = CurrentFileCalls().create(folderFd_, name.c_str(),
+                                    O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ >= 0) {
-      tempPath_ = pattern;
-      // Keep the permissions of the file being replaced, or give a new file the usual ones.
-      ::fchmod(fd_, exists ? (st.st_mode & 07777) : DefaultFileMode());
+      tempName_ = std::move(name);
+      created = 0;
+    } else {
+      created = errno;
     }
   }
-  if (fd_ < 0) {
-    if (error != nullptr) {
-      *error = errno;
-    }
-    return false;
+  if (created == 0) {
+    // Keep the permissions of the file being replaced, or give a new file the usual ones.
+    ::fchmod(fd_, exists ? (st.st_mode & 07777) : DefaultFileMode());
+    buffer_.reserve(kWriteBuffer);
+    return true;
   }
-  buffer_.reserve(kWriteBuffer);
-  return true;
+  // The folder takes no new file. A file in it that may be written is written over in
+  // place, from a copy of the whole content made first.
+  if (exists && (created == EACCES || created == EPERM) &&
+      ::faccessat(folderFd_, targetName_.c_str(), W_OK, AT_EACCESS) == 0) {
+    fd_ = ::openat(folderFd_, targetName_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) {
+      return fail(errno);
+    }
+    inPlace_ = true;
+    return true;
+  }
+  return fail(created);
 }
 
 void AtomicFileWriter::WriteDirect(const void* data, std::size_t count) {
   const auto* in = static_cast<const char*>(data);
   while (count > 0) {
-    const ssize_t n = ::write(fd_, in, count);
+    const ssize_t n = CurrentFileCalls().write(fd_, in, count);
     if (n < 0) {
       if (errno == EINTR) {
         continue;
@@ -145,7 +255,7 @@ void AtomicFileWriter::Flush() {
 
 void AtomicFileWriter::Write(const void* data, std::size_t count) {
   written_ += count;
-  if (buffer_.size() + count <= kWriteBuffer) {
+  if (inPlace_ || buffer_.size() + count <= kWriteBuffer) {
     buffer_.append(static_cast<const char*>(data), count);
     return;
   }
@@ -158,9 +268,23 @@ void AtomicFileWriter::Write(const void* data, std::size_t count) {
 }
 
 void AtomicFileWriter::Commit() {
+  if (inPlace_) {
+    // Only now is the target touched, with the content complete in memory. Reserving its
+    // full size first means a full disk refuses the save before a byte is overwritten;
+    // the old content's tail is cut only once the new one is written.
+    const auto size = static_cast<off_t>(buffer_.size());
+    const int reserved = size > 0 ? ::posix_fallocate(fd_, 0, size) : 0;
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+      throw IoError(SystemErrorText(reserved));
+    }
+    Flush();
+    if (::ftruncate(fd_, size) != 0) {
+      throw IoError(SystemErrorText(errno));
+    }
+  }
   Flush();
   // Devices and pipes cannot be synced; for them the write is all there is.
-  if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+  if (CurrentFileCalls().fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
     throw IoError(SystemErrorText(errno));
   }
   const int fd = fd_;
@@ -168,10 +292,13 @@ void AtomicFileWriter::Commit() {
   if (::close(fd) != 0) {
     throw IoError(SystemErrorText(errno));
   }
-  if (!tempPath_.empty() && ::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) {
-    throw IoError(SystemErrorText(errno));
+  if (!tempName_.empty()) {
+    if (CurrentFileCalls().renameat(folderFd_, tempName_.c_str(), folderFd_, targetName_.c_str()) !=
+        0) {
+      throw IoError(SystemErrorText(errno));
+    }
+    tempName_.clear();
   }
-  tempPath_.clear();
 }
 
 void AtomicFileWriter::Discard() {
@@ -179,9 +306,13 @@ void AtomicFileWriter::Discard() {
     ::close(fd_);
     fd_ = -1;
   }
-  if (!tempPath_.empty()) {
-    ::unlink(tempPath_.c_str());
-    tempPath_.clear();
+  if (!tempName_.empty()) {
+    ::unlinkat(folderFd_, tempName_.c_str(), 0);
+    tempName_.clear();
+  }
+  if (folderFd_ >= 0) {
+    ::close(folderFd_);
+    folderFd_ = -1;
   }
 }
 

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace lw {
 
@@ -15,11 +20,38 @@ public:
 };
 
 inline constexpr const char* kReadBeyondEnd = "Read beyond end of file";
+// A file that needs more memory than the system gives.
+inline constexpr const char* kOutOfMemory = "Not enough memory to hold this file";
 
-// The system's text for an errno value.
+// An error code of ours beside the errno values: the path names a pipe, a device or a
+// socket, which the program does not read from.
+inline constexpr int kNotARegularFile = 0x10000;
+
+// The system's text for an errno value (or for kNotARegularFile).
 [[nodiscard]] std::string SystemErrorText(int error);
 
-// A file opened read-only. Reads deliver their full count or throw IoError.
+// The text of a failed read or write of a file: the reason, then the file on a line of
+// its own.
+[[nodiscard]] std::string FileErrorText(std::string_view reason, const std::string& path);
+
+// The system calls the file classes make, replaceable so that tests can make any one of
+// them fail. The program never changes them.
+struct FileCalls {
+  // openat for a new temporary file
+  int (*create)(int folder, const char* name, int flags, mode_t mode);
+  ssize_t (*read)(int fd, void* buffer, std::size_t count);
+  ssize_t (*write)(int fd, const void* buffer, std::size_t count);
+  int (*fsync)(int fd);
+  int (*renameat)(int fromDir, const char* from, int toDir, const char* to);
+};
+[[nodiscard]] FileCalls& CurrentFileCalls();
+
+// A file opened read-only, or bytes in memory read the same way. Reads deliver their full
+// count or throw IoError.
+//
+// A file's size is known when it is a regular file with a non-zero size. A size of 0 may
+// be a lie (the kernel's own files report 0 and have content), so such a file is read
+// like a stream of unknown length: data it claims is never allocated before it arrives.
 class ReadOnlyFile {
 public:
   ReadOnlyFile() = default;
@@ -27,19 +59,81 @@ public:
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-  // False when the file cannot be opened (or is a folder); `error` gets errno.
+  // False when the file cannot be opened, is a folder (EISDIR) or is not a regular file
+  // (kNotARegularFile: a pipe or device is refused without waiting for it); `error` gets
+  // the code.
   bool Open(const std::string& path, int* error = nullptr);
+
+  // Reads from memory instead, at most `chunk` bytes per read as a pipe delivers them;
+  // with `sizeKnown` false the length is hidden as a pipe's is. For tests and fuzzing.
+  void OpenMemory(std::span<const uint8_t> bytes, bool sizeKnown, std::size_t chunk);
+
+  [[nodiscard]] bool SizeKnown() const { return sizeKnown_; }
+  // The size, when known; 0 otherwise.
   [[nodiscard]] uint64_t Size() const { return size_; }
   [[nodiscard]] uint64_t Position() const { return position_; }
-  [[nodiscard]] uint64_t Remaining() const { return size_ - position_; }
+  // What is left to read, when the size is known.
+  [[nodiscard]] uint64_t Remaining() const { return size_ - std::min(position_, size_); }
+  // Whether `bytes` more may still be there: false only when the size is known and
+  // smaller.
+  [[nodiscard]] bool MayHold(uint64_t bytes) const { return !sizeKnown_ || bytes <= Remaining(); }
 
   void ReadExactly(void* buffer, std::size_t count);
   // Reads up to `count` bytes; returns how many were read (0 at the end).
   std::size_t ReadSome(void* buffer, std::size_t count);
   void Seek(uint64_t position);
 
+  // Reads exactly `count` values into `values` (resized to them). A known size is checked
+  // first; an unknown one is read in bounded pieces, so a damaged count allocates no
+  // more than the data that actually arrives plus one piece. Throws IoError
+  // ("Read beyond end of file") when the data ends early.
+  template <class Vector> void ReadValues(Vector& values, std::size_t count) {
+    using Value = typename Vector::value_type;
+    if (!MayHold(static_cast<uint64_t>(count) * sizeof(Value))) {
+      throw IoError(kReadBeyondEnd);
+    }
+    values.clear();
+    for (std::size_t done = 0; done < count;) {
+      const std::size_t piece =
+          sizeKnown_ ? count - done : std::min(count - done, kPieceValues<Value>);
+      values.resize(done + piece);
+      ReadExactly(values.data() + done, piece * sizeof(Value));
+      done += piece;
+    }
+  }
+
+  // Reads values until the data ends or `limit` values have arrived, in bounded pieces;
+  // a trailing part value is dropped.
+  template <class Vector> void ReadValuesUpTo(Vector& values, std::size_t limit) {
+    using Value = typename Vector::value_type;
+    values.clear();
+    std::size_t done = 0;
+    while (done < limit) {
+      const std::size_t want = sizeKnown_
+                                   ? std::min<uint64_t>(limit - done, Remaining() / sizeof(Value))
+                                   : std::min(limit - done, kPieceValues<Value>);
+      if (want == 0) {
+        break;
+      }
+      values.resize(done + want);
+      const std::size_t got = ReadSome(values.data() + done, want * sizeof(Value));
+      done += got / sizeof(Value);
+      if (got < want * sizeof(Value)) {
+        break;
+      }
+    }
+    values.resize(done);
+  }
+
 private:
+  template <class Value>
+  static constexpr std::size_t kPieceValues = (std::size_t{1} << 20) / sizeof(Value);
+
   int fd_ = -1;
+  std::span<const uint8_t> memory_;
+  bool inMemory_ = false;
+  std::size_t chunk_ = 0;
+  bool sizeKnown_ = false;
   uint64_t size_ = 0;
   uint64_t position_ = 0;
 };
@@ -48,6 +142,12 @@ private:
 // temporary file in the target's folder, which Commit flushes to disk and renames over
 // the target. Destroyed without Commit, it removes the temporary file and leaves the
 // target as it was. Writes are buffered; a failed write throws IoError.
+//
+// The folder is held open, so the temporary file is created, removed and renamed in it
+// even when the folder is renamed meanwhile. When the folder refuses a new file but the
+// target exists and may be written (a writable file in a read-only folder), the whole
+// content is kept in memory and written over the target in place at Commit. A device or
+// a pipe named as the target is written directly.
 class AtomicFileWriter {
 public:
   AtomicFileWriter() = default;
@@ -55,14 +155,16 @@ public:
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-  // False when the temporary file cannot be created; `error` gets errno. The temporary
-  // file's name starts with `tempPrefix` and is unique: it is created exclusively, so
-  // two writers into one folder never share it and a link of that name is never followed.
+  // False when the file cannot be written; `error` gets errno. The temporary file's name
+  // starts with `tempPrefix` and is unique: it is created exclusively, so two writers into
+  // one folder never share it and a link of that name is never followed.
   bool Open(const std::string& targetPath, int* error = nullptr,
             const char* tempPrefix = ".lwsave-");
   void Write(const void* data, std::size_t count);
   void Commit();
   [[nodiscard]] uint64_t Written() const { return written_; }
+  // True when the target is written in place (see above).
+  [[nodiscard]] bool InPlace() const { return inPlace_; }
 
 private:
   void Flush();
@@ -70,8 +172,11 @@ private:
   void Discard();
 
   int fd_ = -1;
+  int folderFd_ = -1;
   std::string targetPath_;
-  std::string tempPath_;
+  std::string targetName_; // within the folder
+  std::string tempName_;   // within the folder; empty once renamed or removed
+  bool inPlace_ = false;
   std::string buffer_;
   uint64_t written_ = 0;
 };

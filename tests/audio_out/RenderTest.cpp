@@ -1,6 +1,7 @@
 #include "CollectSink.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
+#include "FileFaults.h"
 #include "TempDir.h"
 #include "audio_out/RenderCommand.h"
 #include "audio_out/WavFile.h"
@@ -204,19 +205,13 @@ TEST_F(RenderFixture, AMissingFolderFailsBeforeAnythingIsWrittenAndSaysWhy) {
 }
 
 TEST_F(RenderFixture, NoTemporaryFileMeansNoTargetLeftBehind) {
-  // A folder whose path leaves room for the target's name but not for the temporary
-  // file's longer one: a failure that even root meets.
-  std::filesystem::path folder = dir.path();
-  while (folder.string().size() + 1 + 200 + 1 + 16 < PATH_MAX) {
-    folder /= std::string(200, 'd');
-  }
-  folder /= std::string(PATH_MAX - folder.string().size() - 1 - 16 - 1, 'e');
-  std::filesystem::create_directories(folder);
-  const std::string target = (folder / "a.wav").string();
+  const test::FileFault full(test::FileOp::Create, 1, ENOSPC);
+  const std::string target = dir.File("a.wav");
   EXPECT_FALSE(RenderToWavFile(e, prompts, gauges, RenderKind::ThisPattern, target, {}));
-  EXPECT_EQ(prompts.notices, std::vector<std::string>{
-                                 "Could not create temporary storage file !\nFile name too long"});
-  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  EXPECT_EQ(prompts.notices,
+            std::vector<std::string>{
+                "Could not create temporary storage file !\nNo space left on device"});
+  EXPECT_TRUE(dir.Names().empty());
 }
 
 TEST_F(RenderFixture, AFileOfTheUsersNamedLikeTheOldTemporaryFileSurvives) {

@@ -243,8 +243,8 @@ TEST_F(SampleManagerFixture, ATruncatedFileIsReportedAndChangesNoSlot) {
   prompts.answers = {true};
   Choose(dir.File("cut.wav"));
   ReplaceSelectedSample(e, prompts, manager);
-  EXPECT_EQ(prompts.ioErrors,
-            (std::vector<std::string>{"Read beyond end of file", "Read beyond end of file"}));
+  const std::string cut = FileErrorText(kReadBeyondEnd, dir.File("cut.wav"));
+  EXPECT_EQ(prompts.ioErrors, (std::vector<std::string>{cut, cut}));
   EXPECT_EQ(CountUsedSlots(e.samples), 1);
   EXPECT_EQ(e.samples.slots[0].data, (std::vector<int16_t>{9, 9}));
 }

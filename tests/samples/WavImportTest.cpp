@@ -44,6 +44,10 @@ struct ImportFixture : ::testing::Test {
   ImportedAudio ImportWav(const WavBuilder& wav, const std::string& name = "kick.wav") {
     return Import(name, wav.Build());
   }
+  // The general error report of a read past the end of a file of the test's folder.
+  [[nodiscard]] std::string ReadPastEnd(const std::string& name) const {
+    return FileErrorText(kReadBeyondEnd, dir.File(name));
+  }
   // The one warning shown, with nothing imported.
   void ExpectRefused(const ImportedAudio& got, const std::string& warning) {
     EXPECT_EQ(got.bytes, 0U);
@@ -309,7 +313,7 @@ TEST_F(ImportFixture, AHugeDeclaredSizeAsksAndThenFailsAsAReadPastTheEnd) {
   prompts = FakePrompts();
   prompts.answers = {true};
   EXPECT_EQ(ImportWav(wav).bytes, 0U);
-  EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{"Read beyond end of file"});
+  EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{ReadPastEnd("kick.wav")});
 }
 
 TEST_F(ImportFixture, ATruncatedHeaderIsAReadErrorOrFindsNoData) {
@@ -327,7 +331,7 @@ TEST_F(ImportFixture, ATruncatedHeaderIsAReadErrorOrFindsNoData) {
       EXPECT_EQ(prompts.warnings, std::vector<std::string>{kNoData});
       EXPECT_TRUE(prompts.ioErrors.empty());
     } else {
-      EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{"Read beyond end of file"});
+      EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{ReadPastEnd("cut.wav")});
       EXPECT_TRUE(prompts.warnings.empty());
     }
   }
@@ -340,7 +344,7 @@ TEST_F(ImportFixture, DataCutShortIsReportedAndImportsNothing) {
   const ImportedAudio got = Import("short.wav", bytes);
   EXPECT_EQ(got.bytes, 0U);
   EXPECT_TRUE(got.data.empty());
-  EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{"Read beyond end of file"});
+  EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{ReadPastEnd("short.wav")});
   EXPECT_EQ(info.sampleRate, 7);
 }
 
@@ -378,7 +382,7 @@ TEST_F(ImportFixture, GarbageIsRefusedOrReportedWithoutHarm) {
       if (bytes.size() >= 4) {
         EXPECT_EQ(prompts.warnings, std::vector<std::string>{kNotValid});
       } else {
-        EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{"Read beyond end of file"});
+        EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{ReadPastEnd("noise.wav")});
       }
       continue;
     }
