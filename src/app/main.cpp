@@ -12,10 +12,13 @@
 #include <QIcon>
 #include <QScreen>
 
+#include <csignal>
 #include <memory>
 
 int main(int argc, char** argv) {
   using namespace lw;
+  // A file-size limit makes a write fail with a message instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The engine's tables are built before any window exists.
   auto engine = std::make_unique<Engine>();
 

@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -199,6 +200,8 @@ void SetUpRender(Engine& engine, const Options& options, SlotRange& selection)
 } // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit makes a write fail with a message instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   int exitCode = 0;
   const auto options = Parse(argc, argv, exitCode);
   if (!options) {

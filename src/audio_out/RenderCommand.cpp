@@ -57,7 +57,8 @@ private:
 // created empty and removed again if the render fails. False with errno in `error`.
 bool ProbeTarget(const std::string& target, bool& created, int& error) {
   created = false;
-  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  // Never waits: a pipe nobody reads from is refused (ENXIO) instead of hanging.
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0 && errno == ENOENT) {
     fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     created = fd >= 0;
@@ -128,7 +129,7 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
   } catch (const IoError& failure) {
     progress.Hide();
     removeCreatedTarget(); // the sink removes its temporary file itself
-    prompts.ReportIoError(failure.what());
+    prompts.ReportIoError(FileErrorText(failure.what(), target));
     return false;
   }
   progress.Hide();

@@ -3,6 +3,7 @@
 #include "samples/SongFile.h"
 #include "song/SongPosition.h"
 
+#include <new>
 #include <utility>
 
 namespace lw {
@@ -15,17 +16,22 @@ enum class LoadMessages { Shown, Silent };
 OpenResult ReadAndReplace(Engine& engine, UserPrompts& prompts, const std::string& path,
                           LoadMessages messages) {
   ReadOnlyFile file;
-  if (!file.Open(path)) {
+  int error = 0;
+  if (!file.Open(path, &error)) {
     if (messages == LoadMessages::Shown) {
-      prompts.Notice("Error opening LoopWren Track \"" + path + "\"...");
+      prompts.Notice("Error opening LoopWren Track \"" + path + "\"...\n" + SystemErrorText(error));
     }
     return {};
   }
+  // Until the whole file is read, the song in memory is untouched.
   std::unique_ptr<SongContent> content;
   try {
     content = ReadSongBody(file);
-  } catch (const IoError& error) {
-    prompts.ReportIoError(error.what());
+  } catch (const IoError& failure) {
+    prompts.ReportIoError(FileErrorText(failure.what(), path));
+    return {false, true, false};
+  } catch (const std::bad_alloc&) {
+    prompts.ReportIoError(FileErrorText(kOutOfMemory, path));
     return {false, true, false};
   }
   {
@@ -43,15 +49,19 @@ bool WriteTo(Engine& engine, UserPrompts& prompts) {
   const SongState& state = engine.Interface();
   const std::string& path = state.songFileName;
   AtomicFileWriter out;
-  if (!out.Open(path)) {
-    prompts.Notice("Error saving LoopWren Track \"" + path + "\"...");
+  int error = 0;
+  if (!out.Open(path, &error)) {
+    prompts.Notice("Error saving LoopWren Track \"" + path + "\"...\n" + SystemErrorText(error));
     return false;
   }
   try {
     WriteSongBody(out, state.song, state.sequence, engine.InterfaceSamples());
     out.Commit();
-  } catch (const IoError& error) {
-    prompts.ReportIoError(error.what());
+  } catch (const IoError& failure) {
+    prompts.ReportIoError(FileErrorText(failure.what(), path));
+    return false;
+  } catch (const std::bad_alloc&) {
+    prompts.ReportIoError(FileErrorText(kOutOfMemory, path));
     return false;
   }
   SetSongChanged(engine, false);

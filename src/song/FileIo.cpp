@@ -62,14 +62,11 @@ bool ReadOnlyFile::Open(const std::string& path, int* error) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
   if (fd_ >= 0) {
-    int refused = 0;
-    if (::fstat(fd_, &st) != 0) {
-      refused = errno;
-    } else if (S_ISDIR(st.st_mode)) {
-      refused = EISDIR;
-    } else if (!S_ISREG(st.st_mode)) {
-      refused = kNotARegularFile;
-    } else if (::fcntl(fd_, F_SETFL, 0) != 0) {
+    int refused = ::fstat(fd_, &st) != 0 ? errno : 0;
+    if (refused == 0 && !S_ISREG(st.st_mode)) {
+      refused = S_ISDIR(st.st_mode) ? EISDIR : kNotARegularFile;
+    }
+    if (refused == 0 && ::fcntl(fd_, F_SETFL, 0) != 0) {
       refused = errno;
     }
     if (refused != 0) {

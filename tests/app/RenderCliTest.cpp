@@ -4,9 +4,11 @@
 #include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
+#include "song/FileIo.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -189,6 +191,28 @@ TEST_F(RenderCliFixture, UnreadableOrUnwritableFilesExitWith1AndLeaveNoOutput) {
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.output.find(target), std::string::npos);
   EXPECT_NE(unwritable.output.find("No such file or directory"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("x.wav")));
+
+  // A pipe nobody writes to is refused at once, as the song and as the output; a full
+  // disk names the file it could not write.
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string args;
+    std::string named;
+    std::string reason;
+  } failures[] = {
+      {Quote(fifo) + " " + Quote(dir.File("x.wav")), fifo, SystemErrorText(kNotARegularFile)},
+      {Quote(song) + " " + Quote(fifo), fifo, "No such device or address"},
+      {Quote(song) + " /dev/full", "/dev/full", "No space left on device"},
+      {"/dev/zero " + Quote(dir.File("x.wav")), "/dev/zero", SystemErrorText(kNotARegularFile)},
+  };
+  for (const auto& f : failures) {
+    const CliRun run = RenderCli("--pattern 1-1 " + f.args);
+    EXPECT_EQ(run.status, 1) << f.args;
+    EXPECT_NE(run.output.find(f.named), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(f.reason), std::string::npos) << run.output;
+  }
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.wav")));
 }
 

@@ -238,7 +238,9 @@ TEST_F(RenderFixture, AFullDiskLeavesNoPartialFileAndKeepsAnOldOne) {
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
   EXPECT_FALSE(newOk);
   EXPECT_FALSE(oldOk);
-  EXPECT_EQ(prompts.ioErrors, (std::vector<std::string>{"File too large", "File too large"}));
+  EXPECT_EQ(prompts.ioErrors,
+            (std::vector<std::string>{FileErrorText("File too large", dir.File("new.wav")),
+                                      FileErrorText("File too large", dir.File("old.wav"))}));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.wav"});
   EXPECT_EQ(ReadBytes(dir.File("old.wav")), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(gauges.hidden, 2);

@@ -201,8 +201,8 @@ TEST_F(SongFileFixture, AFileThatCannotBeOpenedKeepsTheSongAndTakesTheName) {
   e.state.songChanged = true;
   const std::string missing = dir.File("missing.LW");
   EXPECT_FALSE(OpenFrom(e, missing).replaced);
-  EXPECT_EQ(prompts.notices,
-            std::vector<std::string>{"Error opening LoopWren Track \"" + missing + "\"..."});
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Error opening LoopWren Track \"" + missing +
+                                                      "\"...\nNo such file or directory"});
   EXPECT_EQ(e.state.songFileName, missing);
   EXPECT_EQ(e.state.song.tempo, 133);
   EXPECT_TRUE(e.state.songChanged);
@@ -242,7 +242,9 @@ TEST_F(SongFileFixture, TruncatedFilesReportTheErrorAndKeepThePreviousSong) {
     EXPECT_EQ(prompts.ioErrors[0].rfind("Read beyond end of file", 0), 0U) << prompts.ioErrors[0];
     if (cut >= slot3Data && cut < slot3Data + 2000) {
       EXPECT_EQ(prompts.ioErrors[0],
-                "Read beyond end of file: the data of sample \"Break\" (slot 4) is cut short");
+                FileErrorText(
+                    "Read beyond end of file: the data of sample \"Break\" (slot 4) is cut short",
+                    dir.File("cut.LW")));
     }
     EXPECT_EQ(current->state.song.tempo, 97);
     EXPECT_EQ(current->samples.slots[0].name.str(), "Keep");
@@ -278,15 +280,19 @@ TEST_F(SongFileFixture, ALengthPromisingMoreThanTheFileHoldsIsNamedAndNeverAlloc
   WriteBytes(dir.File("huge.LW"), bytes);
   EXPECT_FALSE(OpenFrom(e, dir.File("huge.LW")).replaced);
   ASSERT_EQ(prompts.ioErrors.size(), 1U);
-  EXPECT_EQ(prompts.ioErrors[0],
-            "Read beyond end of file: the data of sample \"Huge\" (slot 3) is cut short");
+  EXPECT_EQ(
+      prompts.ioErrors[0],
+      FileErrorText("Read beyond end of file: the data of sample \"Huge\" (slot 3) is cut short",
+                    dir.File("huge.LW")));
 
   bytes[slot2 + 7] = 0xFF; // -1
   WriteBytes(dir.File("negative.LW"), bytes);
   EXPECT_FALSE(OpenFrom(e, dir.File("negative.LW")).replaced);
   ASSERT_EQ(prompts.ioErrors.size(), 2U);
-  EXPECT_EQ(prompts.ioErrors[1],
-            "The song file is damaged: sample \"Huge\" (slot 3) has a negative length");
+  EXPECT_EQ(
+      prompts.ioErrors[1],
+      FileErrorText("The song file is damaged: sample \"Huge\" (slot 3) has a negative length",
+                    dir.File("negative.LW")));
 }
 
 TEST_F(SongFileFixture, GarbageNeverCrashesAndFailsWithAReport) {
@@ -347,8 +353,8 @@ TEST_F(SongFileFixture, AFolderThatCannotBeWrittenKeepsEverything) {
   e.state.songChanged = true;
   const std::string path = dir.File("no/such/folder/x.LW");
   EXPECT_FALSE(SaveTo(path));
-  EXPECT_EQ(prompts.notices,
-            std::vector<std::string>{"Error saving LoopWren Track \"" + path + "\"..."});
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Error saving LoopWren Track \"" + path +
+                                                      "\"...\nNo such file or directory"});
   EXPECT_TRUE(e.state.songChanged);
   EXPECT_EQ(prompts.busyDepth, 0);
 }
@@ -372,7 +378,8 @@ TEST_F(SongFileFixture, AFullDiskReportsTheSystemErrorAndKeepsThePreviousFile) {
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
 
   EXPECT_FALSE(saved_ok);
-  EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{"File too large"});
+  EXPECT_EQ(prompts.ioErrors,
+            std::vector<std::string>{FileErrorText("File too large", dir.File("keep.LW"))});
   EXPECT_TRUE(e.state.songChanged);
   EXPECT_EQ(ReadBytes(dir.File("keep.LW")), before);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"keep.LW"});
@@ -380,7 +387,8 @@ TEST_F(SongFileFixture, AFullDiskReportsTheSystemErrorAndKeepsThePreviousFile) {
   if (std::filesystem::exists("/dev/full")) {
     prompts.ioErrors.clear();
     EXPECT_FALSE(SaveTo("/dev/full"));
-    EXPECT_EQ(prompts.ioErrors, std::vector<std::string>{"No space left on device"});
+    EXPECT_EQ(prompts.ioErrors,
+              std::vector<std::string>{FileErrorText("No space left on device", "/dev/full")});
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full")) << "a device is never replaced";
   }
 }

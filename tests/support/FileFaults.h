@@ -3,7 +3,9 @@
 #include "song/FileIo.h"
 
 #include <cerrno>
+#include <functional>
 #include <map>
+#include <utility>
 
 namespace lw::test {
 
@@ -11,11 +13,14 @@ enum class FileOp { Create, Read, Write, Fsync, Rename };
 
 // Makes the n-th call (from 1) of one file operation fail with an error code while it
 // lives, and counts every call of each operation, so a test can first count the calls a
-// whole save makes and then fail each of them in turn. With n = 0 nothing fails.
+// whole save makes and then fail each of them in turn. With n = 0 nothing fails, and with
+// an error of 0 the n-th call goes through. `before` runs just before the n-th call.
+// One at a time: faults do not nest.
 class FileFault {
 public:
-  FileFault(FileOp op, int nth, int error) : saved_(CurrentFileCalls()) {
-    State() = {op, nth, error, {}, saved_};
+  FileFault(FileOp op, int nth, int error, std::function<void()> before = {})
+      : saved_(CurrentFileCalls()) {
+    State() = {op, nth, error, std::move(before), {}, saved_};
     FileCalls& calls = CurrentFileCalls();
     calls.create = [](int folder, const char* name, int flags, mode_t mode) {
       return Fails(FileOp::Create) ? -1 : State().real.create(folder, name, flags, mode);
@@ -43,6 +48,7 @@ private:
     FileOp op;
     int nth;
     int error;
+    std::function<void()> before;
     std::map<FileOp, int> calls;
     FileCalls real;
   };
@@ -53,11 +59,17 @@ private:
   static bool Fails(FileOp op) {
     Fault& f = State();
     const int call = ++f.calls[op];
-    if (op == f.op && call == f.nth) {
-      errno = f.error;
-      return true;
+    if (op != f.op || call != f.nth) {
+      return false;
     }
-    return false;
+    if (f.before) {
+      f.before();
+    }
+    if (f.error == 0) {
+      return false;
+    }
+    errno = f.error;
+    return true;
   }
 
   FileCalls saved_;
