@@ -1,7 +1,9 @@
 #include "song/Windows1252.h"
+#include "song/ShortString.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -97,6 +99,48 @@ TEST(Windows1252, AnyInputEncodesAndTheStoredBytesSurviveAReadBack) {
     ASSERT_LE(stored.size(), input.size());
     ASSERT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(stored)), stored);
   }
+}
+
+struct StoredText {
+  std::string utf8;
+  std::string bytes;
+  std::string shown;
+};
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) {
+    out += piece;
+  }
+  return out;
+}
+
+TEST(ShortStringText, TextIsStoredAsWindows1252AndCutAt64Characters) {
+  const std::string letters63(63, 'a');
+  const StoredText cases[] = {
+      {"", "", ""},
+      {letters63 + "é", letters63 + "\xE9", letters63 + "é"},
+      {letters63 + "aé", letters63 + "a", letters63 + "a"},
+      {Repeat("é", 70), std::string(64, '\xE9'), Repeat("é", 64)},
+      {Repeat("€", 64) + "x", std::string(64, '\x80'), Repeat("€", 64)},
+      {"日本 " + letters63, "?? " + std::string(61, 'a'), "?? " + std::string(61, 'a')},
+  };
+  for (const StoredText& c : cases) {
+    ShortString text{};
+    text.assignText(c.utf8);
+    EXPECT_EQ(text.bytes(), c.bytes) << c.utf8;
+    EXPECT_EQ(text.text(), c.shown) << c.utf8;
+  }
+}
+
+TEST(ShortStringText, StoringLeavesTheBytesBehindTheLengthAlone) {
+  ShortString text{};
+  std::memset(text.chars, 'z', sizeof text.chars);
+  text.assignText("ñ");
+  EXPECT_EQ(text.length, 1);
+  EXPECT_EQ(std::string(text.chars, sizeof text.chars), "\xF1" + std::string(63, 'z'));
+  text.length = 200; // only a foreign file holds such a byte
+  EXPECT_EQ(text.text(), "ñ" + std::string(63, 'z'));
 }
 
 } // namespace

@@ -131,7 +131,7 @@ void ProgramDialogsTest::bounceNamesTheNewLoop() {
 
   AnswerBounce(f, &proposed, {}, true);
   f.window->Bouncepattern1Click();
-  QCOMPARE(e.samples.slots[0].name.str(), std::string("Bounced 1-1"));
+  QCOMPARE(e.samples.slots[0].name.text(), std::string("Bounced 1-1"));
   QCOMPARE(e.samples.slots[0].category, uint8_t{2});
   // The hidden sample manager's list already holds the new loop.
   QListWidget* list = f.dialogs->sampleManager().sampleList();
@@ -144,7 +144,7 @@ void ProgramDialogsTest::bounceNamesTheNewLoop() {
   AnswerBounce(f, &proposed, longName, true);
   f.window->Bouncepattern1Click();
   QCOMPARE(proposed, QStringLiteral("Bounced 7-1"));
-  QCOMPARE(e.samples.slots[1].name.str(), std::string(64, 'n')); // no more could be typed
+  QCOMPARE(e.samples.slots[1].name.text(), std::string(64, 'n')); // no more could be typed
   QCOMPARE(list->count(), 2);
   QVERIFY(e.state.songChanged);
 }
@@ -159,7 +159,7 @@ void ProgramDialogsTest::bounceWithAFullTable() {
   f.window->Bouncepattern1Click();
   QCOMPARE(f.prompts.notices,
            std::vector<std::string>{"Unfortunately you have reached the limit of 64 samples..."});
-  QCOMPARE(f.engine->samples.slots[63].name.str(), std::string("full"));
+  QCOMPARE(f.engine->samples.slots[63].name.text(), std::string("full"));
 }
 
 void ProgramDialogsTest::renderDialogLayoutAndGaugeColours() {

@@ -176,18 +176,18 @@ void SequencerTest::titleAndAuthorBoxes() {
   s.titleBox()->clear();
   QTest::keyClicks(s.titleBox(), full + QStringLiteral("xyz"));
   QCOMPARE(s.titleBox()->text(), full);
-  QCOMPARE(QString::fromStdString(f.engine->state.song.title.str()), full);
+  QCOMPARE(QString::fromStdString(f.engine->state.song.title.text()), full);
   QVERIFY(f.engine->state.songChanged);
   s.authorBox()->clear();
   QTest::keyClicks(s.authorBox(), QStringLiteral("Oske"));
-  QCOMPARE(f.engine->state.song.author.str(), std::string("Oske"));
+  QCOMPARE(f.engine->state.song.author.text(), std::string("Oske"));
 
   // A refresh writes a box only when the song says something else, and the box's change
   // handling then stores it back and marks the song changed.
   f.engine->state.songChanged = false;
   s.RefreshSequenceGrid();
   QVERIFY(!f.engine->state.songChanged);
-  f.engine->state.song.author.assign("Someone else");
+  f.engine->state.song.author.assignText("Someone else");
   f.dialogs->RefreshSequencer();
   QCOMPARE(s.authorBox()->text(), QStringLiteral("Someone else"));
   QVERIFY(f.engine->state.songChanged);
