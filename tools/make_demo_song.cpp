@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
   song.delayFeedback = 45;
   song.vinylAmount = 35;
   song.distortAmount = 20;
-  song.title.assign("First Light");
-  song.author.assign("LoopWren");
+  song.title.assignText("First Light");
+  song.author.assignText("LoopWren");
 
   Noise noise;
   auto samples = std::make_unique<SampleTable>();

@@ -11,8 +11,8 @@
 
 namespace lw {
 
-// The bounce dialog: shown with the proposed name, it gives the name the user accepted,
-// or nothing when the user cancelled.
+// The bounce dialog: shown with the proposed name, it gives the name the user accepted
+// (both UTF-8), or nothing when the user cancelled.
 using BounceNameDialog = std::function<std::optional<std::string>(const std::string& proposed)>;
 
 // "Bounced 1-3" for bank 0, pattern 2: the edited pattern as the panels number it.

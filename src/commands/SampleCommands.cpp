@@ -67,7 +67,7 @@ SampleDetails ShowSampleDetails(Engine& engine, const SampleManagerState& manage
   }
   const SampleSlot& s = engine.samples.slots[static_cast<std::size_t>(slot)];
   SampleDetails details;
-  details.name = s.name.str();
+  details.name = s.name.text();
   details.size = std::to_string(s.length) + " samples";
   details.quality = std::to_string(s.rate) + "Hz, 16Bit, Mono";
   details.canDeleteOrReplace = true;

@@ -24,7 +24,7 @@ struct SampleManagerState {
 
 // The right-hand side of the dialog for the selected sample.
 struct SampleDetails {
-  std::string name = "---";
+  std::string name = "---";    // UTF-8
   std::string size = "---";    // "4410 samples"
   std::string quality = "---"; // "44100Hz, 16Bit, Mono"
   bool canDeleteOrReplace = false;

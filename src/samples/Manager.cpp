@@ -91,7 +91,7 @@ void SampleListLines(const SampleTable& table, std::vector<std::string>& lines) 
     std::string line = ordinal < 10 ? "0" : "";
     line += std::to_string(ordinal);
     line += "> ";
-    line += slot.name.str();
+    line += slot.name.text();
     lines.push_back(std::move(line));
   }
 }
@@ -138,7 +138,7 @@ SampleData DeleteSample(SampleTable& table, Song& song, int32_t slot) {
   s.used = 0;
   s.length = 0;
   s.rate = 1;
-  s.name.assign("VOID");
+  s.name.assignText("VOID");
   return std::exchange(s.data, SampleData());
 }
 
@@ -148,7 +148,7 @@ void FillSlot(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view
   slot.data = std::move(data);
   slot.length = static_cast<int32_t>(slot.data.size());
   slot.rate = static_cast<uint16_t>(rate);
-  slot.name.assign(name);
+  slot.name.assignText(name);
   slot.category = static_cast<uint8_t>(category);
   slot.used = 1;
 }
@@ -159,7 +159,7 @@ SampleData ReplaceSlotData(SampleSlot& slot, SampleData data, uint32_t rate,
   SampleData old = std::exchange(slot.data, std::move(data));
   slot.length = static_cast<int32_t>(slot.data.size());
   slot.rate = static_cast<uint16_t>(rate);
-  slot.name.assign(name);
+  slot.name.assignText(name);
   return old;
 }
 

@@ -64,7 +64,8 @@ void DecodeSlotRecord(const SlotRecord& record, SampleSlot& slot);
 // Writes the used slots' indexes in ascending order to map[0], map[1], ...; entries from
 // CountUsedSlots() onward keep their old values.
 void BuildSlotIndexMap(const SampleTable& table, SlotIndexMap& map);
-// One line per used slot: the two-digit ordinal among the used slots, "> ", the name.
+// One line per used slot: the two-digit ordinal among the used slots, "> ", the name
+// (UTF-8).
 void SampleListLines(const SampleTable& table, std::vector<std::string>& lines);
 // The lowest free slot, or -1 when all 64 are used.
 [[nodiscard]] int32_t FindFreeSlot(const SampleTable& table);
@@ -80,11 +81,12 @@ void RemoveSampleReferences(Song& song, int32_t slot);
 // name "VOID"; the category stays. Hands back the slot's data.
 [[nodiscard]] SampleData DeleteSample(SampleTable& table, Song& song, int32_t slot);
 
-// Fills a free slot with a new sample of the given category.
+// Fills a free slot with a new sample of the given category. `name` is UTF-8 text; the
+// slot keeps it as ShortString::assignText does.
 void FillSlot(SampleSlot& slot, SampleData data, uint32_t rate, std::string_view name,
               SampleCategory category);
 // Replaces a slot's sample, keeping `used` and the category: the length goes to 0
-// before the data is swapped. Hands back the old data.
+// before the data is swapped; `name` as for FillSlot. Hands back the old data.
 [[nodiscard]] SampleData ReplaceSlotData(SampleSlot& slot, SampleData data, uint32_t rate,
                                          std::string_view name);
 

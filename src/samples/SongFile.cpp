@@ -16,7 +16,7 @@ void ReadSlot(ReadOnlyFile& file, int index, SampleSlot& slot) {
     return;
   }
   const std::string which =
-      "sample \"" + slot.name.str() + "\" (slot " + std::to_string(index + 1) + ")";
+      "sample \"" + slot.name.text() + "\" (slot " + std::to_string(index + 1) + ")";
   if (slot.length < 0) {
     throw IoError("The song file is damaged: " + which + " has a negative length");
   }

@@ -44,12 +44,12 @@ std::string SequenceCellText(const SequenceEntry& entry) {
 }
 
 void SetSongTitle(SongState& state, std::string_view text) {
-  state.song.title.assign(text);
+  state.song.title.assignText(text);
   state.songChanged = true;
 }
 
 void SetSongAuthor(SongState& state, std::string_view text) {
-  state.song.author.assign(text);
+  state.song.author.assignText(text);
   state.songChanged = true;
 }
 

@@ -25,8 +25,8 @@ void ClearSequenceSlots(SongState& state, int32_t firstSlot, int32_t lastSlot);
 // The grid's text for a slot: "3-8" for bank 2, pattern 7; empty for an empty slot.
 [[nodiscard]] std::string SequenceCellText(const SequenceEntry& entry);
 
-// The title or author box was edited: its text, cut to 64 characters, becomes the
-// song's, and the song is marked changed.
+// The title or author box was edited: its UTF-8 text, in Windows-1252 and cut to 64
+// characters (song/ShortString.h), becomes the song's, and the song is marked changed.
 void SetSongTitle(SongState& state, std::string_view text);
 void SetSongAuthor(SongState& state, std::string_view text);
 

@@ -25,7 +25,7 @@ void ResetSongBlock(Song& song) {
   song.vinylAmount = 0;
   song.tempo = 120;
   song.shuffle = 0;
-  song.title.assign("Untitled track");
+  song.title.assignText("Untitled track");
   song.author.length = 0;
   for (Bank& bank : song.banks) {
     for (Pattern& pattern : bank.patterns) {

@@ -1,7 +1,5 @@
 #include "ui/DialogParts.h"
 
-#include "song/ShortString.h"
-
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -56,17 +54,11 @@ void CentreOnScreen(QWidget* window) {
 }
 
 std::string StoredText(const QString& text) {
-  QString kept = text.left(ShortString::kCapacity);
-  QByteArray bytes = kept.toLocal8Bit();
-  while (bytes.size() > ShortString::kCapacity) {
-    kept.chop(kept.size() >= 2 && kept.back().isLowSurrogate() ? 2 : 1);
-    bytes = kept.toLocal8Bit();
-  }
-  return bytes.toStdString();
+  return text.toStdString();
 }
 
 QString ShownText(const std::string& text) {
-  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  return QString::fromStdString(text);
 }
 
 } // namespace lw

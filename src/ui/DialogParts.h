@@ -29,8 +29,9 @@ void SetFieldColour(QWidget* widget, const QColor& colour);
 // Puts a window in the middle of the screen its parent is on (or the primary screen).
 void CentreOnScreen(QWidget* window);
 
-// The song stores its texts as at most 64 bytes. The boxes take 64 characters; a text
-// whose encoding runs longer loses whole characters from its end, never half of one.
+// A box's text as the core takes it, and the core's text as a box shows it: UTF-8. The
+// song stores a text in its own single-byte code page, one byte a character, and keeps
+// 64 characters of it (song/ShortString.h).
 [[nodiscard]] std::string StoredText(const QString& text);
 [[nodiscard]] QString ShownText(const std::string& text);
 

@@ -14,6 +14,11 @@ QString EntryName(int32_t slot) {
   return QStringLiteral("MI%1").arg(slot, 2, 10, QLatin1Char('0'));
 }
 
+// A sample's name as its line shows it, up to the name's first NUL byte.
+QString Caption(const SampleSlot& slot) {
+  return QString::fromUtf8(slot.name.text().c_str());
+}
+
 } // namespace
 
 std::vector<SampleMenuEntry> SampleMenuEntries(const SampleTable& table, int32_t lastSampleChoice,
@@ -25,13 +30,11 @@ std::vector<SampleMenuEntry> SampleMenuEntries(const SampleTable& table, int32_t
     const int32_t slot = slotIndexMap[static_cast<std::size_t>(i)];
     const bool newColumn = i > 0 && (lastSampleChoice >= 0 ? (i + 2) % kLinesPerColumn == 0
                                                            : i % kLinesPerColumn == 0);
-    entries.push_back(
-        {QString::fromLocal8Bit(table.slots[slot].name.str().c_str()), EntryName(slot), newColumn});
+    entries.push_back({Caption(table.slots[slot]), EntryName(slot), newColumn});
   }
   if (lastSampleChoice >= 0 && lastSampleChoice < kSampleSlots &&
       table.slots[lastSampleChoice].isUsed()) {
-    const QString caption =
-        QString::fromLocal8Bit(table.slots[lastSampleChoice].name.str().c_str());
+    const QString caption = Caption(table.slots[lastSampleChoice]);
     entries.insert(entries.begin(), {{caption, QStringLiteral("MILU"), false},
                                      {QStringLiteral("-"), QStringLiteral("-"), false}});
   }

@@ -125,8 +125,8 @@ void Tsequencer::RefreshSequenceGrid() {
   {
     const EngineHold hold(engine_.engineLock);
     sequence = engine_.state.sequence;
-    title = engine_.state.song.title.str();
-    author = engine_.state.song.author.str();
+    title = engine_.state.song.title.text();
+    author = engine_.state.song.author.text();
   }
   for (int slot = 0; slot < kSequenceSlots; ++slot) {
     seq_->SetSlotText(slot, QString::fromStdString(SequenceCellText(sequence.slots[slot])));

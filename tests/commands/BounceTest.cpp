@@ -79,7 +79,7 @@ TEST_F(BounceFixture, TheLoopGoesIntoTheLowestFreeSlotNormalised) {
   EXPECT_TRUE(slot.isUsed());
   EXPECT_EQ(slot.category, static_cast<uint8_t>(SampleCategory::Loop));
   EXPECT_EQ(slot.rate, 44100);
-  EXPECT_EQ(slot.name.str(), "My loop");
+  EXPECT_EQ(slot.name.text(), "My loop");
   EXPECT_EQ(slot.length, e.clock.patternSamples);
   ASSERT_EQ(slot.data.size(), static_cast<std::size_t>(e.clock.patternSamples));
   const auto [low, high] = std::minmax_element(slot.data.begin(), slot.data.end());

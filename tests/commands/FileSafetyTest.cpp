@@ -53,7 +53,7 @@ struct FileSafetyFixture : ::testing::Test {
   // The song in memory is the one SetUp made, unchanged.
   void ExpectSongKept() {
     EXPECT_EQ(e.state.song.tempo, 133);
-    EXPECT_EQ(e.samples.slots[2].name.str(), "Snare");
+    EXPECT_EQ(e.samples.slots[2].name.text(), "Snare");
     EXPECT_EQ(e.samples.slots[2].data.size(), 3000U);
   }
 };

@@ -101,9 +101,25 @@ TEST_F(SampleManagerFixture, ImportsTakeTheLowestFreeSlot) {
   PutSample(e, 3, {1}, 44100, SampleCategory::Drum, "c");
   Choose(Wav("new.wav", 10));
   ImportNewSample(e, prompts, manager);
-  EXPECT_EQ(e.samples.slots[2].name.str(), "new");
+  EXPECT_EQ(e.samples.slots[2].name.text(), "new");
   EXPECT_EQ(manager.lines, (std::vector<std::string>{"01> a", "02> b", "03> new", "04> c"}));
   EXPECT_EQ(manager.selected, 3) << "the last line is selected, not the new sample";
+}
+
+// A file name becomes the slot's name in Windows-1252: 64 characters whatever their
+// UTF-8 length.
+TEST_F(SampleManagerFixture, AnAccentedFileNameKeeps64Characters) {
+  std::string fileName;
+  for (int i = 0; i < 5; ++i) {
+    fileName += "Caisse ténue — "; // 15 characters, 18 bytes
+  }
+  Choose(Wav(fileName + ".wav", 10));
+  ImportNewSample(e, prompts, manager);
+  const std::string piece = "Caisse t\xE9nue \x97 ";
+  EXPECT_EQ(e.samples.slots[0].name.bytes(), piece + piece + piece + piece + "Cais");
+  const std::string shown = fileName.substr(0, 4 * 18) + "Cais";
+  EXPECT_EQ(manager.lines, std::vector<std::string>{"01> " + shown});
+  EXPECT_EQ(ShowSampleDetails(e, manager).name, shown);
 }
 
 TEST_F(SampleManagerFixture, RawFilesAndHighRatesGetTheirStoredRate) {
@@ -137,7 +153,7 @@ TEST_F(SampleManagerFixture, AFullTableRefusesAfterTheFileWasRead) {
   Choose(Wav("one.wav", 10));
   ImportNewSample(e, prompts, manager);
   EXPECT_EQ(prompts.notices, std::vector<std::string>{"You have reached the limit of 64 samples"});
-  EXPECT_EQ(e.samples.slots[63].name.str(), "s63");
+  EXPECT_EQ(e.samples.slots[63].name.text(), "s63");
   EXPECT_EQ(e.samples.slots[63].length, 1);
   EXPECT_TRUE(e.state.songChanged);
 
@@ -167,7 +183,7 @@ TEST_F(SampleManagerFixture, DeleteAsksThenRemovesTheReferencesAndTheSample) {
   prompts.answers = {true};
   DeleteSelectedSample(e, prompts, manager);
   EXPECT_FALSE(e.samples.slots[5].isUsed());
-  EXPECT_EQ(e.samples.slots[5].name.str(), "VOID");
+  EXPECT_EQ(e.samples.slots[5].name.text(), "VOID");
   for (const Step* s : {&e.state.song.step(0, 0, 0, 0), &e.state.song.step(7, 7, 2, 15)}) {
     EXPECT_EQ(s->trigger, 0);
     EXPECT_EQ(s->sample, 255);
@@ -206,7 +222,7 @@ TEST_F(SampleManagerFixture, ReplaceKeepsSlotCategoryAndNotes) {
 
   EXPECT_EQ(prompts.questions, std::vector<std::string>{kReplaceQuestion});
   const SampleSlot& slot = e.samples.slots[2];
-  EXPECT_EQ(slot.name.str(), "fresh");
+  EXPECT_EQ(slot.name.text(), "fresh");
   EXPECT_EQ(slot.length, 300);
   EXPECT_EQ(slot.rate, 32000);
   EXPECT_EQ(slot.data, Ramp(300));
@@ -228,7 +244,7 @@ TEST_F(SampleManagerFixture, AReplaceThatImportsNothingKeepsTheOldSound) {
   Choose(StereoWav());
   ReplaceSelectedSample(e, prompts, manager);
   EXPECT_EQ(e.samples.slots[0].data, (std::vector<int16_t>{9, 9}));
-  EXPECT_EQ(e.samples.slots[0].name.str(), "Keep");
+  EXPECT_EQ(e.samples.slots[0].name.text(), "Keep");
   EXPECT_TRUE(e.state.songChanged) << "a file was chosen";
 }
 

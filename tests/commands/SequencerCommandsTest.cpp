@@ -49,8 +49,8 @@ TEST_F(SequencerFixture, EditsMarkTheSong) {
   EXPECT_TRUE(e.state.songChanged);
   SetSongTitle(e, "Night Bus");
   SetSongAuthor(e, "R. Ivers");
-  EXPECT_EQ(e.state.song.title.str(), "Night Bus");
-  EXPECT_EQ(e.state.song.author.str(), "R. Ivers");
+  EXPECT_EQ(e.state.song.title.text(), "Night Bus");
+  EXPECT_EQ(e.state.song.author.text(), "R. Ivers");
 }
 
 TEST_F(SequencerFixture, PlayStartsTheSongAtTheSelectionsFirstSlot) {

@@ -2,8 +2,10 @@
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
+#include "commands/SampleCommands.h"
 #include "samples/SongFile.h"
 #include "song/Round.h"
+#include "song/SequenceEditing.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +54,8 @@ struct SongFileFixture : ::testing::Test {
     s.delayFeedback = 70;
     s.distortAmount = 12;
     s.vinylAmount = 40;
-    s.title.assign("Night Bus");
-    s.author.assign("R. Ivers");
+    s.title.assignText("Night Bus");
+    s.author.assignText("R. Ivers");
     s.reserved0[2] = 0x77;
     s.reserved1[1] = 0x66;
     Step& st = PutNote(e, 7, 6, 2, 15, 3);
@@ -119,7 +121,7 @@ TEST_F(SongFileFixture, EveryFieldSurvivesASaveAndAnOpen) {
         << i;
     EXPECT_EQ(loaded->samples.slots[i].data, e.samples.slots[i].data) << i;
   }
-  EXPECT_EQ(loaded->samples.slots[6].name.str(), "VOID");
+  EXPECT_EQ(loaded->samples.slots[6].name.text(), "VOID");
   EXPECT_EQ(loaded->samples.slots[6].rate, 1);
   EXPECT_TRUE(loaded->samples.slots[5].isUsed());
   EXPECT_TRUE(loaded->samples.slots[5].data.empty());
@@ -162,6 +164,34 @@ TEST_F(SongFileFixture, AFileLoadsAndSavesBackByteForByteWhateverItsReservedByte
     bytes[kSlotsAt + k] = 0; // the data reference is written as 0
   }
   EXPECT_EQ(again, bytes);
+}
+
+// Texts are kept as the file's bytes: they show as their characters, and storing what
+// they show changes none of them, the code page's undefined bytes included.
+TEST_F(SongFileFixture, Windows1252TextsShowAsTheirCharactersAndSaveBackUnchanged) {
+  FillSong();
+  const auto put = [](ShortString& text, const std::string& bytes) {
+    text.length = static_cast<uint8_t>(bytes.size());
+    std::memcpy(text.chars, bytes.data(), bytes.size());
+  };
+  put(e.state.song.title, "Caf\xE9 \x80\x81");
+  put(e.samples.slots[3].name, "Gr\xFCn \x80");
+  ASSERT_TRUE(SaveTo(dir.File("a.LW")));
+
+  auto loaded = test::NewEngine();
+  ASSERT_TRUE(OpenFrom(*loaded, dir.File("a.LW")).replaced);
+  EXPECT_EQ(loaded->state.song.title.text(), "Café €\xC2\x81");
+  SampleManagerState manager;
+  RefreshSampleList(*loaded, manager);
+  EXPECT_EQ(manager.lines, (std::vector<std::string>{"01> Grün €", "02> Empty"}));
+  SelectSample(manager, 0);
+  EXPECT_EQ(ShowSampleDetails(*loaded, manager).name, "Grün €");
+
+  // The sequencer's box stores back the title it shows.
+  SetSongTitle(loaded->state, loaded->state.song.title.text());
+  loaded->state.songFileName = dir.File("b.LW");
+  ASSERT_TRUE(SaveSong(*loaded, prompts, dir.path().string()));
+  EXPECT_EQ(ReadBytes(dir.File("b.LW")), ReadBytes(dir.File("a.LW")));
 }
 
 TEST_F(SongFileFixture, DialogPathsGetTheExtensionOnlyWithoutAnyDot) {
@@ -247,7 +277,7 @@ TEST_F(SongFileFixture, TruncatedFilesReportTheErrorAndKeepThePreviousSong) {
                     dir.File("cut.LW")));
     }
     EXPECT_EQ(current->state.song.tempo, 97);
-    EXPECT_EQ(current->samples.slots[0].name.str(), "Keep");
+    EXPECT_EQ(current->samples.slots[0].name.text(), "Keep");
     EXPECT_EQ(current->samples.slots[0].data.size(), 3U);
     EXPECT_EQ(current->state.songFileName, dir.File("mine.LW"));
     EXPECT_TRUE(current->state.songChanged);
@@ -276,13 +306,13 @@ TEST_F(SongFileFixture, ALengthPromisingMoreThanTheFileHoldsIsNamedAndNeverAlloc
   bytes[slot2 + 6] = 0xFF;
   bytes[slot2 + 7] = 0x7F; // 2^31 - 1 values
   bytes[slot2 + 10] = 4;
-  std::memcpy(&bytes[slot2 + 11], "Huge", 4);
+  std::memcpy(&bytes[slot2 + 11], "H\xFCge", 4);
   WriteBytes(dir.File("huge.LW"), bytes);
   EXPECT_FALSE(OpenFrom(e, dir.File("huge.LW")).replaced);
   ASSERT_EQ(prompts.ioErrors.size(), 1U);
   EXPECT_EQ(
       prompts.ioErrors[0],
-      FileErrorText("Read beyond end of file: the data of sample \"Huge\" (slot 3) is cut short",
+      FileErrorText("Read beyond end of file: the data of sample \"Hüge\" (slot 3) is cut short",
                     dir.File("huge.LW")));
 
   bytes[slot2 + 7] = 0xFF; // -1
@@ -291,7 +321,7 @@ TEST_F(SongFileFixture, ALengthPromisingMoreThanTheFileHoldsIsNamedAndNeverAlloc
   ASSERT_EQ(prompts.ioErrors.size(), 2U);
   EXPECT_EQ(
       prompts.ioErrors[1],
-      FileErrorText("The song file is damaged: sample \"Huge\" (slot 3) has a negative length",
+      FileErrorText("The song file is damaged: sample \"Hüge\" (slot 3) has a negative length",
                     dir.File("negative.LW")));
 }
 

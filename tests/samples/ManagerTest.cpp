@@ -86,7 +86,7 @@ TEST_F(ManagerFixture, DeletingASampleRemovesItsNotesAndFreesItsSlot) {
   EXPECT_FALSE(freed.isUsed());
   EXPECT_EQ(freed.length, 0);
   EXPECT_EQ(freed.rate, 1);
-  EXPECT_EQ(freed.name.str(), "VOID");
+  EXPECT_EQ(freed.name.text(), "VOID");
   EXPECT_TRUE(freed.data.empty());
   EXPECT_EQ(freed.category, 0) << "the category stays";
   EXPECT_EQ(table.slots[2].length, 3) << "other slots keep their index and data";
@@ -122,7 +122,7 @@ TEST_F(ManagerFixture, ClearingTheTableFreesEverySlotButKeepsTheirFields) {
   EXPECT_EQ(CountUsedSlots(table), 0);
   EXPECT_TRUE(table.slots[4].data.empty());
   EXPECT_EQ(table.slots[4].length, 4);
-  EXPECT_EQ(table.slots[4].name.str(), "Pad");
+  EXPECT_EQ(table.slots[4].name.text(), "Pad");
 }
 
 TEST_F(ManagerFixture, ReplaceKeepsUsedAndCategoryAndTakesTheNewData) {
@@ -136,7 +136,7 @@ TEST_F(ManagerFixture, ReplaceKeepsUsedAndCategoryAndTakesTheNewData) {
   EXPECT_EQ(s.length, 5);
   EXPECT_EQ(s.data.size(), 5U);
   EXPECT_EQ(s.rate, 22050);
-  EXPECT_EQ(s.name.str(), std::string(64, 'n'));
+  EXPECT_EQ(s.name.text(), std::string(64, 'n'));
 }
 
 TEST_F(ManagerFixture, RatesKeepTheirLow16Bits) {
@@ -150,7 +150,7 @@ TEST(SlotRecord, EncodesEveryFieldAtItsOffsetAndDecodesItBack) {
   slot.reserved1 = {9, 8, 7};
   slot.length = 1000;
   slot.rate = 44100;
-  slot.name.assign("Kick");
+  slot.name.assignText("Kick");
   slot.name.chars[30] = 'z';
   slot.reserved75 = 0x42;
   slot.category = 2;

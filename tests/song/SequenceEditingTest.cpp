@@ -60,10 +60,10 @@ TEST(SequenceHeaderTest, EveryFourthSlotIsBracketed) {
 TEST_F(SequenceEditFixture, TitleAndAuthorKeepAtMost64Characters) {
   const std::string exact(64, 't');
   SetSongTitle(state, exact);
-  EXPECT_EQ(state.song.title.str(), exact);
+  EXPECT_EQ(state.song.title.text(), exact);
   EXPECT_TRUE(state.songChanged);
   SetSongAuthor(state, exact + "xyz");
-  EXPECT_EQ(state.song.author.str(), exact);
+  EXPECT_EQ(state.song.author.text(), exact);
   SetSongAuthor(state, "");
   EXPECT_EQ(state.song.author.length, 0);
 }

@@ -46,7 +46,7 @@ TEST(Song, NewSongSetsEveryDefaultAndKeepsTheEditedPattern) {
   EXPECT_EQ(s.song.vinylAmount, 0);
   EXPECT_EQ(s.song.tempo, 120);
   EXPECT_EQ(s.song.shuffle, 0);
-  EXPECT_EQ(s.song.title.str(), "Untitled track");
+  EXPECT_EQ(s.song.title.text(), "Untitled track");
   EXPECT_EQ(s.song.title.length, 14);
   EXPECT_EQ(s.song.author.length, 0);
   for (const Bank& bank : s.song.banks) {
@@ -100,7 +100,7 @@ TEST(Song, BlockLayoutPutsEachFieldAtItsStoredByte) {
   song->tempo = 133;
   song->step(2, 7, 1, 5).note = 0x01020304;
   song->channel(7, 7, 2).delaySend = 77;
-  song->author.assign("Me");
+  song->author.assignText("Me");
   const auto* bytes = reinterpret_cast<const uint8_t*>(song.get());
   EXPECT_EQ(ReadLe32(bytes + 16), 133);
   // Channel k of pattern p in bank b starts at 156 + 7968 b + 996 p + 332 k.
@@ -108,18 +108,6 @@ TEST(Song, BlockLayoutPutsEachFieldAtItsStoredByte) {
   EXPECT_EQ(ReadLe32(bytes + 156 + 7968 * 7 + 996 * 7 + 332 * 2 + 328), 77);
   EXPECT_EQ(bytes[89], 2);
   EXPECT_EQ(bytes[90], 'M');
-}
-
-TEST(Song, ShortStringsHoldAtMost64Characters) {
-  ShortString text{};
-  const std::string exactly64(64, 'a');
-  text.assign(exactly64);
-  EXPECT_EQ(text.str(), exactly64);
-  text.assign(exactly64 + "b");
-  EXPECT_EQ(text.length, 64);
-  EXPECT_EQ(text.str(), exactly64);
-  text.length = 200; // only a foreign file holds such a byte
-  EXPECT_EQ(text.str().size(), 64U);
 }
 
 TEST(Song, StepsShowANoteOnlyWithATriggerAndASampleBelow128) {

@@ -9,6 +9,7 @@
 #include "ui/mainunit.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <memory>
@@ -81,6 +82,16 @@ struct MainWindowFixture {
   static void Click(QWidget* w, QPoint at = {2, 2}, Qt::MouseButton button = Qt::LeftButton) {
     Press(w, at, button);
     Release(w, at, button);
+  }
+  // Types text key by key as a keyboard does; unlike QTest::keyClicks it takes characters
+  // beyond ASCII (of the Basic Multilingual Plane).
+  static void Type(QWidget* w, const QString& text) {
+    for (const QChar c : text) {
+      for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent e(type, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &e);
+      }
+    }
   }
   Step& ActiveStep() const { return engine->state.activeStepRecord(); }
 };

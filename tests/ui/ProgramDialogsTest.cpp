@@ -21,6 +21,7 @@
 
 using namespace lw;
 using lw::test::DialogsFixture;
+using lw::test::MainWindowFixture;
 using lw::test::PutSample;
 
 namespace {
@@ -45,7 +46,7 @@ void AnswerBounce(DialogsFixture& f, QString* proposed, const QString& typed, bo
     *proposed = bounce.loopName()->text();
     if (!typed.isEmpty()) {
       bounce.loopName()->clear();
-      QTest::keyClicks(bounce.loopName(), typed);
+      MainWindowFixture::Type(bounce.loopName(), typed);
     }
     QTest::mouseClick(ok ? bounce.okButton() : bounce.cancelButton(), Qt::LeftButton);
   };
@@ -131,7 +132,7 @@ void ProgramDialogsTest::bounceNamesTheNewLoop() {
 
   AnswerBounce(f, &proposed, {}, true);
   f.window->Bouncepattern1Click();
-  QCOMPARE(e.samples.slots[0].name.str(), std::string("Bounced 1-1"));
+  QCOMPARE(e.samples.slots[0].name.text(), std::string("Bounced 1-1"));
   QCOMPARE(e.samples.slots[0].category, uint8_t{2});
   // The hidden sample manager's list already holds the new loop.
   QListWidget* list = f.dialogs->sampleManager().sampleList();
@@ -140,12 +141,13 @@ void ProgramDialogsTest::bounceNamesTheNewLoop() {
   QCOMPARE(f.dialogs->sampleManager().nameLabel()->text(), QStringLiteral("Bounced 1-1"));
 
   f.window->BankPanelMouseDown(*f.Control("BankPanel"), {40, 20}); // bank 7
-  const QString longName = QString(70, QLatin1Char('n'));
+  const QString longName = QString(70, QChar(0xE8));               // è, one stored byte
   AnswerBounce(f, &proposed, longName, true);
   f.window->Bouncepattern1Click();
   QCOMPARE(proposed, QStringLiteral("Bounced 7-1"));
-  QCOMPARE(e.samples.slots[1].name.str(), std::string(64, 'n')); // no more could be typed
+  QCOMPARE(e.samples.slots[1].name.bytes(), std::string(64, '\xE8')); // no more could be typed
   QCOMPARE(list->count(), 2);
+  QCOMPARE(list->item(1)->text(), QStringLiteral("02> ") + longName.left(64));
   QVERIFY(e.state.songChanged);
 }
 
@@ -159,7 +161,7 @@ void ProgramDialogsTest::bounceWithAFullTable() {
   f.window->Bouncepattern1Click();
   QCOMPARE(f.prompts.notices,
            std::vector<std::string>{"Unfortunately you have reached the limit of 64 samples..."});
-  QCOMPARE(f.engine->samples.slots[63].name.str(), std::string("full"));
+  QCOMPARE(f.engine->samples.slots[63].name.text(), std::string("full"));
 }
 
 void ProgramDialogsTest::renderDialogLayoutAndGaugeColours() {

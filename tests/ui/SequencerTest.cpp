@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cstring>
 #include <thread>
 
 using namespace lw;
@@ -172,25 +173,35 @@ void SequencerTest::titleAndAuthorBoxes() {
   Tsequencer& s = f.dialogs->sequencer();
   f.dialogs->ShowSequencer();
   QVERIFY(!f.engine->state.songChanged); // the boxes already showed the new song's texts
-  const QString full(64, QLatin1Char('t'));
+  const QString full(64, QChar(0xE9));   // é, one stored byte
   s.titleBox()->clear();
-  QTest::keyClicks(s.titleBox(), full + QStringLiteral("xyz"));
+  MainWindowFixture::Type(s.titleBox(), full + QStringLiteral("xyz"));
   QCOMPARE(s.titleBox()->text(), full);
-  QCOMPARE(QString::fromStdString(f.engine->state.song.title.str()), full);
+  QCOMPARE(QString::fromStdString(f.engine->state.song.title.text()), full);
+  QCOMPARE(f.engine->state.song.title.bytes(), std::string(64, '\xE9'));
   QVERIFY(f.engine->state.songChanged);
   s.authorBox()->clear();
-  QTest::keyClicks(s.authorBox(), QStringLiteral("Oske"));
-  QCOMPARE(f.engine->state.song.author.str(), std::string("Oske"));
+  MainWindowFixture::Type(s.authorBox(), QStringLiteral("Øske"));
+  QCOMPARE(f.engine->state.song.author.bytes(), std::string("\xD8ske"));
 
   // A refresh writes a box only when the song says something else, and the box's change
   // handling then stores it back and marks the song changed.
   f.engine->state.songChanged = false;
   s.RefreshSequenceGrid();
   QVERIFY(!f.engine->state.songChanged);
-  f.engine->state.song.author.assign("Someone else");
+  f.engine->state.song.author.assignText("Someone else");
   f.dialogs->RefreshSequencer();
   QCOMPARE(s.authorBox()->text(), QStringLiteral("Someone else"));
   QVERIFY(f.engine->state.songChanged);
+
+  // A title of Windows-1252 bytes shows as its characters, and storing back what the box
+  // shows keeps every byte, the undefined 0x81 included.
+  ShortString& title = f.engine->state.song.title;
+  title.length = 7;
+  std::memcpy(title.chars, "Caf\xE9 \x80\x81", 7);
+  f.dialogs->RefreshSequencer();
+  QCOMPARE(s.titleBox()->text(), QStringLiteral("Café €\u0081"));
+  QCOMPARE(title.bytes(), std::string("Caf\xE9 \x80\x81"));
 }
 
 void SequencerTest::loopBoxSwitchesSongloop() {
