@@ -5,10 +5,12 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_TSAN ?= build-tsan
 BUILD_CLANG ?= build-clang
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean
+.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean fuzz fuzz-build fuzz-smoke
 
 all: build
 
@@ -33,6 +35,7 @@ test: build
 	$(MAKE) --no-print-directory test-locks
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory test-tsan
+	$(MAKE) --no-print-directory fuzz-smoke
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: deps
@@ -53,6 +56,20 @@ test-locks: deps
 	cmake -S . -B $(BUILD_CLANG) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DLOOPWREN_WERROR=ON \
 	  -DLOOPWREN_TESTS=OFF -DLOOPWREN_BENCHMARKS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD_CLANG) -j $(JOBS)
+
+# libFuzzer over every reader of files (Clang, AddressSanitizer, UndefinedBehaviorSanitizer).
+# `make fuzz` runs each target for FUZZ_SECONDS; `make test` runs each for 25 s.
+fuzz-build: deps
+	cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLOOPWREN_WERROR=ON -DLOOPWREN_SANITIZE=address -DLOOPWREN_FUZZ=ON -DLOOPWREN_TESTS=OFF \
+	  -DLOOPWREN_BENCHMARKS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target loopwren_fuzz
+
+fuzz: fuzz-build
+	bash fuzz/run $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	bash fuzz/run $(BUILD_FUZZ) 25
 
 tidy: configure
 	git ls-files 'src/*.cpp' 'tools/*.cpp' 'tests/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*' 2>&1 \

@@ -24,3 +24,12 @@ elseif(LOOPWREN_SANITIZE STREQUAL "thread")
 elseif(NOT LOOPWREN_SANITIZE STREQUAL "")
   message(FATAL_ERROR "LOOPWREN_SANITIZE must be empty, 'address' or 'thread'")
 endif()
+
+# The fuzz build gives every library libFuzzer's coverage instrumentation.
+if(LOOPWREN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "LOOPWREN_FUZZ needs Clang (-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  target_compile_options(loopwren_flags INTERFACE -fsanitize=fuzzer-no-link
+    -fsanitize-coverage-ignorelist=${CMAKE_SOURCE_DIR}/fuzz/coverage-ignore.txt)
+endif()

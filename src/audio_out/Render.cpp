@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <span>
 
 namespace lw {
 
@@ -61,7 +63,7 @@ private:
 
 // Pulls one pattern's samples out of the running engine into `buffer`, taking the lock
 // for every stretch between two progress updates.
-void PullPattern(Engine& engine, std::vector<int16_t>& buffer, RenderProgress& progress) {
+void PullPattern(Engine& engine, std::span<int16_t> buffer, RenderProgress& progress) {
   const auto n = static_cast<int32_t>(buffer.size());
   progress.PatternStarted();
   for (int32_t i = 0; i < n; i += kProgressEvery) {
@@ -103,11 +105,13 @@ SlotRange SelectionRange(int32_t firstSlot, int32_t width) {
 
 void RenderPattern(Engine& engine, int32_t bank, int32_t pattern, PatternSink& sink,
                    RenderProgress& progress) {
-  std::vector<int16_t> buffer(PatternLength(engine));
+  // One pattern's samples, filled whole by the render, so never zero-filled first.
+  const std::size_t length = PatternLength(engine);
+  const auto buffer = std::make_unique_for_overwrite<int16_t[]>(length);
   {
     const RenderScope render(engine, bank, pattern, RenderScope::Voices::KeepSounding);
-    PullPattern(engine, buffer, progress);
-    sink.Append(buffer.data(), buffer.size());
+    PullPattern(engine, {buffer.get(), length}, progress);
+    sink.Append(buffer.get(), length);
   }
   progress.SetOverall(100);
 }
@@ -123,7 +127,9 @@ void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
     pattern = InBankRange(first.pattern) ? first.pattern : engine.state.playPattern;
   }
   const RenderScope render(engine, bank, pattern, RenderScope::Voices::KeepSounding);
-  std::vector<int16_t> buffer(PatternLength(engine));
+  // One pattern's samples, filled whole by the render, so never zero-filled first.
+  const std::size_t length = PatternLength(engine);
+  const auto buffer = std::make_unique_for_overwrite<int16_t[]>(length);
   for (int32_t k = range.first; k <= range.last; ++k) {
     {
       const EngineHold hold(engine.engineLock);
@@ -133,8 +139,8 @@ void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
                    InBankRange(entry.pattern) ? entry.pattern : engine.state.playPattern);
       engine.playing = true;
     }
-    PullPattern(engine, buffer, progress);
-    sink.Append(buffer.data(), buffer.size());
+    PullPattern(engine, {buffer.get(), length}, progress);
+    sink.Append(buffer.get(), length);
     progress.SetOverall(ProgressPercent(k - range.first + 1, range.last - range.first + 1));
   }
 }

@@ -7,14 +7,7 @@
 
 namespace lw {
 
-namespace {
-
-// The file's values; none when it is missing or cannot be read whole.
-UninitializedVector<int16_t> ReadNoise(const std::string& path) {
-  ReadOnlyFile file;
-  if (!file.Open(path)) {
-    return {};
-  }
+UninitializedVector<int16_t> ReadVinylNoise(ReadOnlyFile& file) {
   UninitializedVector<int16_t> noise;
   try {
     file.ReadValuesUpTo(noise, kMaxVinylBytes / sizeof(int16_t));
@@ -24,11 +17,8 @@ UninitializedVector<int16_t> ReadNoise(const std::string& path) {
   return noise;
 }
 
-} // namespace
-
-void LoadVinylNoise(Engine& engine, const std::string& path) {
-  // Read and allocated before the lock is taken; the old buffers are freed after it.
-  UninitializedVector<int16_t> noise = ReadNoise(path);
+void SetVinylNoise(Engine& engine, UninitializedVector<int16_t> noise) {
+  // Allocated before the lock is taken; the old buffers are freed after it.
   UninitializedVector<int16_t> scaled(noise.size()); // the mixer fills it before reading
   const EngineHold hold(engine.engineLock);
   VinylNoise& vinyl = engine.vinyl;
@@ -37,6 +27,11 @@ void LoadVinylNoise(Engine& engine, const std::string& path) {
   vinyl.count = static_cast<uint32_t>(vinyl.noise.size());
   vinyl.position = 0;
   vinyl.scaledAmount = -1;
+}
+
+void LoadVinylNoise(Engine& engine, const std::string& path) {
+  ReadOnlyFile file;
+  SetVinylNoise(engine, file.Open(path) ? ReadVinylNoise(file) : UninitializedVector<int16_t>());
 }
 
 } // namespace lw

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/BlackBox.h"
+#include "song/FileIo.h"
+#include "song/Uninitialized.h"
 
 #include <string>
 
@@ -16,5 +18,10 @@ inline constexpr uint64_t kMaxVinylBytes = 32ULL << 20;
 // file leaves the noise off, silently; a trailing odd byte is ignored. Interface thread,
 // playback stopped.
 void LoadVinylNoise(Engine& engine, const std::string& path);
+
+// The two halves of it: the values an open file (or bytes in memory) holds, none when a
+// read fails; and putting them in place.
+[[nodiscard]] UninitializedVector<int16_t> ReadVinylNoise(ReadOnlyFile& file);
+void SetVinylNoise(Engine& engine, UninitializedVector<int16_t> noise);
 
 } // namespace lw

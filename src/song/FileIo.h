@@ -84,8 +84,8 @@ public:
   void Seek(uint64_t position);
 
   // Reads exactly `count` values into `values` (resized to them). A known size is checked
-  // first; an unknown one is read in bounded pieces, so a damaged count allocates no
-  // more than the data that actually arrives plus one piece. Throws IoError
+  // first; an unknown one is read in growing pieces, so a damaged count allocates no
+  // more than about twice the data that actually arrives. Throws IoError
   // ("Read beyond end of file") when the data ends early.
   template <class Vector> void ReadValues(Vector& values, std::size_t count) {
     using Value = typename Vector::value_type;
@@ -95,7 +95,7 @@ public:
     values.clear();
     for (std::size_t done = 0; done < count;) {
       const std::size_t piece =
-          sizeKnown_ ? count - done : std::min(count - done, kPieceValues<Value>);
+          sizeKnown_ ? count - done : std::min(count - done, Piece<Value>(done));
       values.resize(done + piece);
       ReadExactly(values.data() + done, piece * sizeof(Value));
       done += piece;
@@ -111,7 +111,7 @@ public:
     while (done < limit) {
       const std::size_t want = sizeKnown_
                                    ? std::min<uint64_t>(limit - done, Remaining() / sizeof(Value))
-                                   : std::min(limit - done, kPieceValues<Value>);
+                                   : std::min(limit - done, Piece<Value>(done));
       if (want == 0) {
         break;
       }
@@ -126,8 +126,13 @@ public:
   }
 
 private:
-  template <class Value>
-  static constexpr std::size_t kPieceValues = (std::size_t{1} << 20) / sizeof(Value);
+  // How many values to read next from a source of unknown size when `done` have arrived:
+  // 64 KiB at first, then as much again as has arrived, at most 1 MiB at a time.
+  template <class Value> static std::size_t Piece(std::size_t done) {
+    constexpr std::size_t kFirst = (std::size_t{64} << 10) / sizeof(Value);
+    constexpr std::size_t kLargest = (std::size_t{1} << 20) / sizeof(Value);
+    return std::clamp(done, kFirst, kLargest);
+  }
 
   int fd_ = -1;
   std::span<const uint8_t> memory_;

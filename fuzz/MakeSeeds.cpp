@@ -1,0 +1,213 @@
+// Writes the fuzzers' seed inputs: songs written by the program's own writer with varied
+// content, WAV files with every header field broken in turn, raw data and noise.
+//
+// Usage: loopwren_fuzz_seeds FOLDER   (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl)
+#include "engine/BlackBox.h"
+#include "samples/SongFile.h"
+#include "song/FileIo.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace lw;
+using Bytes = std::vector<uint8_t>;
+
+bool Put(const std::string& path, const Bytes& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) {
+    return false;
+  }
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+SampleData Wave(std::size_t n, int period) {
+  SampleData data(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    data[i] = static_cast<int16_t>(
+        (static_cast<int>(i % static_cast<std::size_t>(period)) * 60000 / period) - 30000);
+  }
+  return data;
+}
+
+// A song built by `build`, written as the program writes it.
+bool WriteSong(const std::string& path, const std::function<void(Engine&)>& build) {
+  Engine e;
+  const EngineHold hold(e.engineLock);
+  e.NewSong();
+  build(e);
+  AtomicFileWriter out;
+  if (!out.Open(path)) {
+    return false;
+  }
+  WriteSongBody(out, e.state.song, e.state.sequence, e.samples);
+  out.Commit();
+  return true;
+}
+
+void Steps(Engine& e, int bank, int pattern, int sample,
+           uint8_t mode) LW_NO_THREAD_SAFETY_ANALYSIS {
+  for (int c = 0; c < kChannels; ++c) {
+    for (int s = 0; s < kSteps; s += 1 + c) {
+      Step& step = e.state.song.step(bank, pattern, c, s);
+      step.trigger = 1;
+      step.sample = static_cast<uint8_t>(sample + c);
+      step.mode = s % 4 == 3 ? mode : 255;
+      step.startPos = 64 * s;
+      step.endPos = 64 * s + 80;
+      step.pitch = static_cast<uint8_t>(50 + 6 * s);
+      step.note = 12 + 3 * s;
+      step.volume = s % 5 == 0 ? static_cast<uint8_t>(8 * s) : 255;
+    }
+  }
+}
+
+Bytes Le(uint32_t value, int bytes) {
+  Bytes out;
+  for (int i = 0; i < bytes; ++i) {
+    out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  }
+  return out;
+}
+
+// A WAV file field by field, any of which a seed may break.
+struct Wav {
+  uint32_t riffSize = 0;
+  uint32_t fmtSize = 16;
+  uint16_t format = 1;
+  uint16_t channels = 1;
+  uint32_t rate = 44100;
+  uint32_t byteRate = 88200;
+  uint16_t blockAlign = 2;
+  uint16_t bits = 16;
+  std::string dataTag = "data";
+  uint32_t dataSize = 400;
+  std::size_t dataBytes = 400;
+  Bytes extra; // between the format fields and the data tag
+
+  [[nodiscard]] Bytes Build() const {
+    Bytes b = {'R', 'I', 'F', 'F'};
+    const auto add = [&b](const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); };
+    add(Le(riffSize, 4));
+    add({'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    add(Le(fmtSize, 4));
+    add(Le(format, 2));
+    add(Le(channels, 2));
+    add(Le(rate, 4));
+    add(Le(byteRate, 4));
+    add(Le(blockAlign, 2));
+    add(Le(bits, 2));
+    add(extra);
+    add(Bytes(dataTag.begin(), dataTag.end()));
+    add(Le(dataSize, 4));
+    for (std::size_t i = 0; i < dataBytes; ++i) {
+      b.push_back(static_cast<uint8_t>(i * 37));
+    }
+    return b;
+  }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  const std::string root = argv[1];
+  for (const char* sub : {"", "/song", "/wav", "/raw", "/vinyl"}) {
+    ::mkdir((root + sub).c_str(), 0755);
+  }
+  bool ok = true;
+  const auto song = [&](const std::string& name, const std::function<void(Engine&)>& build) {
+    ok = WriteSong(root + "/song/" + name + ".LW", build) && ok;
+  };
+  song("new", [](Engine&) {});
+  song("kit", [](Engine& e) LW_NO_THREAD_SAFETY_ANALYSIS {
+    FillSlot(e.samples.slots[0], Wave(900, 50), 44100, "kick", SampleCategory::Drum);
+    FillSlot(e.samples.slots[1], Wave(500, 7), 22050, "hat", SampleCategory::Drum);
+    FillSlot(e.samples.slots[2], Wave(2000, 100), 11025, "bass", SampleCategory::Instrument);
+    Steps(e, 0, 0, 0, static_cast<uint8_t>(StepMode::RetrigLoop));
+    e.state.song.distortAmount = 20;
+    e.state.song.vinylAmount = 50;
+    e.state.song.delaySteps = 2;
+    e.state.song.delayFeedback = 70;
+    e.state.song.shuffle = 30;
+    e.state.song.title.assignText("Fuzz kit");
+  });
+  song("slices", [](Engine& e) LW_NO_THREAD_SAFETY_ANALYSIS {
+    FillSlot(e.samples.slots[5], Wave(3000, 300), 44100, "loop", SampleCategory::Loop);
+    FillSlot(e.samples.slots[6], Wave(1500, 30), 8000, "lead", SampleCategory::Instrument);
+    FillSlot(e.samples.slots[7], Wave(300, 3), 65535, "tick", SampleCategory::Drum);
+    for (const uint8_t mode : {2, 3, 4, 5}) {
+      Steps(e, mode - 2, mode, 5, mode);
+    }
+    for (int c = 0; c < kChannels; ++c) {
+      e.state.song.channel(0, 2, c).distortOn = 1;
+      e.state.song.channel(0, 2, c).delaySend = 50;
+    }
+    e.state.song.tempo = 220;
+  });
+  song("sequence", [](Engine& e) LW_NO_THREAD_SAFETY_ANALYSIS {
+    FillSlot(e.samples.slots[0], Wave(700, 20), 44100, "k", SampleCategory::Drum);
+    for (int p = 0; p < 4; ++p) {
+      Steps(e, p, p, 0, static_cast<uint8_t>(StepMode::NoteOff));
+    }
+    for (int slot = 0; slot < 20; slot += 2) {
+      e.state.sequence.slots[slot] = {static_cast<int8_t>(slot % 4), static_cast<int8_t>(slot % 4)};
+    }
+    e.state.song.tempo = 40;
+  });
+
+  const auto wav = [&](const std::string& name, const Wav& w) {
+    ok = Put(root + "/wav/" + name + ".wav", w.Build()) && ok;
+  };
+  wav("plain", Wav{});
+  Wav w;
+  w.format = 3;
+  wav("float", w);
+  w = Wav{};
+  w.channels = 2;
+  w.byteRate = 176400;
+  wav("stereo", w);
+  w = Wav{};
+  w.byteRate = 44100;
+  wav("eight_bit", w);
+  w = Wav{};
+  w.rate = 0;
+  wav("no_rate", w);
+  w = Wav{};
+  w.channels = 0;
+  wav("no_channels", w);
+  w = Wav{};
+  w.dataTag = "junk";
+  wav("no_data", w);
+  w = Wav{};
+  w.dataSize = 0x7fffffff;
+  wav("huge_size", w);
+  w = Wav{};
+  w.extra = Bytes(300, 'x');
+  wav("late_data", w);
+  w = Wav{};
+  w.rate = 96000;
+  w.byteRate = 192000;
+  wav("resampled", w);
+  w = Wav{};
+  w.dataBytes = 7;
+  wav("cut", w);
+
+  ok = Put(root + "/raw/short.raw", {1, 2, 3}) && ok;
+  ok = Put(root + "/raw/ramp.raw", Wav{}.Build()) && ok;
+  ok = Put(root + "/vinyl/odd.raw", Bytes(1001, 0x55)) && ok;
+  ok = Put(root + "/vinyl/empty.raw", {}) && ok;
+  if (!ok) {
+    std::perror(root.c_str());
+  }
+  return ok ? 0 : 1;
+}
