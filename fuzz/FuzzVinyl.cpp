@@ -4,6 +4,7 @@
 #include "engine/BlackBox.h"
 #include "engine/Vinyl.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -21,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     engine->playing = false;
     engine->ProcessStep();
     engine->playing = true;
+    // Enough samples to play the whole noise and wrap, up to 3000.
     std::array<int16_t, 3000> out{};
-    engine->RenderBlock(out.data(), out.size());
+    engine->RenderBlock(out.data(), std::min<std::size_t>(out.size(), engine->vinyl.count + 100));
     engine->playing = false;
   });
   return 0;
