@@ -90,7 +90,7 @@ void ProgramDialogs::ShowControllers() {
 // Over the main window, shown once and then let go.
 void ProgramDialogs::ShowSplash() {
   TSplash splash(&main_);
-  splash.move(main_.geometry().center() - QPoint(TSplash::kWidth / 2, TSplash::kHeight / 2));
+  splash.CoverWindow(main_);
   runModal_(splash);
 }
 

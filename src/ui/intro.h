@@ -6,7 +6,8 @@ namespace lw {
 
 class ImageControl;
 
-// The splash window: borderless, black, one picture filling it; a click closes it.
+// The splash window: borderless and black, its picture in the middle; a click on the
+// picture closes it.
 class TSplash : public QDialog {
 public:
   static constexpr int kWidth = 452;
@@ -15,6 +16,11 @@ public:
   explicit TSplash(QWidget* parent = nullptr);
   [[nodiscard]] ImageControl* splashImage() const { return image_; }
   void splashimageClick() { accept(); }
+  // Takes the window's outer size and place, so that it lies exactly over it.
+  void CoverWindow(const QWidget& window);
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   ImageControl* image_;

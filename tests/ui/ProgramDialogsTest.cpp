@@ -5,6 +5,7 @@
 #include "ui/SampleMan.h"
 #include "ui/SequenceGrid.h"
 #include "ui/bouncer.h"
+#include "ui/intro.h"
 #include "ui/sequence.h"
 
 #include <QCheckBox>
@@ -59,6 +60,7 @@ class ProgramDialogsTest : public QObject {
 
 private Q_SLOTS:
   void windowsAreMadeInStartUpOrder();
+  void splashCoversTheMainWindow();
   void bounceDialogLayout();
   void bounceNamesTheNewLoop();
   void bounceWithAFullTable();
@@ -81,6 +83,26 @@ void ProgramDialogsTest::windowsAreMadeInStartUpOrder() {
   QCOMPARE(f.modalShown, std::vector<QString>{"TSplash"}); // shown once, then let go
   QVERIFY(f.window->findChild<QDialog*>("TSplash") == nullptr);
   QVERIFY(!f.engine->state.songChanged);
+}
+
+void ProgramDialogsTest::splashCoversTheMainWindow() {
+  DialogsFixture f;
+  f.window->move(120, 90);
+  f.window->show();
+  QRect covered;
+  QRect picture;
+  f.user = [&](QDialog& splash) {
+    covered = splash.frameGeometry();
+    const QWidget* image = splash.findChild<QWidget*>("splashimage");
+    picture = QRect(image->mapTo(&splash, QPoint()), image->size());
+    QTest::mouseClick(splash.findChild<QWidget*>("splashimage"), Qt::LeftButton);
+    QVERIFY(!splash.isVisible());
+  };
+  f.dialogs->ShowSplash();
+  QCOMPARE(covered, f.window->frameGeometry());
+  QCOMPARE(picture.center(), QRect(QPoint(), covered.size()).center());
+  QCOMPARE(picture.size(), QSize(TSplash::kWidth, TSplash::kHeight));
+  f.window->hide();
 }
 
 void ProgramDialogsTest::bounceDialogLayout() {
