@@ -38,6 +38,34 @@ void MarkChanged(Engine& engine) {
   engine.state.songChanged = true;
 }
 
+// Puts an imported sound into the lowest free slot as an instrument sample. The song
+// counts as changed once a file was chosen, even when it was refused.
+ImportOutcome StoreImport(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                          ImportedAudio audio) {
+  ImportOutcome outcome = ImportOutcome::Refused;
+  if (audio.bytes > 0) {
+    {
+      const EngineHold hold(engine.engineLock);
+      const int32_t slot = FindFreeSlot(engine.samples);
+      if (slot >= 0) {
+        FillSlot(engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio.data),
+                 static_cast<uint32_t>(manager.importInfo.sampleRate), manager.importInfo.name,
+                 SampleCategory::Instrument);
+        outcome = ImportOutcome::Imported;
+      } else {
+        outcome = ImportOutcome::TableFull;
+      }
+    }
+    if (outcome == ImportOutcome::TableFull) {
+      prompts.Notice("You have reached the limit of 64 samples");
+    } else {
+      RefreshSampleList(engine, manager);
+    }
+  }
+  MarkChanged(engine);
+  return outcome;
+}
+
 } // namespace
 
 FileDialogSpec ImportSampleDialog(const std::string& folder) {
@@ -79,28 +107,14 @@ SampleDetails ShowSampleDetails(Engine& engine, const SampleManagerState& manage
 
 void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
   std::optional<ImportedAudio> audio = AskAndImport(prompts, manager);
-  if (!audio) {
-    return;
+  if (audio) {
+    StoreImport(engine, prompts, manager, std::move(*audio));
   }
-  if (audio->bytes > 0) {
-    bool full = false;
-    {
-      const EngineHold hold(engine.engineLock);
-      const int32_t slot = FindFreeSlot(engine.samples);
-      full = slot < 0;
-      if (!full) {
-        FillSlot(engine.samples.slots[static_cast<std::size_t>(slot)], std::move(audio->data),
-                 static_cast<uint32_t>(manager.importInfo.sampleRate), manager.importInfo.name,
-                 SampleCategory::Instrument);
-      }
-    }
-    if (full) {
-      prompts.Notice("You have reached the limit of 64 samples");
-    } else {
-      RefreshSampleList(engine, manager);
-    }
-  }
-  MarkChanged(engine);
+}
+
+ImportOutcome ImportSampleFile(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                               const std::string& path) {
+  return StoreImport(engine, prompts, manager, ImportAudioFile(path, prompts, manager.importInfo));
 }
 
 void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {

@@ -48,6 +48,11 @@ void SelectSample(SampleManagerState& manager, int32_t position);
 // instrument sample. Once a file was chosen the song counts as changed, even when the
 // file was refused.
 void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// The same for a file given without the dialog (dropped on the window), with the same
+// checks and messages. The import folder stays where it was.
+enum class ImportOutcome { Imported, Refused, TableFull };
+ImportOutcome ImportSampleFile(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                               const std::string& path);
 // "Delete": asks, then removes the song's references to the selected sample and frees it.
 void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
 // "Replace": asks, then gives the selected sample a new sound from a file; its slot, its

@@ -92,8 +92,11 @@ OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& fol
   if (!chosen) {
     return {};
   }
+  return OpenSongFile(engine, prompts, SongPathFromDialog(*chosen));
+}
+
+OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string& path) {
   const std::string previousName = engine.Interface().songFileName;
-  const std::string path = SongPathFromDialog(*chosen);
   SetSongFileName(engine, path);
   const OpenResult result = ReadAndReplace(engine, prompts, path, LoadMessages::Shown);
   if (result.damaged) {
@@ -107,6 +110,15 @@ OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& fol
     engine.state.songChanged = false;
   }
   return result;
+}
+
+OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
+  if (engine.Interface().songChanged &&
+      !prompts.Confirm("Changes were made to the song...\r\nDo you really want to open \"" + path +
+                       "\" without saving ?")) {
+    return {};
+  }
+  return OpenSongFile(engine, prompts, path);
 }
 
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path) {

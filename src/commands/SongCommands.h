@@ -27,6 +27,12 @@ struct OpenResult {
 // the general error report and leaves the previous song as it was. Interface thread;
 // takes the engine lock only for the swap.
 OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& folder);
+// Open's reading of the file the dialog gave.
+OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string& path);
+// Opens a file the user gave without the dialog (dropped on a window, picked from the
+// recent songs). No dialog gave a chance to think again, so unsaved changes are asked
+// about first; answering No changes nothing.
+OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
 // Start-up's load of the song named on the command line: silent when the file cannot be
 // opened. Timing, redraw and songChanged are left to the rest of start-up.

@@ -281,5 +281,30 @@ TEST_F(SampleManagerFixture, CategoryButtonsSetTheSelectedSample) {
       << "an unknown code checks no button";
 }
 
+// Files dropped on the manager import one after another with the dialog's checks and
+// messages, and leave the dialog's folder alone.
+TEST_F(SampleManagerFixture, GivenFilesImportLikeTheDialogWithoutIt) {
+  for (int i = 0; i < kSampleSlots - 1; ++i) {
+    PutSample(e, i, {1}, 44100, SampleCategory::Drum, test::NumberedName(i));
+  }
+  const struct {
+    std::string path;
+    ImportOutcome outcome;
+  } files[] = {{StereoWav(), ImportOutcome::Refused},
+               {Wav("last.wav", 10), ImportOutcome::Imported},
+               {Wav("over.wav", 10), ImportOutcome::TableFull}};
+  for (const auto& f : files) {
+    EXPECT_EQ(ImportSampleFile(e, prompts, manager, f.path), f.outcome) << f.path;
+  }
+  EXPECT_EQ(prompts.warnings, std::vector<std::string>{"This appears to be stereo WAV-file..."});
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{"You have reached the limit of 64 samples"});
+  EXPECT_EQ(e.samples.slots[63].name.text(), "last");
+  EXPECT_EQ(e.samples.slots[63].category, static_cast<uint8_t>(SampleCategory::Instrument));
+  EXPECT_EQ(manager.lines.back().substr(manager.lines.back().size() - 4), "last");
+  EXPECT_TRUE(prompts.dialogs.empty());
+  EXPECT_EQ(manager.lastImportFolder, ".");
+  EXPECT_TRUE(e.state.songChanged);
+}
+
 } // namespace
 } // namespace lw

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 
 namespace lw {
@@ -440,6 +441,36 @@ TEST_F(SongFileFixture, TheCommandLineLoadIsSilentWhenTheFileIsMissing) {
   EXPECT_FALSE(r.replaced);
   EXPECT_TRUE(prompts.silent());
   EXPECT_EQ(e.state.songFileName, dir.File("nope")) << "no extension is added";
+}
+
+// A song given without the dialog asks first, but only when there is work to lose.
+TEST_F(SongFileFixture, AGivenSongAsksBeforeReplacingUnsavedChanges) {
+  FillSong();
+  ASSERT_TRUE(SaveTo(dir.File("saved.LW")));
+  const std::string question = "Changes were made to the song...\r\nDo you really want to open \"" +
+                               dir.File("saved.LW") + "\" without saving ?";
+  const struct {
+    bool unsaved;
+    std::optional<bool> answer; // nothing: no question expected
+    bool replaced;
+  } cases[] = {{false, std::nullopt, true}, {true, false, false}, {true, true, true}};
+  for (const auto& c : cases) {
+    auto target = test::NewEngine();
+    target->state.song.tempo = 99;
+    target->state.songChanged = c.unsaved;
+    FakePrompts asked;
+    if (c.answer) {
+      asked.answers.push_back(*c.answer);
+    }
+    const OpenResult r = OpenGivenSong(*target, asked, dir.File("saved.LW"));
+    EXPECT_EQ(r.replaced, c.replaced) << c.unsaved;
+    EXPECT_EQ(asked.questions,
+              c.answer ? std::vector<std::string>{question} : std::vector<std::string>{});
+    EXPECT_EQ(target->state.song.tempo, c.replaced ? 133 : 99);
+    EXPECT_EQ(target->state.songFileName, c.replaced ? dir.File("saved.LW") : "");
+    EXPECT_EQ(target->state.songChanged, !c.replaced && c.unsaved);
+    EXPECT_TRUE(asked.dialogs.empty()); // no file dialog on this path
+  }
 }
 
 } // namespace
