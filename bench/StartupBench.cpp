@@ -8,6 +8,7 @@
 #include "engine/BlackBox.h"
 #include "song/FileIo.h"
 #include "ui/QtPrompts.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
@@ -32,7 +33,9 @@ int RunOnce(int argc, char** argv, Clock::time_point start) {
   TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
   RenderProgress progress;
-  TMain window(MainContext{*engine, waveOut, playback, prompts, progress, ProgramFolder(), {}});
+  ProgramSettings settings; // read only: nothing here is remembered
+  TMain window(
+      MainContext{*engine, waveOut, playback, prompts, progress, settings, ProgramFolder(), {}});
   MainDialogs noSplash;
   window.setDialogs(&noSplash);
   window.show();

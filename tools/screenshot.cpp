@@ -6,6 +6,7 @@
 #include "audio_out/Render.h"
 #include "engine/BlackBox.h"
 #include "song/FileIo.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
@@ -46,8 +47,9 @@ int main(int argc, char** argv) {
   TWaveOut waveOut(std::make_unique<Silent>(), prompts);
   LivePlayback playback(*engine, waveOut);
   RenderProgress progress;
-  TMain window(
-      MainContext{*engine, waveOut, playback, prompts, progress, ProgramFolder(), argv[1]});
+  ProgramSettings settings; // read only: nothing here is remembered
+  TMain window(MainContext{*engine, waveOut, playback, prompts, progress, settings, ProgramFolder(),
+                           argv[1]});
   MainDialogs none;
   window.setDialogs(&none);
   window.show();

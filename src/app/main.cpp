@@ -6,11 +6,11 @@
 #include "song/FileIo.h"
 #include "ui/ProgramDialogs.h"
 #include "ui/QtPrompts.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QScreen>
 
 #include <csignal>
 #include <memory>
@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
   ProgressRelay renderProgress;
 
   const QStringList args = QApplication::arguments();
-  TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, ProgramFolder(),
+  ProgramSettings settings;
+  TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
+                           ProgramFolder(),
                            args.size() > 1 ? args[1].toLocal8Bit().toStdString() : std::string()});
   prompts.setParent(&window);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
@@ -42,10 +44,10 @@ int main(int argc, char** argv) {
   window.setDialogs(&dialogs);
 
   window.adjustSize();
-  const QRect screen = window.screen()->availableGeometry();
-  window.move(screen.center() - QPoint(window.width() / 2, window.height() / 2));
+  window.PlaceAtStart();
   window.show();
   const int result = QApplication::exec();
+  settings.sync();
   playback.FormClose();
   window.setDialogs(nullptr); // the dialogs go first; the main window outlives them
   return result;

@@ -3,6 +3,8 @@
 #include "samples/SongFile.h"
 #include "song/SongPosition.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -110,6 +112,27 @@ OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string&
     engine.state.songChanged = false;
   }
   return result;
+}
+
+bool LooksLikeSong(const std::string& path) {
+  const auto dot = path.rfind('.');
+  const auto slash = path.rfind('/');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) {
+      c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    if (extension == "LW") {
+      return true;
+    }
+  }
+  ReadOnlyFile file;
+  if (!file.Open(path)) {
+    return false;
+  }
+  char magic[sizeof kSongMagic] = {};
+  return file.ReadSome(magic, sizeof magic) == sizeof magic &&
+         std::equal(std::begin(magic), std::end(magic), std::begin(kSongMagic));
 }
 
 OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path) {

@@ -29,6 +29,10 @@ struct OpenResult {
 OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& folder);
 // Open's reading of the file the dialog gave.
 OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string& path);
+// Whether a file given to the program is meant as a song: its name ends in ".LW" (in any
+// case), or it begins as the program's song files do.
+[[nodiscard]] bool LooksLikeSong(const std::string& path);
+
 // Opens a file the user gave without the dialog (dropped on a window, picked from the
 // recent songs). No dialog gave a chance to think again, so unsaved changes are asked
 // about first; answering No changes nothing.

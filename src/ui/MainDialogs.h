@@ -36,6 +36,8 @@ public:
   virtual void RefreshSampleList() {}
   // The three about boxes.
   virtual void ShowAbout(int /*which*/) {}
+  // The windows keep their places for the next run.
+  virtual void RememberPlaces() {}
 };
 
 } // namespace lw

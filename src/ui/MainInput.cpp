@@ -71,7 +71,7 @@ void TMain::lcdMouseDown(QPoint p) {
 
 void TMain::SampleMenuPopup(QPoint globalPosition) {
   if (CountUsedSlots(engine_.InterfaceSamples()) == 0) {
-    dialogs_->ShowSampleManager();
+    OpenSampleManager();
     return;
   }
   SlotIndexMap map{};
@@ -100,7 +100,7 @@ void TMain::BankPanelMouseDown(ImageControl& panel, QPoint p) {
 }
 
 void TMain::Manager1Click() {
-  dialogs_->ShowSampleManager();
+  OpenSampleManager();
   RefreshDisplay(false, false, true);
 }
 

@@ -14,10 +14,14 @@ namespace lw {
 
 namespace {
 
+// The menus' keys work from every window of the program that is not blocked by a modal
+// dialog: the sequencer stays on screen beside (and above) the main window. Edit boxes
+// keep the editing keys they claim for themselves.
 QAction* Item(QMenu* menu, const QString& text, const QKeySequence& keys,
               std::function<void()> run) {
   QAction* action = menu->addAction(text);
   action->setShortcut(keys);
+  action->setShortcutContext(Qt::ApplicationShortcut);
   QObject::connect(action, &QAction::triggered, menu, std::move(run));
   return action;
 }
@@ -28,6 +32,10 @@ void TMain::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   Item(file, "New", QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewClick(); });
   Item(file, "Open", QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenClick(); });
+  recentMenu_ = file->addMenu(QStringLiteral("Recent songs"));
+  recentMenu_->setObjectName("RecentSongs");
+  connect(file, &QMenu::aboutToShow, this, [this] { RebuildRecentMenu(); });
+  RebuildRecentMenu();
   file->addSeparator();
   Item(file, "Save", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveClick(); });
   Item(file, "Save as...", {}, [this] { SaveAsClick(); });
@@ -102,15 +110,20 @@ void TMain::OpenClick() {
   const OpenResult result = OpenSong(engine_, context_.prompts, songFolder_);
   if (result.replaced) {
     AfterSongReplaced(result.showSequencer);
+    RememberSong();
   }
 }
 
 void TMain::SaveClick() {
-  SaveSong(engine_, context_.prompts, songFolder_);
+  if (SaveSong(engine_, context_.prompts, songFolder_)) {
+    RememberSong();
+  }
 }
 
 void TMain::SaveAsClick() {
-  SaveSongAs(engine_, context_.prompts, songFolder_);
+  if (SaveSongAs(engine_, context_.prompts, songFolder_)) {
+    RememberSong();
+  }
 }
 
 void TMain::RenderClick(int kind) {
@@ -133,6 +146,7 @@ void TMain::QuitClick() {
     return;
   }
   quitting_ = true;
+  RememberPlaces();
   context_.playback.FormClose();
   QApplication::quit();
 }

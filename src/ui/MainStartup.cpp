@@ -4,6 +4,7 @@
 #include "engine/BlackBox.h"
 #include "engine/Vinyl.h"
 #include "song/SongPosition.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
@@ -35,8 +36,9 @@ void TMain::FirstActivation() {
     s.songFileName.clear();
   }
   dialogs_->RefreshSequencer();
-  if (!context_.commandSong.empty()) {
-    LoadCommandLineSong(engine_, context_.prompts, context_.commandSong);
+  if (!context_.commandSong.empty() &&
+      LoadCommandLineSong(engine_, context_.prompts, context_.commandSong).replaced) {
+    RememberSong();
   }
   {
     const EngineHold hold(engine_.engineLock);
@@ -66,7 +68,7 @@ void TMain::FirstActivation() {
   }
   RefreshDisplay(true, true, true);
 
-  manager_.lastImportFolder = context_.appDir + "Samples";
+  manager_.lastImportFolder = StartingImportFolder(context_.settings, context_.appDir);
   songFolder_ = context_.appDir;
   dialogs_->RefreshSequencer();
   if (LastSequenceEntry(engine_.Interface().sequence) > 0) {
@@ -97,6 +99,7 @@ void TMain::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  RememberPlaces();
   context_.playback.FormClose();
   event->accept();
 }

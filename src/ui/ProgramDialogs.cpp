@@ -114,6 +114,10 @@ void ProgramDialogs::RefreshSampleList() {
   sampleMan_->RefreshSampleList();
 }
 
+void ProgramDialogs::RememberPlaces() {
+  sequencer_->RememberPlace();
+}
+
 void ProgramDialogs::ShowAbout(int which) {
   if (which < static_cast<int>(AboutBox::LoopWren) || which > static_cast<int>(AboutBox::OskeLum)) {
     return;

@@ -60,6 +60,7 @@ public:
   [[nodiscard]] int32_t SelectionWidth() const override;
   void RefreshSampleList() override;
   void ShowAbout(int which) override;
+  void RememberPlaces() override;
 
   [[nodiscard]] TSampleMan& sampleManager() const { return *sampleMan_; }
   [[nodiscard]] TControllers& controllers() const { return *controllers_; }

@@ -2,8 +2,11 @@
 
 #include "commands/SampleCommands.h"
 #include "ui/DialogParts.h"
+#include "ui/Drops.h"
 #include "ui/Skin.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -58,6 +61,7 @@ TSampleMan::TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState&
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kDialogColour);
   setFont(ArialPoints(8));
+  setAcceptDrops(true);
   BuildControls();
 }
 
@@ -177,6 +181,29 @@ void TSampleMan::sampleListClick() {
 void TSampleMan::ImportBtnClick() {
   ImportNewSample(engine_, prompts_, manager_);
   ShowList();
+}
+
+void TSampleMan::ImportDroppedFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (ImportSampleFile(engine_, prompts_, manager_, path) == ImportOutcome::TableFull) {
+      break;
+    }
+  }
+  ShowList();
+}
+
+void TSampleMan::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFiles(event->mimeData()).empty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TSampleMan::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> files = LocalFiles(event->mimeData());
+  if (!files.empty()) {
+    event->acceptProposedAction();
+    ImportDroppedFiles(files);
+  }
 }
 
 void TSampleMan::DeleteBtnClick() {

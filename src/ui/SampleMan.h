@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -36,6 +39,9 @@ public:
   void rbDrumClick();
   void rbInstrumentClick();
   void rbLoopClick();
+  // Files dropped on the dialog import one after another as "Import new sample" would,
+  // up to a full table.
+  void ImportDroppedFiles(const std::vector<std::string>& paths);
 
   [[nodiscard]] QListWidget* sampleList() const { return sampleList_; }
   [[nodiscard]] QLabel* nameLabel() const { return nameLabel_; }
@@ -50,6 +56,8 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void BuildControls();

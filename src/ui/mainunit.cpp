@@ -66,6 +66,7 @@ TMain::TMain(MainContext context) : context_(std::move(context)), engine_(contex
   QFont font = this->font();
   font.setPointSize(8);
   setFont(font);
+  setAcceptDrops(true);
 
   client_ = new QWidget(this);
   client_->setObjectName("client");

@@ -15,11 +15,13 @@
 
 class QAction;
 class QLineEdit;
+class QMenu;
 
 namespace lw {
 
 struct Engine;
 class LivePlayback;
+class ProgramSettings;
 class RenderProgress;
 class SampleMenu;
 class TWaveOut;
@@ -32,8 +34,9 @@ struct MainContext {
   LivePlayback& playback;
   UserPrompts& prompts;
   RenderProgress& renderProgress;
-  std::string appDir;      // the program's folder, with its trailing separator
-  std::string commandSong; // the first command-line argument, or empty
+  ProgramSettings& settings; // folders, window places and recent songs between runs
+  std::string appDir;        // the program's folder, with its trailing separator
+  std::string commandSong;   // the first command-line argument, or empty
 };
 
 // The skinned main window: the channel section, the lcd step display, the keyboard,
@@ -60,12 +63,23 @@ public:
   // True when closing may go on: nothing unsaved, or the user agrees to lose it.
   bool ConfirmDiscardChanges();
 
+  // Opens a song given without the file dialog: dropped on a window or picked from the
+  // recent songs. Asks first when unsaved changes would be lost.
+  void OpenGivenSongFile(const std::string& path);
+  // Where the window opens: where it was last time, while that is on a screen; else in
+  // the middle of the screen.
+  void PlaceAtStart();
+  // Keeps the windows' places and the import folder for the next run.
+  void RememberPlaces();
+  [[nodiscard]] ProgramSettings& settings() const { return context_.settings; }
+
   // Controls by name, and the pieces tests look at.
   [[nodiscard]] ImageControl* control(const QString& name) const;
   [[nodiscard]] QLineEdit* tempoBox() const { return tempoBox_; }
   [[nodiscard]] SampleMenu* sampleMenu() const { return sampleMenu_; }
   [[nodiscard]] const KnobState& knob(const QString& name) const;
   [[nodiscard]] QAction* songloopAction() const { return songloopAction_; }
+  [[nodiscard]] QMenu* recentMenu() const { return recentMenu_; }
   [[nodiscard]] QWidget* client() const { return client_; }
   [[nodiscard]] const Skin& skin() const { return skin_; }
   [[nodiscard]] const QPixmap& lcdPicture() const { return lcdPicture_; }
@@ -88,6 +102,8 @@ protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void BuildControls();
@@ -118,6 +134,9 @@ private:
   void SaveAsClick();
   void RenderClick(int kind);
   void QuitClick();
+  void OpenSampleManager();
+  void RebuildRecentMenu();
+  void RememberSong();
   void AfterSongReplaced(bool showSequencer);
   void Edit(const std::function<RefreshFlags()>& command);
 
@@ -137,6 +156,7 @@ private:
   QLineEdit* tempoBox_ = nullptr;
   SampleMenu* sampleMenu_ = nullptr;
   QAction* songloopAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
   ImageControl* lcd_ = nullptr;
   QWidget* stepFrame_ = nullptr;
   ImageControl* playBtn_ = nullptr;

@@ -3,12 +3,16 @@
 #include "commands/SequencerCommands.h"
 #include "engine/BlackBox.h"
 #include "ui/DialogParts.h"
+#include "ui/Drops.h"
 #include "ui/ImageControl.h"
 #include "ui/SequenceGrid.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +31,7 @@ constexpr QRect kAuthorBox(266, 88, 250, 22);
 constexpr QRect kPlayBtn(536, 89, 42, 20);
 constexpr QPoint kPressedOffset(2000, 0); // where the play picture waits while held
 constexpr int kFollowMs = 25;             // how often the grid looks for song-position moves
+const QString kPlaceName = QStringLiteral("sequencer");
 
 QLineEdit* SongTextBox(QWidget* parent, const char* name, QRect geometry) {
   auto* box = new QLineEdit(parent);
@@ -53,6 +58,7 @@ Tsequencer::Tsequencer(Engine& engine, TMain& main)
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
   setFont(ArialPoints(8));
+  setAcceptDrops(true);
   BuildControls();
 
   // The engine counts the song position's moves; the grid follows them from here.
@@ -109,12 +115,40 @@ void Tsequencer::BuildControls() {
 void Tsequencer::ShowBelowMain() {
   RefreshSequenceGrid();
   const QRect mainFrame = main_.frameGeometry();
-  move(mainFrame.left(), mainFrame.top() + mainFrame.height() + 2);
+  const QSize outer = frameGeometry().size();
+  const auto remembered = VisiblePosition(main_.settings().windowPosition(kPlaceName), outer);
+  move(KeptOnScreen(remembered.value_or(QPoint(mainFrame.left(), mainFrame.bottom() + 1 + 2)),
+                    outer));
   ShowPlayPicture(SongPlayPicture(engine_) == PlayPicture::PlayOn);
   if (isVisible()) {
     raise(); // already open, perhaps behind another window
   } else {
     show();
+  }
+}
+
+void Tsequencer::RememberPlace() {
+  if (isVisible()) {
+    main_.settings().setWindowPosition(kPlaceName, frameGeometry().topLeft());
+  }
+}
+
+void Tsequencer::hideEvent(QHideEvent* event) {
+  RememberPlace();
+  QWidget::hideEvent(event);
+}
+
+// A song dropped here opens as one dropped on the main window does.
+void Tsequencer::dragEnterEvent(QDragEnterEvent* event) {
+  if (FirstSong(event->mimeData())) {
+    event->acceptProposedAction();
+  }
+}
+
+void Tsequencer::dropEvent(QDropEvent* event) {
+  if (const auto song = FirstSong(event->mimeData())) {
+    event->acceptProposedAction();
+    main_.OpenGivenSongFile(*song);
   }
 }
 

@@ -29,9 +29,12 @@ public:
   Tsequencer(const Tsequencer&) = delete;
   Tsequencer& operator=(const Tsequencer&) = delete;
 
-  // Refreshes the grid and the boxes, goes directly below the main window, shows whether
-  // the song plays, and appears.
+  // Refreshes the grid and the boxes, shows whether the song plays, and appears where
+  // the user left it last time, or else directly below the main window; always on a
+  // screen.
   void ShowBelowMain();
+  // Keeps the window's place for the next time it opens (in this run or the next).
+  void RememberPlace();
 
   // Both grid rows from the sequence, and the boxes from the title and author. A box is
   // written only when its text differs, and then its change handling runs as for typing.
@@ -62,6 +65,11 @@ public:
   [[nodiscard]] QCheckBox* loopBox() const { return cbLoop_; }
   [[nodiscard]] QPushButton* clearButton() const { return clearBtn_; }
   [[nodiscard]] ImageControl* playButton() const { return playBtn_; }
+
+protected:
+  void hideEvent(QHideEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void BuildControls();

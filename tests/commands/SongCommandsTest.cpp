@@ -473,5 +473,22 @@ TEST_F(SongFileFixture, AGivenSongAsksBeforeReplacingUnsavedChanges) {
   }
 }
 
+TEST_F(SongFileFixture, SongsAreKnownByTheirNameOrTheirFirstBytes) {
+  ASSERT_TRUE(SaveTo(dir.File("written.bin")));
+  WriteBytes(dir.File("kick.wav"), {'R', 'I', 'F', 'F', 0, 0, 0, 0});
+  WriteBytes(dir.File("short"), {'L', 'O', 'O', 'P'});
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    bool song;
+  } cases[] = {{dir.File("written.bin"), true}, {dir.File("any.lw"), true},
+               {dir.File("ANY.Lw"), true},      {dir.File("kick.wav"), false},
+               {dir.File("short"), false},      {dir.File("pipe"), false},
+               {dir.File("gone"), false},       {dir.path().string(), false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(LooksLikeSong(c.path), c.song) << c.path;
+  }
+}
+
 } // namespace
 } // namespace lw

@@ -21,6 +21,8 @@ struct DialogsFixture {
   std::unique_ptr<LivePlayback> playback;
   ProgressRelay progress;
   TempDir dir;
+  TempDir settingsDir;
+  ProgramSettings settings{QString::fromStdString(settingsDir.File("loopwren.conf"))};
   std::unique_ptr<TMain> window;
   std::unique_ptr<ProgramDialogs> dialogs;
 
@@ -31,7 +33,7 @@ struct DialogsFixture {
     waveOut = std::make_unique<TWaveOut>(std::make_unique<FakeAudioDevice>(), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
     window = std::make_unique<TMain>(MainContext{
-        *engine, *waveOut, *playback, prompts, progress, dir.path().string() + "/", {}});
+        *engine, *waveOut, *playback, prompts, progress, settings, dir.path().string() + "/", {}});
     dialogs = std::make_unique<ProgramDialogs>(*window, *engine, prompts, progress);
     dialogs->setModalRunner([this](QDialog& dialog) { return RunModal(dialog); });
     window->setDialogs(dialogs.get());

@@ -6,6 +6,7 @@
 #include "TempDir.h"
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
@@ -47,6 +48,8 @@ struct MainWindowFixture {
   RenderProgress progress;
   RecordingDialogs dialogs;
   TempDir dir;
+  TempDir settingsDir;
+  ProgramSettings settings{QString::fromStdString(settingsDir.File("loopwren.conf"))};
   std::unique_ptr<TMain> window;
 
   explicit MainWindowFixture(const std::string& commandSong = {}) {
@@ -55,7 +58,7 @@ struct MainWindowFixture {
     waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
     window = std::make_unique<TMain>(MainContext{*engine, *waveOut, *playback, prompts, progress,
-                                                 dir.path().string() + "/", commandSong});
+                                                 settings, dir.path().string() + "/", commandSong});
     window->setDialogs(&dialogs);
     window->FirstActivation();
   }

@@ -69,7 +69,7 @@ void MainWindowTest::startUpShowsTheDefaultSong() {
   QCOMPARE(w.knob("PitchKnob").value, 50);
   QCOMPARE(f.Control("volKnob1")->picture().cacheKey(), skin.knobFrames[20].cacheKey());
   QCOMPARE(w.songFolder(), f.dir.path().string() + "/");
-  QCOMPARE(w.sampleManager().lastImportFolder, f.dir.path().string() + "/Samples");
+  QCOMPARE(w.sampleManager().lastImportFolder, StartingImportFolder(f.settings, w.songFolder()));
   QCOMPARE(w.songloopAction()->isEnabled(), false);
   QVERIFY(f.waveOut->isOpen());
   // Start-up happens once.

@@ -160,7 +160,7 @@ void SampleManTest::importingKick() {
   QCOMPARE(asked.filter,
            std::string("Wave-files (*.wav)|*.wav|Raw sample data (*.raw)|*.raw|SMP-Files|*.smp|"
                        "Raw samples (*.sam)|*.sam"));
-  QCOMPARE(asked.initialFolder, m.f.dir.path().string() + "/Samples"); // the kit beside the program
+  QCOMPARE(asked.initialFolder, StartingImportFolder(m.f.settings, m.f.dir.path().string() + "/"));
   QCOMPARE(m.Lines(), QStringList{"01> kick"});
   QCOMPARE(m.Selected(), 0);
   QCOMPARE(d.nameLabel()->text(), QStringLiteral("kick"));

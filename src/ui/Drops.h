@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QMimeData;
+
+namespace lw {
+
+// The local files a drag carries, in the order given.
+[[nodiscard]] std::vector<std::string> LocalFiles(const QMimeData* data);
+
+// The first of them that is meant as a song, if any.
+[[nodiscard]] std::optional<std::string> FirstSong(const QMimeData* data);
+
+} // namespace lw

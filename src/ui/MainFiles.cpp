@@ -1,0 +1,107 @@
+// The main window's ways to files beyond its menus' dialogs: dropped files, the recent
+// songs, and what it remembers between runs.
+#include "commands/SongCommands.h"
+#include "engine/BlackBox.h"
+#include "ui/Drops.h"
+#include "ui/Settings.h"
+#include "ui/mainunit.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QScreen>
+
+namespace lw {
+
+namespace {
+
+const QString kMainWindow = QStringLiteral("main");
+
+// A recent song as its menu line shows it: the access number, then the path with the
+// home folder shortened to "~".
+QString RecentCaption(int index, const QString& path) {
+  QString shown = path;
+  const QString home = QDir::homePath();
+  if (!home.isEmpty() && shown.startsWith(home + '/')) {
+    shown = QStringLiteral("~") + shown.mid(home.size());
+  }
+  shown.replace('&', QStringLiteral("&&"));
+  return QStringLiteral("&%1 %2").arg(index + 1).arg(shown);
+}
+
+} // namespace
+
+void TMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (FirstSong(event->mimeData())) {
+    event->acceptProposedAction();
+  }
+}
+
+void TMain::dropEvent(QDropEvent* event) {
+  if (const auto song = FirstSong(event->mimeData())) {
+    event->acceptProposedAction();
+    OpenGivenSongFile(*song);
+  }
+}
+
+void TMain::OpenGivenSongFile(const std::string& path) {
+  const OpenResult result = OpenGivenSong(engine_, context_.prompts, path);
+  if (result.replaced) {
+    AfterSongReplaced(result.showSequencer);
+    RememberSong();
+  } else if (!QFileInfo(QString::fromLocal8Bit(path.c_str())).isFile()) {
+    context_.settings.removeRecentSong(QString::fromLocal8Bit(path.c_str()));
+  }
+}
+
+// The song just opened or saved goes to the top of the recent songs.
+void TMain::RememberSong() {
+  const std::string& name = engine_.Interface().songFileName;
+  if (!name.empty()) {
+    context_.settings.addRecentSong(QString::fromLocal8Bit(name.c_str()));
+  }
+}
+
+void TMain::RebuildRecentMenu() {
+  recentMenu_->clear();
+  const QStringList songs = context_.settings.recentSongs();
+  for (int i = 0; i < songs.size(); ++i) {
+    const QString path = songs[i];
+    QAction* item = recentMenu_->addAction(RecentCaption(i, path));
+    item->setToolTip(path);
+    connect(item, &QAction::triggered, this,
+            [this, path] { OpenGivenSongFile(path.toLocal8Bit().toStdString()); });
+  }
+  recentMenu_->menuAction()->setEnabled(!songs.isEmpty());
+}
+
+void TMain::OpenSampleManager() {
+  const std::string before = manager_.lastImportFolder;
+  dialogs_->ShowSampleManager();
+  if (manager_.lastImportFolder != before) {
+    context_.settings.setImportFolder(manager_.lastImportFolder);
+  }
+}
+
+void TMain::PlaceAtStart() {
+  const QSize outer = frameGeometry().size();
+  if (const auto place = VisiblePosition(context_.settings.windowPosition(kMainWindow), outer)) {
+    move(*place);
+    return;
+  }
+  const QScreen* on = screen();
+  if (on != nullptr) {
+    const QRect area = on->availableGeometry();
+    move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+  }
+}
+
+void TMain::RememberPlaces() {
+  context_.settings.setWindowPosition(kMainWindow, frameGeometry().topLeft());
+  dialogs_->RememberPlaces();
+  context_.settings.sync();
+}
+
+} // namespace lw

@@ -1,0 +1,141 @@
+#include "ui/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace lw {
+
+namespace {
+
+const QString kImportFolder = QStringLiteral("folders/import");
+const QString kRecent = QStringLiteral("recent/songs");
+
+QString PositionKey(const QString& window) {
+  return QStringLiteral("windows/") + window;
+}
+
+bool IsFolder(const std::string& path) {
+  return !path.empty() && QFileInfo(QString::fromLocal8Bit(path.c_str())).isDir();
+}
+
+// The screen whose available area holds most of `area`, or the primary screen.
+QRect BestScreenArea(QRect area) {
+  QRect best;
+  qint64 bestOverlap = -1;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect part = screen->availableGeometry().intersected(area);
+    const qint64 overlap = part.isEmpty() ? 0 : qint64{part.width()} * part.height();
+    if (overlap > bestOverlap) {
+      bestOverlap = overlap;
+      best = screen->availableGeometry();
+    }
+  }
+  if (bestOverlap <= 0 && QGuiApplication::primaryScreen() != nullptr) {
+    best = QGuiApplication::primaryScreen()->availableGeometry();
+  }
+  return best;
+}
+
+} // namespace
+
+ProgramSettings::ProgramSettings()
+    : store_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                         QStringLiteral("loopwren"), QStringLiteral("loopwren"))) {
+}
+
+ProgramSettings::ProgramSettings(const QString& file)
+    : store_(std::make_unique<QSettings>(file, QSettings::IniFormat)) {
+}
+
+ProgramSettings::~ProgramSettings() = default;
+
+std::string ProgramSettings::importFolder() const {
+  return store_->value(kImportFolder).toString().toLocal8Bit().toStdString();
+}
+
+void ProgramSettings::setImportFolder(const std::string& folder) {
+  store_->setValue(kImportFolder, QString::fromLocal8Bit(folder.c_str()));
+}
+
+std::optional<QPoint> ProgramSettings::windowPosition(const QString& window) const {
+  const QVariant value = store_->value(PositionKey(window));
+  if (!value.canConvert<QPoint>() || !value.isValid()) {
+    return std::nullopt;
+  }
+  return value.toPoint();
+}
+
+void ProgramSettings::setWindowPosition(const QString& window, QPoint position) {
+  store_->setValue(PositionKey(window), position);
+}
+
+QStringList ProgramSettings::recentSongs() const {
+  QStringList songs = store_->value(kRecent).toStringList();
+  songs.removeAll(QString());
+  songs.removeDuplicates();
+  return songs.mid(0, kRecentSongs);
+}
+
+void ProgramSettings::addRecentSong(const QString& path) {
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  QStringList songs = recentSongs();
+  songs.removeAll(absolute);
+  songs.prepend(absolute);
+  store_->setValue(kRecent, songs.mid(0, kRecentSongs));
+}
+
+void ProgramSettings::removeRecentSong(const QString& path) {
+  QStringList songs = recentSongs();
+  songs.removeAll(QFileInfo(path).absoluteFilePath());
+  store_->setValue(kRecent, songs);
+}
+
+void ProgramSettings::sync() {
+  store_->sync();
+}
+
+std::string StartingImportFolder(const ProgramSettings& settings, const std::string& appDir) {
+  const std::string remembered = settings.importFolder();
+  if (IsFolder(remembered)) {
+    return remembered;
+  }
+  if (IsFolder(appDir + "Samples")) {
+    return appDir + "Samples";
+  }
+  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+  if (!music.isEmpty() && QFileInfo(music).isDir()) {
+    return music.toLocal8Bit().toStdString();
+  }
+  return QDir::homePath().toLocal8Bit().toStdString();
+}
+
+std::optional<QPoint> VisiblePosition(std::optional<QPoint> position, QSize size) {
+  if (!position) {
+    return std::nullopt;
+  }
+  // The top strip, where the title bar is, must be reachable on some screen.
+  const QRect titleStrip(*position, QSize(size.width(), 24));
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect part = screen->availableGeometry().intersected(titleStrip);
+    if (part.width() >= 48 && part.height() >= 8) {
+      return position;
+    }
+  }
+  return std::nullopt;
+}
+
+QPoint KeptOnScreen(QPoint position, QSize size) {
+  const QRect area = BestScreenArea(QRect(position, size));
+  if (area.isEmpty()) {
+    return position;
+  }
+  const int x = std::max(area.left(), std::min(position.x(), area.right() + 1 - size.width()));
+  const int y = std::max(area.top(), std::min(position.y(), area.bottom() + 1 - size.height()));
+  return {x, y};
+}
+
+} // namespace lw

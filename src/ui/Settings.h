@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class QSettings;
+class QWidget;
+
+namespace lw {
+
+// What the program remembers between runs: the import dialog's folder, where the windows
+// were, and the songs opened last. Kept by QSettings where the desktop keeps a user's
+// settings ($XDG_CONFIG_HOME/loopwren/loopwren.conf), never beside the program.
+class ProgramSettings {
+public:
+  static constexpr int kRecentSongs = 8;
+
+  // The user's own settings.
+  ProgramSettings();
+  // Settings kept in the given file (tests, tools).
+  explicit ProgramSettings(const QString& file);
+  ~ProgramSettings();
+  ProgramSettings(const ProgramSettings&) = delete;
+  ProgramSettings& operator=(const ProgramSettings&) = delete;
+
+  [[nodiscard]] std::string importFolder() const;
+  void setImportFolder(const std::string& folder);
+
+  // A window's outer top-left corner, by the window's name.
+  [[nodiscard]] std::optional<QPoint> windowPosition(const QString& window) const;
+  void setWindowPosition(const QString& window, QPoint position);
+
+  // The newest first, at most kRecentSongs, each path once.
+  [[nodiscard]] QStringList recentSongs() const;
+  void addRecentSong(const QString& path);
+  void removeRecentSong(const QString& path);
+
+  // Writes what changed to disk now.
+  void sync();
+
+private:
+  std::unique_ptr<QSettings> store_;
+};
+
+// Where the import dialog opens at start-up: the folder used last, while it exists; else
+// the Samples folder beside the program (a build or portable folder); else the user's
+// music folder; else home.
+[[nodiscard]] std::string StartingImportFolder(const ProgramSettings& settings,
+                                               const std::string& appDir);
+
+// A remembered outer position when the window would still lie on a screen there (at
+// least a title bar's worth of it), else nothing.
+[[nodiscard]] std::optional<QPoint> VisiblePosition(std::optional<QPoint> position, QSize size);
+
+// The outer position nearest to `position` at which a window of outer size `size` lies
+// wholly on the screen that holds most of it (its top-left corner, when it is larger).
+[[nodiscard]] QPoint KeptOnScreen(QPoint position, QSize size);
+
+} // namespace lw

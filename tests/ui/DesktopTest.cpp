@@ -1,0 +1,277 @@
+// What users expect of a desktop program beyond its windows' own controls: files dropped
+// on the windows, the menus' keys from every window, recent songs, and the folders and
+// window places remembered between runs.
+#include "DialogsFixture.h"
+#include "WavBuilder.h"
+#include "commands/SongCommands.h"
+#include "ui/SampleMan.h"
+#include "ui/SequenceGrid.h"
+#include "ui/Settings.h"
+#include "ui/sequence.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+#include <QtTest>
+
+#include <filesystem>
+
+using namespace lw;
+using lw::test::DialogsFixture;
+using lw::test::TempDir;
+
+namespace {
+
+std::string WriteWav(const TempDir& dir, const std::string& name, uint16_t channels = 1) {
+  lw::test::WavBuilder wav;
+  wav.channels = channels;
+  wav.Samples(lw::test::Ramp(100));
+  std::string path = dir.File(name);
+  lw::test::WriteBytes(path, wav.Build());
+  return path;
+}
+
+// A song saved by the program, with a tempo to recognise it by.
+std::string WriteSong(const TempDir& dir, const std::string& name, int32_t tempo) {
+  auto engine = lw::test::NewEngine();
+  engine->state.song.tempo = tempo;
+  engine->state.songFileName = dir.File(name);
+  lw::test::FakePrompts quiet;
+  if (!SaveSong(*engine, quiet, dir.path().string())) {
+    qFatal("the test song could not be written");
+  }
+  return dir.File(name);
+}
+
+// Drags the files over `target` and drops them, as a file manager would. True when the
+// window accepted the drag.
+bool Drop(QWidget* target, const std::vector<std::string>& files) {
+  if (!target->acceptDrops()) {
+    return false; // the desktop would not offer the drop at all
+  }
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const std::string& file : files) {
+    urls << QUrl::fromLocalFile(QString::fromStdString(file));
+  }
+  data.setUrls(urls);
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void songsDroppedOnEitherWindowOpen();
+  void samplesDroppedOnTheManagerImport();
+  void recentSongsKeepTheLastEight();
+  void menuKeysWorkFromTheSequencer();
+  void importFolderStartsWhereUsersKeepSamples();
+  void windowsComeBackWhereTheyWereAndStayOnScreen();
+};
+
+void DesktopTest::songsDroppedOnEitherWindowOpen() {
+  DialogsFixture f;
+  const std::string first = WriteSong(f.dir, "first.LW", 140);
+  const std::string second = WriteSong(f.dir, "second.song", 97); // known by its first bytes
+  const std::string kick = WriteWav(f.dir, "kick.wav");
+  f.window->show();
+
+  QVERIFY2(!Drop(f.window.get(), {kick}), "a sample is no song");
+  QVERIFY(Drop(f.window.get(), {kick, first}));
+  QCOMPARE(f.engine->state.song.tempo, 140);
+  QCOMPARE(f.window->tempoBox()->text(), QStringLiteral("140"));
+  QCOMPARE(f.engine->state.songFileName, first);
+  QVERIFY(!f.engine->state.songChanged);
+
+  // Unsaved work is asked about; No keeps it.
+  f.engine->state.songChanged = true;
+  Tsequencer& sequencer = f.dialogs->sequencer();
+  f.dialogs->ShowSequencer();
+  f.prompts.answers.push_back(false);
+  QVERIFY(Drop(&sequencer, {second}));
+  QCOMPARE(f.prompts.questions.size(), std::size_t{1});
+  QCOMPARE(f.engine->state.song.tempo, 140);
+  QVERIFY(f.engine->state.songChanged);
+  f.prompts.answers.push_back(true);
+  QVERIFY(Drop(&sequencer, {second}));
+  QCOMPARE(f.engine->state.song.tempo, 97);
+  QVERIFY(!f.engine->state.songChanged);
+  QVERIFY(f.prompts.dialogs.empty()); // no file dialog on the way
+  f.window->hide();
+}
+
+void DesktopTest::samplesDroppedOnTheManagerImport() {
+  DialogsFixture f;
+  TSampleMan& manager = f.dialogs->sampleManager();
+  manager.show();
+  const std::string before = f.window->sampleManager().lastImportFolder;
+  QVERIFY(Drop(&manager, {WriteWav(f.dir, "kick.wav"), WriteWav(f.dir, "wide.wav", 2),
+                          WriteWav(f.dir, "snare.wav")}));
+  QStringList lines;
+  for (int i = 0; i < manager.sampleList()->count(); ++i) {
+    lines << manager.sampleList()->item(i)->text();
+  }
+  QCOMPARE(lines, (QStringList{"01> kick", "02> snare"}));
+  QCOMPARE(f.prompts.warnings.size(), std::size_t{1}); // the stereo file, refused
+  QCOMPARE(manager.sampleList()->currentRow(), 1);
+  QVERIFY(f.engine->state.songChanged);
+  QCOMPARE(f.window->sampleManager().lastImportFolder, before);
+  manager.hide();
+}
+
+void DesktopTest::recentSongsKeepTheLastEight() {
+  DialogsFixture f;
+  f.window->show();
+  QApplication::setActiveWindow(f.window.get());
+  QMenu* recent = f.window->recentMenu();
+  QVERIFY(!recent->menuAction()->isEnabled());
+  std::vector<std::string> songs;
+  for (int i = 0; i < 10; ++i) {
+    songs.push_back(WriteSong(f.dir, "song" + std::to_string(i) + ".LW", 100 + i));
+    f.prompts.files.emplace_back(songs.back());
+    QTest::keyClick(f.window.get(), Qt::Key_O, Qt::ControlModifier); // File > Open
+  }
+  f.window->OpenGivenSongFile(songs[4]); // again: it moves to the top, not in twice
+  Q_EMIT f.window->menuBar()->actions().front()->menu()->aboutToShow();
+  QStringList shown;
+  for (QAction* item : recent->actions()) {
+    shown << item->toolTip();
+  }
+  QStringList expected;
+  for (int i : {4, 9, 8, 7, 6, 5, 3, 2}) {
+    expected << QString::fromStdString(songs[static_cast<std::size_t>(i)]);
+  }
+  QCOMPARE(shown, expected);
+  QVERIFY(recent->actions().front()->text().startsWith(QStringLiteral("&1 ")));
+
+  // An entry opens its song; one whose file is gone says so and leaves the list.
+  recent->actions()[3]->trigger();
+  QCOMPARE(f.engine->state.song.tempo, 107);
+  std::filesystem::remove(songs[2]);
+  recent->actions().back()->trigger();
+  QCOMPARE(f.prompts.notices.back().rfind("Error opening LoopWren Track", 0), std::size_t{0});
+  QVERIFY(!f.settings.recentSongs().contains(QString::fromStdString(songs[2])));
+  QCOMPARE(f.engine->state.song.tempo, 107);
+  f.window->hide();
+}
+
+// The sequencer stays beside the main window; the menus' keys work while it has the
+// focus, but its edit boxes keep their own editing keys.
+void DesktopTest::menuKeysWorkFromTheSequencer() {
+  DialogsFixture f;
+  f.window->show();
+  Tsequencer& sequencer = f.dialogs->sequencer();
+  f.dialogs->ShowSequencer();
+  QApplication::setActiveWindow(&sequencer);
+  QVERIFY(QTest::qWaitForWindowActive(&sequencer));
+  QLineEdit* title = sequencer.titleBox();
+  title->setFocus();
+
+  QTest::keyClick(title, Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(f.prompts.dialogs.back().title, std::string("Save your song"));
+  QTest::keyClick(title, Qt::Key_F9);
+  QCOMPARE(f.modalShown.back(), QStringLiteral("TSampleMan"));
+  QTest::keyClick(title, Qt::Key_B, Qt::ControlModifier);
+  QCOMPARE(f.modalShown.back(), QStringLiteral("Tbounce"));
+
+  // Copy and paste in the title box are the box's own; elsewhere they are the menus'.
+  f.engine->state.song.step(0, 0, 0, 0).note = 55;
+  QTest::keyClick(sequencer.seq(), Qt::Key_C, Qt::ControlModifier); // Copy Pattern
+  f.engine->state.editPattern = 1;
+  QGuiApplication::clipboard()->setText(QStringLiteral("Tune"));
+  title->clear();
+  QTest::keyClick(title, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(title->text(), QStringLiteral("Tune"));
+  QVERIFY2(f.engine->state.song.step(0, 1, 0, 0).note != 55, "no pattern was pasted");
+  QTest::keyClick(sequencer.seq(), Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(f.engine->state.song.step(0, 1, 0, 0).note, uint8_t{55});
+  sequencer.hide();
+  f.window->hide();
+}
+
+void DesktopTest::importFolderStartsWhereUsersKeepSamples() {
+  TempDir home;
+  const QByteArray savedHome = qgetenv("HOME");
+  const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File(".config")));
+  const std::string app = home.File("app") + "/";
+  const std::string kit = home.File("kit");
+  ProgramSettings settings(QString::fromStdString(home.File("settings.conf")));
+
+  // Step by step, each place appears and is then preferred over the ones before.
+  QCOMPARE(StartingImportFolder(settings, app), QDir::homePath().toStdString());
+  std::filesystem::create_directories(home.File("Music"));
+  QCOMPARE(StartingImportFolder(settings, app), home.File("Music"));
+  std::filesystem::create_directories(app + "Samples");
+  QCOMPARE(StartingImportFolder(settings, app), app + "Samples");
+  settings.setImportFolder(kit); // remembered, but not there (an unplugged disk)
+  QCOMPARE(StartingImportFolder(settings, app), app + "Samples");
+  std::filesystem::create_directories(kit);
+  QCOMPARE(StartingImportFolder(settings, app), kit);
+  qputenv("HOME", savedHome);
+  qputenv("XDG_CONFIG_HOME", savedConfig);
+
+  // The folder of a file picked in the manager's import is the next run's start.
+  DialogsFixture f;
+  const std::string dir = f.dir.File("drums");
+  std::filesystem::create_directories(dir);
+  const std::string file = dir + "/kick.wav";
+  std::filesystem::copy_file(WriteWav(f.dir, "kick.wav"), file);
+  f.prompts.files.emplace_back(file);
+  f.user = [](QDialog& d) { static_cast<TSampleMan&>(d).ImportBtnClick(); };
+  f.window->Manager1Click();
+  QVERIFY(std::filesystem::equivalent(StartingImportFolder(f.settings, "/nowhere/"), dir));
+  f.prompts.files.emplace_back(std::nullopt);
+  f.dialogs->sampleManager().ImportBtnClick();
+  QVERIFY(std::filesystem::equivalent(f.prompts.dialogs.back().initialFolder, dir));
+}
+
+void DesktopTest::windowsComeBackWhereTheyWereAndStayOnScreen() {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  DialogsFixture f;
+  TMain& w = *f.window;
+  Tsequencer& sequencer = f.dialogs->sequencer();
+  // Placed low on the screen, the sequencer cannot go below the main window.
+  w.move(screen.left() + 10, screen.bottom() - w.frameGeometry().height() - 20);
+  w.show();
+  f.dialogs->ShowSequencer();
+  QVERIFY(screen.contains(sequencer.frameGeometry()));
+
+  // Moved by the user, both come back there; a place off every screen is forgotten.
+  w.move(screen.left() + 30, screen.top() + 20);
+  sequencer.move(screen.left() + 50, screen.top() + 5);
+  w.RememberPlaces();
+  sequencer.hide();
+  w.move(screen.left() + 60, screen.top() + 60);
+  w.PlaceAtStart();
+  QCOMPARE(w.frameGeometry().topLeft(), QPoint(screen.left() + 30, screen.top() + 20));
+  f.dialogs->ShowSequencer();
+  QCOMPARE(sequencer.frameGeometry().topLeft(), QPoint(screen.left() + 50, screen.top() + 5));
+
+  f.settings.setWindowPosition(QStringLiteral("main"), {screen.right() + 5000, 0});
+  w.PlaceAtStart();
+  QVERIFY((w.frameGeometry().center() - screen.center()).manhattanLength() <= 2);
+  sequencer.hide();
+  w.hide();
+}
+
+QTEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"
