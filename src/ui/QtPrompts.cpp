@@ -1,7 +1,9 @@
 #include "ui/QtPrompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace lw {
@@ -12,10 +14,25 @@ QString Text(std::string_view text) {
   return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The nearest folder that exists, going up from `path`; home when none does. Given a
+// path that is not a folder, the dialog would put its last part into the file-name box.
+QString ExistingFolder(const std::string& path) {
+  QString folder = QDir::cleanPath(QDir(QString::fromLocal8Bit(path.c_str())).absolutePath());
+  while (!QFileInfo(folder).isDir()) {
+    const QString parent = QFileInfo(folder).path();
+    if (parent == folder) {
+      return QDir::homePath();
+    }
+    folder = parent;
+  }
+  return folder;
+}
+
 std::optional<std::string> Ask(QWidget* parent, const FileDialogSpec& spec,
                                QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, QString::fromStdString(spec.title),
-                     QString::fromStdString(spec.initialFolder));
+  QFileDialog dialog(parent, QString::fromStdString(spec.title));
+  dialog.setDirectory(ExistingFolder(spec.initialFolder));
+  dialog.selectFile(QString()); // each showing starts with an empty name
   dialog.setAcceptMode(mode);
   dialog.setFileMode(QFileDialog::AnyFile);
   // Neither dialog asks before replacing a file, and the open dialog takes any name: the

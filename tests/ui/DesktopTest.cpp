@@ -3,7 +3,9 @@
 // window places remembered between runs.
 #include "DialogsFixture.h"
 #include "WavBuilder.h"
+#include "commands/SampleCommands.h"
 #include "commands/SongCommands.h"
+#include "ui/QtPrompts.h"
 #include "ui/SampleMan.h"
 #include "ui/SequenceGrid.h"
 #include "ui/Settings.h"
@@ -11,12 +13,14 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -84,6 +88,7 @@ private Q_SLOTS:
   void menuKeysWorkFromTheSequencer();
   void importFolderStartsWhereUsersKeepSamples();
   void windowsComeBackWhereTheyWereAndStayOnScreen();
+  void fileDialogsStartInAFolderWithAnEmptyName();
 };
 
 void DesktopTest::songsDroppedOnEitherWindowOpen() {
@@ -271,6 +276,32 @@ void DesktopTest::windowsComeBackWhereTheyWereAndStayOnScreen() {
   QVERIFY((w.frameGeometry().center() - screen.center()).manhattanLength() <= 2);
   sequencer.hide();
   w.hide();
+}
+
+void DesktopTest::fileDialogsStartInAFolderWithAnEmptyName() {
+  TempDir dir;
+  QtPrompts prompts;
+  const struct {
+    std::string asked;
+    std::string shown;
+  } cases[] = {{dir.File("Samples"), dir.path().string()},
+               {dir.File("a/b/c"), dir.path().string()},
+               {dir.path().string(), dir.path().string()}};
+  for (const auto& c : cases) {
+    QString folder;
+    QString name = QStringLiteral("unset");
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog != nullptr) {
+        folder = dialog->directory().absolutePath();
+        name = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+        dialog->reject();
+      }
+    });
+    QVERIFY(!prompts.AskOpenFile(ImportSampleDialog(c.asked)));
+    QCOMPARE(folder, QString::fromStdString(c.shown));
+    QCOMPARE(name, QString());
+  }
 }
 
 QTEST_MAIN(DesktopTest)
