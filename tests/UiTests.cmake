@@ -16,3 +16,4 @@ loopwren_ui_test(loopwren_controllers_tests ui/ControllersTest.cpp ui/DialogsFix
 loopwren_ui_test(loopwren_sample_manager_tests ui/SampleManTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_program_dialogs_tests ui/ProgramDialogsTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_desktop_tests ui/DesktopTest.cpp ui/DialogsFixture.h)
+loopwren_ui_test(loopwren_sample_menu_tests ui/SampleMenuTest.cpp ui/MainWindowFixture.h)
