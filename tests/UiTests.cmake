@@ -17,3 +17,10 @@ loopwren_ui_test(loopwren_sample_manager_tests ui/SampleManTest.cpp ui/DialogsFi
 loopwren_ui_test(loopwren_program_dialogs_tests ui/ProgramDialogsTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_desktop_tests ui/DesktopTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_sample_menu_tests ui/SampleMenuTest.cpp ui/MainWindowFixture.h)
+# Dense screens: the 2x pictures at ratio 2, and a fractional ratio.
+loopwren_ui_test(loopwren_dense_screen_tests ui/DenseScreenTest.cpp ui/MainWindowFixture.h)
+set_tests_properties(loopwren_dense_screen_tests
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2")
+add_test(NAME loopwren_dense_screen_tests_at_1.5 COMMAND loopwren_dense_screen_tests)
+set_tests_properties(loopwren_dense_screen_tests_at_1.5
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1.5")
