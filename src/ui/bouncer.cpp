@@ -16,7 +16,7 @@ Tbounce::Tbounce(QWidget* parent)
   setWindowTitle(QStringLiteral("Bounce Pattern to Sample"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
-  setFont(ArialPoints(8)); // the explanation has to fit its fixed frame
+  setFont(WindowFont(8));
 
   auto* about = new QLabel(
       QStringLiteral("This function renders the current pattern into a sample and stores it "
