@@ -207,7 +207,9 @@ void TMain::BuildControls() {
   tempoBox_->setGeometry(510, 116, 40, 17);
   tempoBox_->setFrame(false);
   tempoBox_->setMaxLength(4);
-  tempoBox_->setFont(WindowFontPixels(15, true));
+  // Bold 14 pixels: at 15 the four digits of the highest tempo are wider than the box,
+  // which then scrolls the first digit out of view.
+  tempoBox_->setFont(WindowFontPixels(14, true));
   tempoBox_->setStyleSheet(
       QStringLiteral("QLineEdit { background: white; color: black; border: none; padding: 0; }"));
   tempoBox_->installEventFilter(new TempoBoxKeys(tempoBox_));
