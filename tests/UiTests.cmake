@@ -15,3 +15,4 @@ loopwren_ui_test(loopwren_sequencer_tests ui/SequencerTest.cpp ui/DialogsFixture
 loopwren_ui_test(loopwren_controllers_tests ui/ControllersTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_sample_manager_tests ui/SampleManTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_program_dialogs_tests ui/ProgramDialogsTest.cpp ui/DialogsFixture.h)
+loopwren_ui_test(loopwren_text_fit_tests ui/TextFitTest.cpp ui/DialogsFixture.h)
