@@ -24,3 +24,4 @@ set_tests_properties(loopwren_dense_screen_tests
 add_test(NAME loopwren_dense_screen_tests_at_1.5 COMMAND loopwren_dense_screen_tests)
 set_tests_properties(loopwren_dense_screen_tests_at_1.5
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1.5")
+loopwren_ui_test(loopwren_text_fit_tests ui/TextFitTest.cpp ui/DialogsFixture.h)

@@ -4,12 +4,14 @@
 #include "audio_out/SdlAudioDevice.h"
 #include "engine/BlackBox.h"
 #include "song/FileIo.h"
+#include "ui/DialogParts.h"
 #include "ui/ProgramDialogs.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QIcon>
 
 #include <csignal>
@@ -25,6 +27,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("LoopWren 1.2"));
   QApplication::setDesktopFileName(QStringLiteral("loopwren"));
+  // Message boxes, file dialogs and menus in the windows' font; every window sets its own.
+  QApplication::setFont(WindowFont(8));
+  if (QFontInfo(QApplication::font()).family() != WindowFontFamily()) {
+    qWarning("loopwren: the font %s is missing (Debian: fonts-dejavu-extra); texts may not "
+             "fit their windows",
+             qUtf8Printable(WindowFontFamily()));
+  }
 
   QtPrompts prompts;
   TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);

@@ -16,6 +16,7 @@ TAbout::TAbout(AboutBox which, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setObjectName("TAbout");
   setWindowTitle(QStringLiteral(" "));
+  setFont(WindowFont(8));
   switch (which) {
   case AboutBox::LoopWren:
     BuildLoopWren();
@@ -53,7 +54,7 @@ void TAbout::BuildOskeLum() {
   AddPicture(QStringLiteral("about_author"), {0, 0, 250, 221});
   QLabel* files =
       AddLabel(this, "filesLabel", QStringLiteral("Current files on subject:"), {256, 8});
-  files->setFont(ArialPixels(12));
+  files->setFont(WindowFontPixels(12));
   files->adjustSize();
   auto* line = new QFrame(this);
   line->setObjectName("line");
@@ -78,7 +79,7 @@ void TAbout::AddText(const QString& text, QRect geometry) {
   text_->setFrameStyle(QFrame::NoFrame);
   text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  text_->setFont(ArialPixels(11));
+  text_->setFont(WindowFontPixels(11));
   text_->setFocusPolicy(Qt::NoFocus);
   SetFieldColour(text_, palette().color(QPalette::Window));
 }

@@ -56,7 +56,7 @@ TControllers::TControllers(Engine& engine, QWidget* parent)
   setWindowTitle(QStringLiteral("Controllers for this step"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
-  setFont(ArialPoints(8));
+  setFont(WindowFont(8));
   BuildControls();
 }
 

@@ -29,15 +29,29 @@ void SetFieldColour(QWidget* widget, const QColor& colour) {
   widget->setPalette(palette);
 }
 
-QFont ArialPoints(int points, bool bold) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSize(points);
+namespace {
+
+QFont WindowFamilyFont(bool bold) {
+  QFont font(WindowFontFamily());
+  font.setStyleHint(QFont::SansSerif);
   font.setBold(bold);
   return font;
 }
 
-QFont ArialPixels(int pixels) {
-  QFont font(QStringLiteral("Arial"));
+} // namespace
+
+QString WindowFontFamily() {
+  return QStringLiteral("DejaVu Sans Condensed");
+}
+
+QFont WindowFont(qreal points, bool bold) {
+  QFont font = WindowFamilyFont(bold);
+  font.setPointSizeF(points);
+  return font;
+}
+
+QFont WindowFontPixels(int pixels, bool bold) {
+  QFont font = WindowFamilyFont(bold);
   font.setPixelSize(pixels);
   return font;
 }

@@ -22,9 +22,16 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QPoi
 void SetBackground(QWidget* widget, const QColor& colour);
 void SetFieldColour(QWidget* widget, const QColor& colour);
 
-// Arial at a point size (or, with pixels, a pixel size), bold when asked.
-[[nodiscard]] QFont ArialPoints(int points, bool bold = false);
-[[nodiscard]] QFont ArialPixels(int pixels);
+// The windows were laid out, pixel by pixel, for an Arial-like sans-serif of 8 points.
+// They are set in DejaVu Sans Condensed, the DejaVu face whose widths come nearest
+// Arial's; plain DejaVu Sans sets the same texts about a tenth wider. The family is named
+// exactly, any sans-serif being only the last resort, and a window's font has to resolve
+// to it: where it is missing, texts drawn in fixed frames no longer fit them.
+[[nodiscard]] QString WindowFontFamily();
+
+// The windows' font at a point size (or, with pixels, a pixel size), bold when asked.
+[[nodiscard]] QFont WindowFont(qreal points, bool bold = false);
+[[nodiscard]] QFont WindowFontPixels(int pixels, bool bold = false);
 
 // Puts a window in the middle of the screen its parent is on (or the primary screen).
 void CentreOnScreen(QWidget* window);

@@ -24,7 +24,7 @@ QProgressBar* Gauge(QWidget* parent, const char* name, QRect geometry) {
 
 void BoldLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
   QLabel* label = AddLabel(parent, name, text, at);
-  label->setFont(ArialPoints(9, true));
+  label->setFont(WindowFont(9, true));
   label->adjustSize();
 }
 
@@ -37,7 +37,7 @@ TRenderWAV::TRenderWAV(QWidget* parent)
   setWindowTitle(QStringLiteral("Rendering to Wav..."));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kDialogColour);
-  setFont(ArialPoints(8));
+  setFont(WindowFont(8));
   BoldLabel(this, "Label1", QStringLiteral("Current pattern..."), {48, 16});
   current_ = Gauge(this, "current", {48, 32, 257, 25});
   BoldLabel(this, "Label2", QStringLiteral("Overall..."), {48, 72});

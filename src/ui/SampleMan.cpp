@@ -60,7 +60,7 @@ TSampleMan::TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState&
   setWindowTitle(QStringLiteral("Sample Manager"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kDialogColour);
-  setFont(ArialPoints(8));
+  setFont(WindowFont(8));
   setAcceptDrops(true);
   BuildControls();
 }

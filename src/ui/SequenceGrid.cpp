@@ -44,7 +44,7 @@ private:
 
 SequenceGrid::SequenceGrid(QWidget* parent) : QTableWidget(1, kSequenceSlots, parent) {
   setObjectName("seq");
-  setFont(ArialPoints(8));
+  setFont(WindowFont(8));
   SetFieldColour(this, kFieldColour);
   setItemDelegate(new SlotDelegate(this));
   setShowGrid(false);
@@ -61,7 +61,7 @@ SequenceGrid::SequenceGrid(QWidget* parent) : QTableWidget(1, kSequenceSlots, pa
   verticalHeader()->setMinimumSectionSize(kRowHeight); // else the font's height decides
   verticalHeader()->setDefaultSectionSize(kRowHeight);
   QHeaderView* header = horizontalHeader();
-  header->setFont(ArialPoints(8));
+  header->setFont(WindowFont(8));
   header->setSectionResizeMode(QHeaderView::Fixed);
   header->setMinimumSectionSize(kColumnWidth);
   header->setDefaultSectionSize(kColumnWidth);

@@ -16,7 +16,7 @@ Tbounce::Tbounce(QWidget* parent)
   setWindowTitle(QStringLiteral("Bounce Pattern to Sample"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
-  setFont(ArialPoints(8)); // the explanation has to fit its fixed frame
+  setFont(WindowFont(8));
 
   auto* about = new QLabel(
       QStringLiteral("This function renders the current pattern into a sample and stores it "
@@ -26,6 +26,9 @@ Tbounce::Tbounce(QWidget* parent)
   about->setObjectName("Label2");
   about->setWordWrap(true);
   about->setGeometry(24, 16, 257, 57);
+  // The frame holds four lines; at the dialog's 8 points the explanation wraps to five,
+  // so it is set half a point smaller.
+  about->setFont(WindowFont(7.5));
   AddLabel(this, "Label1", QStringLiteral("Enter a descriptive name for this pattern/loop:"),
            {24, 80});
 

@@ -3,6 +3,7 @@
 
 #include "audio_out/Playback.h"
 #include "engine/BlackBox.h"
+#include "ui/DialogParts.h"
 #include "ui/SampleMenu.h"
 
 #include <QKeyEvent>
@@ -63,9 +64,7 @@ TMain::TMain(MainContext context) : context_(std::move(context)), engine_(contex
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  QFont font = this->font();
-  font.setPointSize(8);
-  setFont(font);
+  setFont(WindowFont(8));
   setAcceptDrops(true);
 
   client_ = new QWidget(this);
@@ -209,10 +208,9 @@ void TMain::BuildControls() {
   tempoBox_->setGeometry(510, 116, 40, 17);
   tempoBox_->setFrame(false);
   tempoBox_->setMaxLength(4);
-  QFont tempoFont(QStringLiteral("Arial"));
-  tempoFont.setBold(true);
-  tempoFont.setPixelSize(15);
-  tempoBox_->setFont(tempoFont);
+  // Bold 14 pixels: at 15 the four digits of the highest tempo are wider than the box,
+  // which then scrolls the first digit out of view.
+  tempoBox_->setFont(WindowFontPixels(14, true));
   tempoBox_->setStyleSheet(
       QStringLiteral("QLineEdit { background: white; color: black; border: none; padding: 0; }"));
   tempoBox_->installEventFilter(new TempoBoxKeys(tempoBox_));

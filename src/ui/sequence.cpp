@@ -38,7 +38,7 @@ QLineEdit* SongTextBox(QWidget* parent, const char* name, QRect geometry) {
   box->setObjectName(name);
   box->setGeometry(geometry);
   box->setMaxLength(64);
-  box->setFont(ArialPoints(9, true));
+  box->setFont(WindowFont(9, true));
   SetFieldColour(box, kFieldColour);
   return box;
 }
@@ -57,7 +57,7 @@ Tsequencer::Tsequencer(Engine& engine, TMain& main)
   setWindowTitle(QStringLiteral("Pattern / Song Sequencer"));
   setFixedSize(kClientWidth, kClientHeight);
   SetBackground(this, kWindowColour);
-  setFont(ArialPoints(8));
+  setFont(WindowFont(8));
   setAcceptDrops(true);
   BuildControls();
 

@@ -1,11 +1,13 @@
 #include "DialogsFixture.h"
 #include "commands/SequencerCommands.h"
+#include "ui/DialogParts.h"
 #include "ui/ImageControl.h"
 #include "ui/SequenceGrid.h"
 #include "ui/sequence.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,7 +81,7 @@ void SequencerTest::windowLayoutAndCaptions() {
   QCOMPARE(s.palette().color(QPalette::Window), QColor(197, 155, 114));
   QCOMPARE(s.seq()->palette().color(QPalette::Base), QColor(255, 226, 196));
   QCOMPARE(s.titleBox()->palette().color(QPalette::Base), QColor(255, 226, 196));
-  QCOMPARE(s.titleBox()->font().family(), QStringLiteral("Arial"));
+  QCOMPARE(QFontInfo(s.titleBox()->font()).family(), WindowFontFamily());
   QCOMPARE(s.titleBox()->font().pointSize(), 9);
   QVERIFY(s.authorBox()->font().bold());
   QCOMPARE(s.seq()->font().pointSize(), 8);
