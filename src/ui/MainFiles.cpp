@@ -68,7 +68,7 @@ void TMain::RebuildRecentMenu() {
   recentMenu_->clear();
   const QStringList songs = context_.settings.recentSongs();
   for (int i = 0; i < songs.size(); ++i) {
-    const QString path = songs[i];
+    const QString& path = songs[i];
     QAction* item = recentMenu_->addAction(RecentCaption(i, path));
     item->setToolTip(path);
     connect(item, &QAction::triggered, this,

@@ -99,7 +99,7 @@ void ProgramSettings::sync() {
 }
 
 std::string StartingImportFolder(const ProgramSettings& settings, const std::string& appDir) {
-  const std::string remembered = settings.importFolder();
+  std::string remembered = settings.importFolder();
   if (IsFolder(remembered)) {
     return remembered;
   }
