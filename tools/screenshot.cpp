@@ -6,6 +6,7 @@
 #include "audio_out/Render.h"
 #include "engine/BlackBox.h"
 #include "song/FileIo.h"
+#include "ui/DialogParts.h"
 #include "ui/Settings.h"
 #include "ui/mainunit.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   }
   auto engine = std::make_unique<Engine>();
   QApplication app(argc, argv);
+  QApplication::setFont(WindowFont(8)); // as the program sets it
   Quiet prompts;
   TWaveOut waveOut(std::make_unique<Silent>(), prompts);
   LivePlayback playback(*engine, waveOut);
