@@ -46,8 +46,12 @@ std::unique_ptr<SongContent> ReadSongBody(ReadOnlyFile& file) {
   return content;
 }
 
-void WriteSongBody(AtomicFileWriter& out, const Song& song, const SongSequence& sequence,
-                   const SampleTable& samples) {
+namespace {
+
+// The song file's bytes in order, to any writer with Write(data, count).
+template <class Out>
+void WriteBody(Out& out, const Song& song, const SongSequence& sequence,
+               const SampleTable& samples) {
   out.Write(kSongMagic, sizeof kSongMagic);
   out.Write(&song, sizeof(Song));
   out.Write(&sequence, sizeof(SongSequence));
@@ -59,6 +63,33 @@ void WriteSongBody(AtomicFileWriter& out, const Song& song, const SongSequence& 
       out.Write(slot.data.data(), slot.data.size() * sizeof(int16_t));
     }
   }
+}
+
+struct MemoryOut {
+  std::string& bytes;
+  void Write(const void* data, std::size_t count) {
+    bytes.append(static_cast<const char*>(data), count);
+  }
+};
+
+} // namespace
+
+void WriteSongBody(AtomicFileWriter& out, const Song& song, const SongSequence& sequence,
+                   const SampleTable& samples) {
+  WriteBody(out, song, sequence, samples);
+}
+
+std::string SongFileBytes(const Song& song, const SongSequence& sequence,
+                          const SampleTable& samples) {
+  std::size_t size = kEmptySongFileSize;
+  for (const SampleSlot& slot : samples.slots) {
+    size += slot.isUsed() ? slot.data.size() * sizeof(int16_t) : 0;
+  }
+  std::string bytes;
+  bytes.reserve(size);
+  MemoryOut out{bytes};
+  WriteBody(out, song, sequence, samples);
+  return bytes;
 }
 
 } // namespace lw

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace lw {
 
@@ -33,5 +34,10 @@ struct SongContent {
 // interface is the only writer of these blocks, so it reads them without the lock.
 void WriteSongBody(AtomicFileWriter& out, const Song& song, const SongSequence& sequence,
                    const SampleTable& samples);
+
+// The same bytes in memory, exactly as a save would write them. Interface thread, as
+// above.
+[[nodiscard]] std::string SongFileBytes(const Song& song, const SongSequence& sequence,
+                                        const SampleTable& samples);
 
 } // namespace lw
