@@ -5,6 +5,7 @@ add_executable(loopwren_command_tests
   samples/WavImportTest.cpp
   commands/EditMenuTest.cpp
   commands/MainCommandsTest.cpp
+  commands/RecoveryTest.cpp
   commands/SampleCommandsTest.cpp
   commands/SequencerCommandsTest.cpp
   commands/BounceTest.cpp)

@@ -149,6 +149,18 @@ OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::
   return ReadAndReplace(engine, prompts, path, LoadMessages::Silent);
 }
 
+OpenResult RecoverSongCopy(Engine& engine, UserPrompts& prompts, const std::string& copyPath,
+                           const std::string& songFileName) {
+  const OpenResult result = ReadAndReplace(engine, prompts, copyPath, LoadMessages::Shown);
+  if (result.replaced) {
+    const EngineHold hold(engine.engineLock);
+    engine.state.songFileName = songFileName;
+    engine.UpdateTiming();
+    engine.state.songChanged = true;
+  }
+  return result;
+}
+
 bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder) {
   if (engine.Interface().songFileName.empty()) {
     return SaveSongAs(engine, prompts, folder);

@@ -42,6 +42,13 @@ OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string
 // opened. Timing, redraw and songChanged are left to the rest of start-up.
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
+// Puts a recovery copy's song in place of the song, read as Open reads a file, as an
+// unsaved song named after the file it belongs to (empty for a song never saved), so that
+// Save writes it where it belongs. A copy that cannot be read whole is reported as Open
+// reports a file and changes nothing.
+OpenResult RecoverSongCopy(Engine& engine, UserPrompts& prompts, const std::string& copyPath,
+                           const std::string& songFileName);
+
 // Save writes songFileName (Save as when it is empty); Save as asks for the file first.
 // The file is written beside its target and renamed over it once complete, so a failed
 // save leaves the previous file and songChanged as they were. True when saved.
