@@ -2,6 +2,7 @@
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
+#include "commands/Recovery.h"
 #include "engine/BlackBox.h"
 #include "song/FileIo.h"
 #include "ui/DialogParts.h"
@@ -35,6 +36,10 @@ int main(int argc, char** argv) {
              qUtf8Printable(WindowFontFamily()));
   }
 
+  // This run's recovery files, locked before any window could look for those of runs that
+  // died; they outlive the window.
+  const std::unique_ptr<RecoveryInstance> recovery = StartRecoveryFromEnvironment();
+
   QtPrompts prompts;
   TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
   // The other windows follow the main window, in the program's start-up order.
   ProgramDialogs dialogs(window, *engine, prompts, renderProgress);
   window.setDialogs(&dialogs);
+  window.setRecovery(recovery.get());
 
   window.adjustSize();
   window.PlaceAtStart();

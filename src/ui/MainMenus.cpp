@@ -98,6 +98,9 @@ void TMain::AfterSongReplaced(bool showSequencer) {
   }
   RefreshDisplay(true, true, true);
   SetSongChanged(engine_, false);
+  if (autoSave_ != nullptr) {
+    autoSave_->SongSettled();
+  }
 }
 
 void TMain::NewClick() {
@@ -117,12 +120,18 @@ void TMain::OpenClick() {
 void TMain::SaveClick() {
   if (SaveSong(engine_, context_.prompts, songFolder_)) {
     RememberSong();
+    if (autoSave_ != nullptr) {
+      autoSave_->SongSettled();
+    }
   }
 }
 
 void TMain::SaveAsClick() {
   if (SaveSongAs(engine_, context_.prompts, songFolder_)) {
     RememberSong();
+    if (autoSave_ != nullptr) {
+      autoSave_->SongSettled();
+    }
   }
 }
 
@@ -148,6 +157,9 @@ void TMain::QuitClick() {
   quitting_ = true;
   RememberPlaces();
   context_.playback.FormClose();
+  if (autoSave_ != nullptr) {
+    autoSave_->Finish();
+  }
   QApplication::quit();
 }
 

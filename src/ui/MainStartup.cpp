@@ -84,6 +84,36 @@ void TMain::FirstActivation() {
             }
           });
   SetSongChanged(engine_, false);
+  OfferRecoveredSong();
+}
+
+void TMain::setRecovery(RecoveryInstance* recovery, AutoSaveTiming timing) {
+  autoSave_.reset();
+  recovery_ = recovery;
+  if (recovery != nullptr && recovery->Started()) {
+    autoSave_ = std::make_unique<AutoSave>(engine_, *recovery, timing, nullptr);
+  }
+}
+
+// The last of start-up, before the user does anything: a run that died may have left a
+// copy of unsaved work. One taken is loaded as the unsaved song it was.
+void TMain::OfferRecoveredSong() {
+  if (recovery_ == nullptr || !recovery_->Started()) {
+    return;
+  }
+  const RecoveryOutcome outcome = OfferRecovery(engine_, context_.prompts, *recovery_);
+  if (!outcome.opened.replaced) {
+    return;
+  }
+  LoadSongKnobs();
+  dialogs_->RefreshSequencer();
+  if (outcome.opened.showSequencer) {
+    dialogs_->ShowSequencer();
+  }
+  RefreshDisplay(true, true, true);
+  if (outcome.adopted && autoSave_ != nullptr) {
+    autoSave_->Adopted();
+  }
 }
 
 bool TMain::ConfirmDiscardChanges() {
@@ -101,6 +131,10 @@ void TMain::closeEvent(QCloseEvent* event) {
   }
   RememberPlaces();
   context_.playback.FormClose();
+  // Saved, or let go by the user: the recovery copy is no longer wanted.
+  if (autoSave_ != nullptr) {
+    autoSave_->Finish();
+  }
   event->accept();
 }
 

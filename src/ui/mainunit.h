@@ -2,6 +2,7 @@
 
 #include "commands/SampleCommands.h"
 #include "song/EditCommands.h"
+#include "ui/AutoSave.h"
 #include "ui/ImageControl.h"
 #include "ui/Knobs.h"
 #include "ui/MainDialogs.h"
@@ -10,6 +11,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -50,6 +52,11 @@ public:
   ~TMain() override;
 
   void setDialogs(MainDialogs* dialogs) { dialogs_ = dialogs != nullptr ? dialogs : &noDialogs_; }
+  // This run's recovery files (nothing: none are kept). From now on the song is copied
+  // there while it has unsaved changes, and start-up offers the copies of runs that died.
+  // Set before the first activation; the files outlive the window.
+  void setRecovery(RecoveryInstance* recovery, AutoSaveTiming timing = {});
+  [[nodiscard]] AutoSave* autoSave() const { return autoSave_.get(); }
 
   // The one-time start-up work; runs on the first activation, or directly from tests.
   void FirstActivation();
@@ -138,6 +145,7 @@ private:
   void RebuildRecentMenu();
   void RememberSong();
   void AfterSongReplaced(bool showSequencer);
+  void OfferRecoveredSong();
   void Edit(const std::function<RefreshFlags()>& command);
 
   MainContext context_;
@@ -151,6 +159,8 @@ private:
   bool quitting_ = false;
   std::string songFolder_;
   SampleManagerState manager_; // the sample manager's list and import folder
+  RecoveryInstance* recovery_ = nullptr;
+  std::unique_ptr<AutoSave> autoSave_;
 
   QWidget* client_ = nullptr;
   QLineEdit* tempoBox_ = nullptr;
