@@ -25,3 +25,13 @@ add_test(NAME loopwren_dense_screen_tests_at_1.5 COMMAND loopwren_dense_screen_t
 set_tests_properties(loopwren_dense_screen_tests_at_1.5
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1.5")
 loopwren_ui_test(loopwren_text_fit_tests ui/TextFitTest.cpp ui/DialogsFixture.h)
+# Recovery copies: the program's lock while it runs, a run killed after its edits, and the
+# start-up that brings them back. The crash session is the main window with the program's
+# own recovery files, edited as a user edits it, for the test to kill.
+add_executable(loopwren_crash_session ui/CrashSession.cpp)
+target_link_libraries(loopwren_crash_session PRIVATE loopwren::ui)
+loopwren_ui_test(loopwren_recovery_tests ui/RecoveryTest.cpp ui/MainWindowFixture.h)
+add_dependencies(loopwren_recovery_tests loopwren loopwren_crash_session)
+target_compile_definitions(loopwren_recovery_tests PRIVATE
+  LOOPWREN_BIN="$<TARGET_FILE:loopwren>"
+  CRASH_SESSION_BIN="$<TARGET_FILE:loopwren_crash_session>")

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <deque>
 #include <memory>
 
 namespace lw::test {
@@ -52,7 +53,12 @@ struct MainWindowFixture {
   ProgramSettings settings{QString::fromStdString(settingsDir.File("loopwren.conf"))};
   std::unique_ptr<TMain> window;
 
-  explicit MainWindowFixture(const std::string& commandSong = {}) {
+  // With `recovery`, the window keeps its recovery copies there and start-up offers those
+  // of runs that died.
+  // `answers` are the user's answers to start-up's questions.
+  explicit MainWindowFixture(const std::string& commandSong = {},
+                             RecoveryInstance* recovery = nullptr, std::deque<bool> answers = {}) {
+    prompts.answers = std::move(answers);
     auto fake = std::make_unique<FakeAudioDevice>();
     device = fake.get();
     waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
@@ -60,6 +66,7 @@ struct MainWindowFixture {
     window = std::make_unique<TMain>(MainContext{*engine, *waveOut, *playback, prompts, progress,
                                                  settings, dir.path().string() + "/", commandSong});
     window->setDialogs(&dialogs);
+    window->setRecovery(recovery);
     window->FirstActivation();
   }
   ~MainWindowFixture() { playback->FormClose(); }
