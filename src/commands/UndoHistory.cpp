@@ -155,6 +155,7 @@ void UndoHistory::End(Engine& engine) {
   if (merge) {
     return; // the step before holds the song as it was before the first of them
   }
+
   step->what = p->what;
   step->mergeKey = p->mergeKey;
   step->blocks = p->before;
@@ -165,6 +166,7 @@ void UndoHistory::End(Engine& engine) {
     sampleBytes_ += s->SampleBytes();
   }
   TrimOldest();
+  Changed();
 }
 
 void UndoHistory::TrimOldest() {
@@ -224,8 +226,11 @@ bool UndoHistory::Undo(Engine& engine) {
   }
   --done_;
   Swap(engine, *steps_[done_]);
-  const EngineHold hold(engine.engineLock);
-  engine.state.songChanged = saved_ != done_;
+  {
+    const EngineHold hold(engine.engineLock);
+    engine.state.songChanged = saved_ != done_;
+  }
+  Changed();
   return true;
 }
 
@@ -235,8 +240,11 @@ bool UndoHistory::Redo(Engine& engine) {
   }
   Swap(engine, *steps_[done_]);
   ++done_;
-  const EngineHold hold(engine.engineLock);
-  engine.state.songChanged = saved_ != done_;
+  {
+    const EngineHold hold(engine.engineLock);
+    engine.state.songChanged = saved_ != done_;
+  }
+  Changed();
   return true;
 }
 
@@ -246,6 +254,13 @@ void UndoHistory::Clear() {
   saved_ = 0;
   pending_.reset();
   sampleBytes_ = 0;
+  Changed();
+}
+
+void UndoHistory::Changed() const {
+  if (onChange) {
+    onChange();
+  }
 }
 
 } // namespace lw

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -59,6 +60,9 @@ public:
   // New, Open and a failed load start afresh.
   void Clear();
 
+  // Called whenever what undo or redo would do may have changed.
+  std::function<void()> onChange;
+
   [[nodiscard]] std::size_t StepCount() const { return steps_.size(); }
   [[nodiscard]] std::size_t SampleBytes() const { return sampleBytes_; }
 
@@ -67,6 +71,7 @@ private:
   struct Pending;
 
   void Swap(Engine& engine, Step& step);
+  void Changed() const;
   void TrimOldest();
 
   std::vector<std::unique_ptr<Step>> steps_;

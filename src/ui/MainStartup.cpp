@@ -84,6 +84,7 @@ void TMain::FirstActivation() {
             }
           });
   SetSongChanged(engine_, false);
+  history_.Clear();
 }
 
 bool TMain::ConfirmDiscardChanges() {
