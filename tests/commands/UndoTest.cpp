@@ -55,7 +55,7 @@ struct Edit {
 std::string Wav(const test::TempDir& dir, const char* name, std::size_t count) {
   test::WavBuilder wav;
   wav.Samples(test::Ramp(count));
-  const std::string path = dir.File(name);
+  std::string path = dir.File(name);
   test::WriteBytes(path, wav.Build());
   return path;
 }

@@ -28,7 +28,7 @@ QAction* EditItem(TMain& w, const QString& startsWith) {
   return nullptr;
 }
 
-void Key(TMain& w, QKeySequence keys) {
+void Key(TMain& w, const QKeySequence& keys) {
   QTest::keySequence(&w, keys);
 }
 
