@@ -378,7 +378,7 @@ Signal Bass() {
     const double sub = 0.45 * Sine(phase);
     Advance(phase, kC2);
     const double level = Attack(t, 0.004) * (0.65 + 0.35 * Decay(t, 0.25));
-    return Tanh(1.3 * level * (saw + sub));
+    return Tanh(0.8 * level * (saw + sub));
   });
 }
 
