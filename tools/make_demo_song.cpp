@@ -235,17 +235,17 @@ void FirstLight(Studio& s) {
     s.Hits(0, {4, 12}, p == 1 ? clap : snare);
     s.Hits(0, {2, 6, 7, 11, 15}, hat);
     s.Hit(0, 14, openHat);
-    s.Mix(0, 100);
+    s.Mix(0, 110);
     if (p > 0) {
       s.Notes(1, bass, p == 3 ? bassTurn : bassLine);
-      s.Mix(1, 80);
+      s.Mix(1, 62);
     }
     if (p < 2) {
       s.Notes(2, stab, stabs);
-      s.Mix(2, 78, 50);
+      s.Mix(2, 92, 50);
     } else {
       s.Notes(2, lead, p == 2 ? melody : answer);
-      s.Mix(2, 80, 40);
+      s.Mix(2, 96, 40);
       s.Overdrive(1);
     }
   }
@@ -354,7 +354,7 @@ void LongWayRound(Studio& s) {
   s.Hit(2, 0, arp);
   s.Mix(2, 88, 30);
   s.Hits(0, {0, 4, 8, 12}, kick);
-  s.Mix(0, 100);
+  s.Mix(0, 108);
   s.Hits(1, {3, 6, 11, 14}, rim);
   s.Hit(1, 8, cowbell);
   s.Mix(1, 60);
@@ -370,9 +370,9 @@ void LongWayRound(Studio& s) {
   for (int p = 0; p < 2; ++p) {
     s.Edit(1, p);
     s.Hit(0, 0, breakbeat);
-    s.Mix(0, 100);
+    s.Mix(0, 106);
     s.Notes(1, bass, p == 0 ? bassLine : bassTurn);
-    s.Mix(1, 80);
+    s.Mix(1, 68);
     if (p == 0) {
       s.Hit(2, 0, arp);
       s.Mix(2, 72, 25);
@@ -401,7 +401,7 @@ void LongWayRound(Studio& s) {
     }
     s.Mix(0, 84);
     s.Notes(1, bass, p == 0 ? bassOne : bassTwo);
-    s.Mix(1, 76);
+    s.Mix(1, 66);
     s.Notes(2, stab, p == 0 ? stabsOne : stabsTwo);
     s.Mix(2, 80, 45);
   }
@@ -411,7 +411,7 @@ void LongWayRound(Studio& s) {
   s.Hit(2, 0, arp);
   s.Mix(2, 84, 35);
   s.Hits(0, {0, 4, 8, 12}, kick);
-  s.Mix(0, 96);
+  s.Mix(0, 106);
   s.Hits(1, {4, 12}, clap);
   s.Mix(1, 72);
   s.Edit(3, 1);
