@@ -2,6 +2,7 @@
 // songs, and what it remembers between runs.
 #include "commands/SongCommands.h"
 #include "engine/BlackBox.h"
+#include "song/FileIo.h"
 #include "ui/Drops.h"
 #include "ui/Settings.h"
 #include "ui/mainunit.h"
@@ -56,11 +57,18 @@ void TMain::OpenGivenSongFile(const std::string& path) {
   }
 }
 
-// The song just opened or saved goes to the top of the recent songs.
+// The song just opened or saved goes to the top of the recent songs, and the song
+// dialogs open in its folder from now on, in this run and the next.
 void TMain::RememberSong() {
   const std::string& name = engine_.Interface().songFileName;
-  if (!name.empty()) {
-    context_.settings.addRecentSong(QString::fromLocal8Bit(name.c_str()));
+  if (name.empty()) {
+    return;
+  }
+  context_.settings.addRecentSong(QString::fromLocal8Bit(name.c_str()));
+  const std::string folder = FolderOf(name);
+  if (!folder.empty()) {
+    songFolder_ = folder;
+    context_.settings.setSongFolder(folder);
   }
 }
 
