@@ -49,6 +49,9 @@ void TMain::dropEvent(QDropEvent* event) {
 
 void TMain::OpenGivenSongFile(const std::string& path) {
   const OpenResult result = OpenGivenSong(engine_, context_.prompts, path);
+  if (result.damaged) {
+    history_.Clear();
+  }
   if (result.replaced) {
     AfterSongReplaced(result.showSequencer);
     RememberSong();

@@ -84,6 +84,7 @@ void TMain::FirstActivation() {
             }
           });
   SetSongChanged(engine_, false);
+  history_.Clear();
   OfferRecoveredSong();
 }
 
@@ -105,6 +106,9 @@ void TMain::OfferRecoveredSong() {
   if (!outcome.opened.replaced) {
     return;
   }
+  // No state undo can reach is what the song's file holds.
+  history_.Clear();
+  history_.MarkUnsaved();
   LoadSongKnobs();
   dialogs_->RefreshSequencer();
   if (outcome.opened.showSequencer) {

@@ -196,6 +196,12 @@ void RecoveryTest::aKilledRunsEditsComeBackWithYes() {
   QCOMPARE(ReadBytes(own.CopyPath()), copied);
   QVERIFY(!FileExists(copy) && !FileExists(info) && !FileExists(lock));
 
+  // Undo never takes the recovered song for the saved one.
+  MainWindowFixture::Click(f.Control("plus_10"));
+  RunMenu(*f.window, "Undo Tempo");
+  QCOMPARE(state.song.tempo, tempo + 20);
+  QVERIFY(state.songChanged);
+
   // Save writes the song where it belongs, and the copy goes.
   RunMenu(*f.window, "Save");
   QVERIFY(!state.songChanged);
