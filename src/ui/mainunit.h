@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/SampleCommands.h"
+#include "commands/SongCommands.h"
 #include "commands/UndoHistory.h"
 #include "song/EditCommands.h"
 #include "ui/ImageControl.h"
@@ -144,6 +145,7 @@ private:
   void RebuildRecentMenu();
   void RememberSong();
   void AfterSongReplaced(bool showSequencer);
+  bool AfterOpen(const OpenResult& result);
   void AfterUndo();
   void UpdateUndoItems();
   void Edit(const char* what, const std::function<RefreshFlags()>& command);
