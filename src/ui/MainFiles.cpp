@@ -35,27 +35,18 @@ QString RecentCaption(int index, const QString& path) {
 } // namespace
 
 void TMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
-  }
+  AcceptSongDrag(event);
 }
 
 void TMain::dropEvent(QDropEvent* event) {
-  if (const auto song = FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
+  if (const auto song = TakeSongDrop(event)) {
     OpenGivenSongFile(*song);
   }
 }
 
 void TMain::OpenGivenSongFile(const std::string& path) {
-  const OpenResult result = OpenGivenSong(engine_, context_.prompts, path);
-  if (result.damaged) {
-    history_.Clear();
-  }
-  if (result.replaced) {
-    AfterSongReplaced(result.showSequencer);
-    RememberSong();
-  } else if (!QFileInfo(QString::fromLocal8Bit(path.c_str())).isFile()) {
+  if (!AfterOpen(OpenGivenSong(engine_, context_.prompts, path)) &&
+      !QFileInfo(QString::fromLocal8Bit(path.c_str())).isFile()) {
     context_.settings.removeRecentSong(QString::fromLocal8Bit(path.c_str()));
   }
 }

@@ -157,7 +157,11 @@ void TMain::NewClick() {
 }
 
 void TMain::OpenClick() {
-  const OpenResult result = OpenSong(engine_, context_.prompts, songFolder_);
+  AfterOpen(OpenSong(engine_, context_.prompts, songFolder_));
+}
+
+// An opened song replaced the one before; a damaged file left it, but its history goes.
+bool TMain::AfterOpen(const OpenResult& result) {
   if (result.damaged) {
     history_.Clear();
   }
@@ -165,6 +169,7 @@ void TMain::OpenClick() {
     AfterSongReplaced(result.showSequencer);
     RememberSong();
   }
+  return result.replaced;
 }
 
 void TMain::SaveClick() {

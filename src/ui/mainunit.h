@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/SampleCommands.h"
+#include "commands/SongCommands.h"
 #include "commands/UndoHistory.h"
 #include "song/EditCommands.h"
 #include "ui/AutoSave.h"
@@ -151,6 +152,7 @@ private:
   void RebuildRecentMenu();
   void RememberSong();
   void AfterSongReplaced(bool showSequencer);
+  bool AfterOpen(const OpenResult& result);
   void OfferRecoveredSong();
   void AfterUndo();
   void UpdateUndoItems();

@@ -141,14 +141,11 @@ void Tsequencer::hideEvent(QHideEvent* event) {
 
 // A song dropped here opens as one dropped on the main window does.
 void Tsequencer::dragEnterEvent(QDragEnterEvent* event) {
-  if (FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
-  }
+  AcceptSongDrag(event);
 }
 
 void Tsequencer::dropEvent(QDropEvent* event) {
-  if (const auto song = FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
+  if (const auto song = TakeSongDrop(event)) {
     main_.OpenGivenSongFile(*song);
   }
 }

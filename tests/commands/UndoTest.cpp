@@ -60,6 +60,16 @@ std::string Wav(const test::TempDir& dir, const char* name, std::size_t count) {
   return path;
 }
 
+// A slicing command on the loop's step, answered Yes.
+void Slice(Engine& e, FakePrompts& p, UndoHistory& h,
+           RefreshFlags (*command)(Engine&, UserPrompts&)) {
+  e.state.editPattern = 1;
+  e.state.activeChannel = 2;
+  e.state.activeStep = 4;
+  p.answers.push_back(true);
+  Undoable(h, e, "Slice", [&] { (void)command(e, p); });
+}
+
 // Every kind of edit the windows make, as they make it: Begin and End around the
 // command, with the slots whose sound it may free named.
 const std::vector<Edit>& Edits() {
@@ -107,22 +117,8 @@ const std::vector<Edit>& Edits() {
        [](Engine& e, P&, H& h, const D&) {
          Undoable(h, e, "Clear channel", [&] { (void)ClearChannel(e); });
        }},
-      {"timestretch",
-       [](Engine& e, P& p, H& h, const D&) {
-         e.state.editPattern = 1;
-         e.state.activeChannel = 2;
-         e.state.activeStep = 4;
-         p.answers.push_back(true);
-         Undoable(h, e, "Timestretch", [&] { (void)LameTimestretch(e, p); });
-       }},
-      {"stutter",
-       [](Engine& e, P& p, H& h, const D&) {
-         e.state.editPattern = 1;
-         e.state.activeChannel = 2;
-         e.state.activeStep = 4;
-         p.answers.push_back(true);
-         Undoable(h, e, "Stutter", [&] { (void)LongStutter(e, p); });
-       }},
+      {"timestretch", [](Engine& e, P& p, H& h, const D&) { Slice(e, p, h, LameTimestretch); }},
+      {"stutter", [](Engine& e, P& p, H& h, const D&) { Slice(e, p, h, LongStutter); }},
       {"controllers",
        [](Engine& e, P&, H& h, const D&) {
          Step* step = &e.state.activeStepRecord();
