@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean fuzz fuzz-build fuzz-smoke
+.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean fuzz fuzz-build fuzz-smoke package
 
 all: build
 
@@ -37,6 +37,11 @@ test: build
 	$(MAKE) --no-print-directory test-tsan
 	$(MAKE) --no-print-directory fuzz-smoke
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package, built into $(BUILD)/ by CPack and checked (scripts/check-package).
+package: build
+	cmake --build $(BUILD) --target package
+	bash scripts/check-package $(BUILD)
 
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLOOPWREN_WERROR=ON \
