@@ -7,6 +7,7 @@ add_executable(loopwren_command_tests
   commands/MainCommandsTest.cpp
   commands/SampleCommandsTest.cpp
   commands/SequencerCommandsTest.cpp
-  commands/BounceTest.cpp)
+  commands/BounceTest.cpp
+  commands/UndoTest.cpp)
 target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)
 gtest_discover_tests(loopwren_command_tests DISCOVERY_TIMEOUT 60)

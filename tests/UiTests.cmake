@@ -25,3 +25,4 @@ add_test(NAME loopwren_dense_screen_tests_at_1.5 COMMAND loopwren_dense_screen_t
 set_tests_properties(loopwren_dense_screen_tests_at_1.5
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1.5")
 loopwren_ui_test(loopwren_text_fit_tests ui/TextFitTest.cpp ui/DialogsFixture.h)
+loopwren_ui_test(loopwren_undo_window_tests ui/UndoWindowsTest.cpp ui/DialogsFixture.h)

@@ -31,7 +31,8 @@ constexpr const char* kUsage =
     "  --pattern B-P    one pass of bank B, pattern P (1..8 each, as the sequencer shows)\n"
     "  --slots A-B      the song loop over sequence slots A to B (0..127)\n"
     "  --quiet          no progress on standard error\n"
-    "  --verbose        say which vinyl-noise file is used and when the first sample began\n"
+    "  --verbose        say which vinyl-noise file is used (the one beside the program, else\n"
+    "                   the installed one in ../share/loopwren) and when the first sample began\n"
     "  --help           show this text\n"
     "  --version        show the version\n";
 
@@ -210,7 +211,7 @@ int main(int argc, char** argv) {
 
   const auto started = std::chrono::steady_clock::now();
   auto engine = std::make_unique<Engine>();
-  const std::string noise = ProgramFolder() + kVinylNoiseFile;
+  const std::string noise = FindDataFile(ProgramFolder(), kVinylNoiseFile);
   LoadVinylNoise(*engine, noise);
   {
     const EngineHold hold(engine->engineLock);

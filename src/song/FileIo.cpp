@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 namespace lw {
@@ -339,6 +341,44 @@ std::string ProgramFolder() {
   }
   path.resize(static_cast<std::size_t>(n));
   return FolderOf(path);
+}
+
+namespace {
+
+enum class Kind { File, Folder };
+
+bool Is(const std::string& path, Kind kind) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 &&
+         (kind == Kind::File ? S_ISREG(st.st_mode) != 0 : S_ISDIR(st.st_mode) != 0);
+}
+
+// The places looked in, in order.
+std::array<std::string, 2> DataPlaces(const std::string& programFolder, const std::string& name) {
+  const std::filesystem::path installed =
+      std::filesystem::path(programFolder) / LOOPWREN_DATA_FROM_PROGRAM / name;
+  return {programFolder + name, installed.lexically_normal().string()};
+}
+
+} // namespace
+
+std::string FindDataFile(const std::string& programFolder, const std::string& name) {
+  const auto places = DataPlaces(programFolder, name);
+  for (const std::string& place : places) {
+    if (Is(place, Kind::File)) {
+      return place;
+    }
+  }
+  return places.front();
+}
+
+std::string FindDataFolder(const std::string& programFolder, const std::string& name) {
+  for (const std::string& place : DataPlaces(programFolder, name)) {
+    if (Is(place, Kind::Folder)) {
+      return place;
+    }
+  }
+  return {};
 }
 
 } // namespace lw

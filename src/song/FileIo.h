@@ -197,7 +197,16 @@ private:
 namespace lw {
 
 // The folder of the running program's real file (links resolved), with its trailing
-// separator; data files such as the vinyl noise are found there.
+// separator.
 [[nodiscard]] std::string ProgramFolder();
+
+// Where a data file or folder of the program (the vinyl noise, the sample kit) lies:
+// beside the program first (a build folder, or a program kept in one folder), then in
+// the installed data folder, found relative to the program's folder (PREFIX/bin/ to
+// PREFIX/share/loopwren/) so that any prefix works. When neither holds it, the path
+// beside the program, so that a message names the first place looked.
+[[nodiscard]] std::string FindDataFile(const std::string& programFolder, const std::string& name);
+// The same for a folder; empty when neither place holds it.
+[[nodiscard]] std::string FindDataFolder(const std::string& programFolder, const std::string& name);
 
 } // namespace lw

@@ -2,6 +2,8 @@
 
 #include "commands/SongCommands.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -27,6 +29,20 @@ std::optional<std::string> FirstSong(const QMimeData* data) {
     }
   }
   return std::nullopt;
+}
+
+void AcceptSongDrag(QDragEnterEvent* event) {
+  if (FirstSong(event->mimeData())) {
+    event->acceptProposedAction();
+  }
+}
+
+std::optional<std::string> TakeSongDrop(QDropEvent* event) {
+  auto song = FirstSong(event->mimeData());
+  if (song) {
+    event->acceptProposedAction();
+  }
+  return song;
 }
 
 } // namespace lw

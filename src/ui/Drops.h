@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QMimeData;
 
 namespace lw {
@@ -13,5 +15,9 @@ namespace lw {
 
 // The first of them that is meant as a song, if any.
 [[nodiscard]] std::optional<std::string> FirstSong(const QMimeData* data);
+
+// A window that opens dropped songs takes a drag that carries one, and its drop.
+void AcceptSongDrag(QDragEnterEvent* event);
+[[nodiscard]] std::optional<std::string> TakeSongDrop(QDropEvent* event);
 
 } // namespace lw

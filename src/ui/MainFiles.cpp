@@ -2,6 +2,7 @@
 // songs, and what it remembers between runs.
 #include "commands/SongCommands.h"
 #include "engine/BlackBox.h"
+#include "song/FileIo.h"
 #include "ui/Drops.h"
 #include "ui/Settings.h"
 #include "ui/mainunit.h"
@@ -34,33 +35,34 @@ QString RecentCaption(int index, const QString& path) {
 } // namespace
 
 void TMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
-  }
+  AcceptSongDrag(event);
 }
 
 void TMain::dropEvent(QDropEvent* event) {
-  if (const auto song = FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
+  if (const auto song = TakeSongDrop(event)) {
     OpenGivenSongFile(*song);
   }
 }
 
 void TMain::OpenGivenSongFile(const std::string& path) {
-  const OpenResult result = OpenGivenSong(engine_, context_.prompts, path);
-  if (result.replaced) {
-    AfterSongReplaced(result.showSequencer);
-    RememberSong();
-  } else if (!QFileInfo(QString::fromLocal8Bit(path.c_str())).isFile()) {
+  if (!AfterOpen(OpenGivenSong(engine_, context_.prompts, path)) &&
+      !QFileInfo(QString::fromLocal8Bit(path.c_str())).isFile()) {
     context_.settings.removeRecentSong(QString::fromLocal8Bit(path.c_str()));
   }
 }
 
-// The song just opened or saved goes to the top of the recent songs.
+// The song just opened or saved goes to the top of the recent songs, and the song
+// dialogs open in its folder from now on, in this run and the next.
 void TMain::RememberSong() {
   const std::string& name = engine_.Interface().songFileName;
-  if (!name.empty()) {
-    context_.settings.addRecentSong(QString::fromLocal8Bit(name.c_str()));
+  if (name.empty()) {
+    return;
+  }
+  context_.settings.addRecentSong(QString::fromLocal8Bit(name.c_str()));
+  const std::string folder = FolderOf(name);
+  if (!folder.empty()) {
+    songFolder_ = folder;
+    context_.settings.setSongFolder(folder);
   }
 }
 

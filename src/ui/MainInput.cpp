@@ -2,6 +2,7 @@
 // sample popup do.
 #include "audio_out/Playback.h"
 #include "commands/MainCommands.h"
+#include "commands/UndoHistory.h"
 #include "engine/BlackBox.h"
 #include "ui/SampleMenu.h"
 #include "ui/mainunit.h"
@@ -17,23 +18,28 @@ void TMain::PlayBtnClick() {
 }
 
 void TMain::plus10Click() {
-  Refresh(TempoUp(engine_));
+  Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoUp(engine_); }));
 }
 
 void TMain::minus10Click() {
-  Refresh(TempoDown(engine_));
+  Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoDown(engine_); }));
 }
 
 // Runs on every change of the box's text, typed or written by the program. Replacing the
 // text runs it again on the new text before this run finishes.
 void TMain::tempoBoxChange() {
-  if (const auto replacement = TempoBoxChange(engine_, tempoBox_->text().toStdString())) {
+  // Keystrokes in a row make one step; the display writing the box changes no tempo.
+  history_.Begin(engine_, "Tempo", {}, "tempo box");
+  const auto replacement = TempoBoxChange(engine_, tempoBox_->text().toStdString());
+  history_.End(engine_);
+  if (replacement) {
     tempoBox_->setText(QString::fromStdString(*replacement));
   }
 }
 
 void TMain::DistortClick(int channel) {
-  Refresh(ToggleDistortion(engine_, channel));
+  Refresh(Undoable(history_, engine_, "Distortion",
+                   [this, channel] { return ToggleDistortion(engine_, channel); }));
 }
 
 void TMain::ChannelClick(int channel) {
@@ -41,11 +47,13 @@ void TMain::ChannelClick(int channel) {
 }
 
 void TMain::KeyClick(int semitone) {
-  Refresh(SetNoteKey(engine_, semitone));
+  Refresh(Undoable(history_, engine_, "Note",
+                   [this, semitone] { return SetNoteKey(engine_, semitone); }));
 }
 
 void TMain::OctaveClick(int octave) {
-  Refresh(SetNoteOctave(engine_, octave));
+  Refresh(Undoable(history_, engine_, "Octave",
+                   [this, octave] { return SetNoteOctave(engine_, octave); }));
 }
 
 void TMain::lcdMouseDown(QPoint p) {
@@ -56,7 +64,8 @@ void TMain::lcdMouseDown(QPoint p) {
   if (p.y() <= 24) {
     Refresh(SelectStep(engine_, column));
   } else if (p.y() <= 46) {
-    if (RemoveNoteAt(engine_, column)) {
+    if (Undoable(history_, engine_, "Remove Note",
+                 [this, column] { return RemoveNoteAt(engine_, column); })) {
       Refresh(RefreshFlags::StepOnly());
     } else {
       const QPoint origin = frameGeometry().topLeft(); // the window's outer corner
@@ -64,7 +73,7 @@ void TMain::lcdMouseDown(QPoint p) {
     }
   } else {
     SelectStep(engine_, column);
-    dialogs_->ShowControllers();
+    Undoable(history_, engine_, "Step Controllers", [this] { dialogs_->ShowControllers(); });
     Refresh(RefreshFlags::StepOnly());
   }
 }
@@ -82,8 +91,9 @@ void TMain::SampleMenuPopup(QPoint globalPosition) {
 
 void TMain::sampleChoose(const QString& entryName) {
   const bool lastUsed = entryName == QStringLiteral("MILU");
-  if (ChooseSample(engine_, ChosenSlot(entryName, engine_.Interface().lastSampleChoice),
-                   lastUsed)) {
+  const int32_t slot = ChosenSlot(entryName, engine_.Interface().lastSampleChoice);
+  if (Undoable(history_, engine_, "Place Sample",
+               [&] { return ChooseSample(engine_, slot, lastUsed); })) {
     Refresh(RefreshFlags::StepOnly());
   }
 }
@@ -94,7 +104,9 @@ void TMain::BankPanelMouseDown(ImageControl& panel, QPoint p) {
   const PanelKind kind = &panel == bankPanel_ ? PanelKind::Bank : PanelKind::Pattern;
   const RefreshFlags flags = SelectPanelCell(engine_, kind, column + 4 * row);
   if (dialogs_->SequencerVisible()) {
-    dialogs_->SetSequenceSlot(engine_.Interface().editBank, engine_.Interface().editPattern);
+    Undoable(history_, engine_, "Sequence Slot", [this] {
+      dialogs_->SetSequenceSlot(engine_.Interface().editBank, engine_.Interface().editPattern);
+    });
   }
   Refresh(flags);
 }

@@ -6,8 +6,32 @@
 
 namespace lw {
 
+namespace {
+
+// What undo calls a knob's turn.
+const char* KnobName(int index, int delay1, int vol1, int pitch) {
+  static const char* const kSongKnobs[] = {"Delay Decay", "Delay Steps", "Distortion", "Vinyl",
+                                           "Shuffle"};
+  if (index < delay1) {
+    return kSongKnobs[index];
+  }
+  if (index < vol1) {
+    return "Delay Send";
+  }
+  return index < pitch ? "Volume" : "Pitch";
+}
+
+} // namespace
+
+// A drag is one step of the undo history, however many values it passes through.
 void TMain::KnobMouseDown(int index, QPoint position) {
+  history_.End(engine_); // a drag whose release went astray ends here
+  history_.Begin(engine_, KnobName(index, kDelay1, kVol1, kPitch));
   BeginKnobDrag(knobs_[static_cast<std::size_t>(index)], position.y());
+}
+
+void TMain::KnobMouseUp() {
+  history_.End(engine_);
 }
 
 void TMain::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,

@@ -58,16 +58,27 @@ void TMain::BuildMenus() {
   Item(edit, "Copy Note", {}, [this] { CopyNote(engine_, clip_); });
   edit->addSeparator();
   Item(edit, "Paste", QKeySequence(Qt::CTRL | Qt::Key_V),
-       [this] { Edit([this] { return Paste(engine_, clip_); }); });
+       [this] { Edit("Paste", [this] { return Paste(engine_, clip_); }); });
   edit->addSeparator();
-  Item(edit, "&Clear this Channel", {}, [this] { Edit([this] { return ClearChannel(engine_); }); });
+  Item(edit, "&Clear this Channel", {},
+       [this] { Edit("Clear Channel", [this] { return ClearChannel(engine_); }); });
   Item(edit, "Clear Controllers", {},
-       [this] { Edit([this] { return ClearControllers(engine_); }); });
+       [this] { Edit("Clear Controllers", [this] { return ClearControllers(engine_); }); });
   edit->addSeparator();
-  Item(edit, "Lame &Timestretch", QKeySequence(Qt::ALT | Qt::Key_Backspace),
-       [this] { Edit([this] { return LameTimestretch(engine_, context_.prompts); }); });
+  Item(edit, "Lame &Timestretch", QKeySequence(Qt::ALT | Qt::Key_Backspace), [this] {
+    Edit("Lame Timestretch", [this] { return LameTimestretch(engine_, context_.prompts); });
+  });
   Item(edit, "Long &Stutter", QKeySequence(Qt::SHIFT | Qt::ALT | Qt::Key_Backspace),
-       [this] { Edit([this] { return LongStutter(engine_, context_.prompts); }); });
+       [this] { Edit("Long Stutter", [this] { return LongStutter(engine_, context_.prompts); }); });
+  // After the items above, whose access keys stay as they are.
+  edit->addSeparator();
+  undoAction_ = Item(edit, "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { UndoClick(); });
+  redoAction_ =
+      Item(edit, "Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { RedoClick(); });
+  redoAction_->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  history_.onChange = [this] { UpdateUndoItems(); };
+  UpdateUndoItems();
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   Item(tools, "Sample &Manager", QKeySequence(Qt::Key_F9), [this] { Manager1Click(); });
@@ -84,8 +95,43 @@ void TMain::BuildMenus() {
   Item(about, "&Oske Lum", {}, [this] { dialogs_->ShowAbout(2); });
 }
 
-void TMain::Edit(const std::function<RefreshFlags()>& command) {
-  Refresh(command());
+void TMain::Edit(const char* what, const std::function<RefreshFlags()>& command) {
+  Refresh(Undoable(history_, engine_, what, command));
+}
+
+void TMain::UpdateUndoItems() {
+  const std::string undo = history_.UndoName();
+  const std::string redo = history_.RedoName();
+  undoAction_->setText(undo.empty() ? QStringLiteral("Undo")
+                                    : QStringLiteral("Undo ") + QString::fromStdString(undo));
+  redoAction_->setText(redo.empty() ? QStringLiteral("Redo")
+                                    : QStringLiteral("Redo ") + QString::fromStdString(redo));
+  undoAction_->setEnabled(history_.CanUndo());
+  redoAction_->setEnabled(history_.CanRedo());
+}
+
+void TMain::UndoClick() {
+  if (history_.Undo(engine_)) {
+    AfterUndo();
+  }
+}
+
+void TMain::RedoClick() {
+  if (history_.Redo(engine_)) {
+    AfterUndo();
+  }
+}
+
+// Anything may have come back: every window shows the song again. The refresh rewrites
+// the tempo box, whose change handling marks the song changed; the history already said
+// whether it is.
+void TMain::AfterUndo() {
+  const bool changed = engine_.Interface().songChanged;
+  LoadSongKnobs();
+  dialogs_->RefreshSequencer();
+  dialogs_->RefreshSampleList();
+  RefreshDisplay(true, true, true);
+  SetSongChanged(engine_, changed);
 }
 
 // New and Open replace the whole song: the song-wide knobs take its settings, the
@@ -98,6 +144,7 @@ void TMain::AfterSongReplaced(bool showSequencer) {
   }
   RefreshDisplay(true, true, true);
   SetSongChanged(engine_, false);
+  history_.Clear();
 }
 
 void TMain::NewClick() {
@@ -107,21 +154,31 @@ void TMain::NewClick() {
 }
 
 void TMain::OpenClick() {
-  const OpenResult result = OpenSong(engine_, context_.prompts, songFolder_);
+  AfterOpen(OpenSong(engine_, context_.prompts, songFolder_));
+}
+
+// An opened song replaced the one before; a damaged file left it, but its history goes.
+bool TMain::AfterOpen(const OpenResult& result) {
+  if (result.damaged) {
+    history_.Clear();
+  }
   if (result.replaced) {
     AfterSongReplaced(result.showSequencer);
     RememberSong();
   }
+  return result.replaced;
 }
 
 void TMain::SaveClick() {
   if (SaveSong(engine_, context_.prompts, songFolder_)) {
+    history_.MarkSaved();
     RememberSong();
   }
 }
 
 void TMain::SaveAsClick() {
   if (SaveSongAs(engine_, context_.prompts, songFolder_)) {
+    history_.MarkSaved();
     RememberSong();
   }
 }
@@ -134,8 +191,11 @@ void TMain::RenderClick(int kind) {
 }
 
 void TMain::Bouncepattern1Click() {
-  BouncePattern(engine_, context_.prompts, manager_,
-                [this](const std::string& proposed) { return dialogs_->AskBounceName(proposed); });
+  Undoable(history_, engine_, "Bounce Pattern", [this] {
+    (void)BouncePattern(engine_, context_.prompts, manager_, [this](const std::string& proposed) {
+      return dialogs_->AskBounceName(proposed);
+    });
+  });
   dialogs_->RefreshSampleList();
 }
 

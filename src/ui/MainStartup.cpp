@@ -22,7 +22,7 @@ void TMain::FirstActivation() {
     const EngineHold hold(engine_.engineLock);
     released = ClearSampleTable(engine_.samples);
   }
-  LoadVinylNoise(engine_, context_.appDir + kVinylNoiseFile);
+  LoadVinylNoise(engine_, FindDataFile(context_.appDir, kVinylNoiseFile));
   // Cleared before the splash takes the focus, so the activation when it closes does
   // nothing here.
   firstActivation_ = false;
@@ -69,7 +69,7 @@ void TMain::FirstActivation() {
   RefreshDisplay(true, true, true);
 
   manager_.lastImportFolder = StartingImportFolder(context_.settings, context_.appDir);
-  songFolder_ = context_.appDir;
+  songFolder_ = StartingSongFolder(context_.settings, context_.appDir);
   dialogs_->RefreshSequencer();
   if (LastSequenceEntry(engine_.Interface().sequence) > 0) {
     dialogs_->ShowSequencer();
@@ -84,6 +84,7 @@ void TMain::FirstActivation() {
             }
           });
   SetSongChanged(engine_, false);
+  history_.Clear();
 }
 
 bool TMain::ConfirmDiscardChanges() {

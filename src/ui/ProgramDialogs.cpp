@@ -48,7 +48,7 @@ ProgramDialogs::ProgramDialogs(TMain& main, Engine& engine, UserPrompts& prompts
                                ProgressRelay& progress)
     : main_(main), engine_(engine), progress_(progress),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      sampleMan_(new TSampleMan(engine, prompts, main.sampleManager(), &main)),
+      sampleMan_(new TSampleMan(engine, prompts, main.sampleManager(), main.history(), &main)),
       controllers_(new TControllers(engine, &main)), sequencer_(new Tsequencer(engine, main)),
       renderWav_(new TRenderWAV(&main)), bounce_(new Tbounce(&main)) {
   progress_.setTarget(renderWav_);

@@ -1,6 +1,7 @@
 #include "ui/SampleMan.h"
 
 #include "commands/SampleCommands.h"
+#include "commands/UndoHistory.h"
 #include "ui/DialogParts.h"
 #include "ui/Drops.h"
 #include "ui/Skin.h"
@@ -52,10 +53,10 @@ QRadioButton* Radio(QWidget* parent, const char* name, const QString& text, QRec
 } // namespace
 
 TSampleMan::TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
-                       QWidget* parent)
+                       UndoHistory& history, QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      engine_(engine), prompts_(prompts), manager_(manager) {
+      engine_(engine), prompts_(prompts), manager_(manager), history_(history) {
   setObjectName("TSampleMan");
   setWindowTitle(QStringLiteral("Sample Manager"));
   setFixedSize(kClientWidth, kClientHeight);
@@ -179,16 +180,19 @@ void TSampleMan::sampleListClick() {
 }
 
 void TSampleMan::ImportBtnClick() {
-  ImportNewSample(engine_, prompts_, manager_);
+  Undoable(history_, engine_, "Import Sample",
+           [this] { ImportNewSample(engine_, prompts_, manager_); });
   ShowList();
 }
 
 void TSampleMan::ImportDroppedFiles(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
-    if (ImportSampleFile(engine_, prompts_, manager_, path) == ImportOutcome::TableFull) {
-      break;
+  Undoable(history_, engine_, paths.size() == 1 ? "Import Sample" : "Import Samples", [&] {
+    for (const std::string& path : paths) {
+      if (ImportSampleFile(engine_, prompts_, manager_, path) == ImportOutcome::TableFull) {
+        break;
+      }
     }
-  }
+  });
   ShowList();
 }
 
@@ -206,26 +210,43 @@ void TSampleMan::dropEvent(QDropEvent* event) {
   }
 }
 
+// The selected sample's slot, whose sound a delete or a replace lets go; -1 for none.
+int32_t TSampleMan::SelectedSlot() const {
+  const int32_t line = manager_.selected;
+  return line >= 0 && line < static_cast<int32_t>(manager_.lines.size())
+             ? manager_.slotIndexMap[static_cast<std::size_t>(line)]
+             : -1;
+}
+
 void TSampleMan::DeleteBtnClick() {
+  history_.Begin(engine_, "Delete Sample", {SelectedSlot()});
   DeleteSelectedSample(engine_, prompts_, manager_);
+  history_.End(engine_);
   ShowList();
 }
 
 void TSampleMan::ReplaceBtnClick() {
+  history_.Begin(engine_, "Replace Sample", {SelectedSlot()});
   ReplaceSelectedSample(engine_, prompts_, manager_);
+  history_.End(engine_);
   ShowList();
 }
 
+void TSampleMan::SetCategory(SampleCategory category) {
+  Undoable(history_, engine_, "Sample Category",
+           [&] { SetSelectedCategory(engine_, manager_, category); });
+}
+
 void TSampleMan::rbDrumClick() {
-  SetSelectedCategory(engine_, manager_, SampleCategory::Drum);
+  SetCategory(SampleCategory::Drum);
 }
 
 void TSampleMan::rbInstrumentClick() {
-  SetSelectedCategory(engine_, manager_, SampleCategory::Instrument);
+  SetCategory(SampleCategory::Instrument);
 }
 
 void TSampleMan::rbLoopClick() {
-  SetSelectedCategory(engine_, manager_, SampleCategory::Loop);
+  SetCategory(SampleCategory::Loop);
 }
 
 } // namespace lw

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ namespace lw {
 
 struct Engine;
 struct SampleManagerState;
+class UndoHistory;
 class UserPrompts;
+enum class SampleCategory : uint8_t;
 
 // The "Sample Manager": lists the samples, shows the selected one's name, size and
 // quality, sets its category, imports, replaces and deletes samples. Every change to the
@@ -25,7 +28,9 @@ public:
   static constexpr int kClientWidth = 408;
   static constexpr int kClientHeight = 327;
 
-  TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState& manager, QWidget* parent);
+  // Every change goes into `history`, so that it can be undone.
+  TSampleMan(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+             UndoHistory& history, QWidget* parent);
 
   // Rebuilds the list from the table, selects its last line and shows its details.
   void RefreshSampleList();
@@ -64,10 +69,13 @@ private:
   // The list and the details as the manager state has them.
   void ShowList();
   void ShowSampleDetails();
+  [[nodiscard]] int32_t SelectedSlot() const;
+  void SetCategory(SampleCategory category);
 
   Engine& engine_;
   UserPrompts& prompts_;
   SampleManagerState& manager_;
+  UndoHistory& history_;
   QListWidget* sampleList_ = nullptr;
   QLabel* nameLabel_ = nullptr;
   QLabel* sizeLabel_ = nullptr;

@@ -40,6 +40,29 @@ private:
   QAbstractItemView* view_;
 };
 
+// The slot numbers over the columns. The style's section margins leave a 28-pixel column
+// too little room for "[100]", so the numbers are centred in the whole section.
+class SlotHeader : public QHeaderView {
+public:
+  explicit SlotHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+    QStyleOptionHeader option;
+    initStyleOption(&option);
+    option.rect = rect;
+    option.section = logicalIndex;
+    option.text.clear();
+    style()->drawControl(QStyle::CE_Header, &option, painter, this);
+    painter->save();
+    painter->setClipRect(rect); // the style leaves its own clip behind
+    painter->setPen(palette().color(QPalette::ButtonText));
+    painter->drawText(rect, Qt::AlignCenter,
+                      model()->headerData(logicalIndex, orientation()).toString());
+    painter->restore();
+  }
+};
+
 } // namespace
 
 SequenceGrid::SequenceGrid(QWidget* parent) : QTableWidget(1, kSequenceSlots, parent) {
@@ -56,6 +79,7 @@ SequenceGrid::SequenceGrid(QWidget* parent) : QTableWidget(1, kSequenceSlots, pa
   setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
   setWordWrap(false);
 
+  setHorizontalHeader(new SlotHeader(this));
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setMinimumSectionSize(kRowHeight); // else the font's height decides

@@ -1,5 +1,7 @@
 #include "ui/Settings.h"
 
+#include "song/FileIo.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,6 +14,7 @@ namespace lw {
 namespace {
 
 const QString kImportFolder = QStringLiteral("folders/import");
+const QString kSongFolder = QStringLiteral("folders/songs");
 const QString kRecent = QStringLiteral("recent/songs");
 
 QString PositionKey(const QString& window) {
@@ -61,6 +64,14 @@ void ProgramSettings::setImportFolder(const std::string& folder) {
   store_->setValue(kImportFolder, QString::fromLocal8Bit(folder.c_str()));
 }
 
+std::string ProgramSettings::songFolder() const {
+  return store_->value(kSongFolder).toString().toLocal8Bit().toStdString();
+}
+
+void ProgramSettings::setSongFolder(const std::string& folder) {
+  store_->setValue(kSongFolder, QString::fromLocal8Bit(folder.c_str()));
+}
+
 std::optional<QPoint> ProgramSettings::windowPosition(const QString& window) const {
   const QVariant value = store_->value(PositionKey(window));
   if (!value.canConvert<QPoint>() || !value.isValid()) {
@@ -98,19 +109,36 @@ void ProgramSettings::sync() {
   store_->sync();
 }
 
-std::string StartingImportFolder(const ProgramSettings& settings, const std::string& appDir) {
-  std::string remembered = settings.importFolder();
-  if (IsFolder(remembered)) {
-    return remembered;
-  }
-  if (IsFolder(appDir + "Samples")) {
-    return appDir + "Samples";
-  }
+namespace {
+
+// The user's music folder when there is one, else home.
+std::string MusicOrHome() {
   const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
   if (!music.isEmpty() && QFileInfo(music).isDir()) {
     return music.toLocal8Bit().toStdString();
   }
   return QDir::homePath().toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+std::string StartingImportFolder(const ProgramSettings& settings, const std::string& appDir) {
+  std::string remembered = settings.importFolder();
+  if (IsFolder(remembered)) {
+    return remembered;
+  }
+  std::string kit = FindDataFolder(appDir, "Samples");
+  return kit.empty() ? MusicOrHome() : kit;
+}
+
+std::string StartingSongFolder(const ProgramSettings& settings, const std::string& appDir) {
+  std::string remembered = settings.songFolder();
+  if (IsFolder(remembered)) {
+    return remembered;
+  }
+  // A program kept in its own folder with its samples (a build folder) keeps its songs
+  // there too; an installed program's folder is not the user's to write in.
+  return IsFolder(appDir + "Samples") ? appDir : MusicOrHome();
 }
 
 std::optional<QPoint> VisiblePosition(std::optional<QPoint> position, QSize size) {

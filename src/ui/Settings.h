@@ -31,6 +31,9 @@ public:
 
   [[nodiscard]] std::string importFolder() const;
   void setImportFolder(const std::string& folder);
+  // Where the song dialogs opened a file last.
+  [[nodiscard]] std::string songFolder() const;
+  void setSongFolder(const std::string& folder);
 
   // A window's outer top-left corner, by the window's name.
   [[nodiscard]] std::optional<QPoint> windowPosition(const QString& window) const;
@@ -49,10 +52,15 @@ private:
 };
 
 // Where the import dialog opens at start-up: the folder used last, while it exists; else
-// the Samples folder beside the program (a build or portable folder); else the user's
-// music folder; else home.
+// the Samples folder beside the program (a build folder) or the installed sample kit;
+// else the user's music folder; else home.
 [[nodiscard]] std::string StartingImportFolder(const ProgramSettings& settings,
                                                const std::string& appDir);
+// Where the song dialogs open at start-up: the folder used last, while it exists; else
+// the program's folder when it holds a Samples folder; else the user's music folder;
+// else home.
+[[nodiscard]] std::string StartingSongFolder(const ProgramSettings& settings,
+                                             const std::string& appDir);
 
 // A remembered outer position when the window would still lie on a screen there (at
 // least a title bar's worth of it), else nothing.

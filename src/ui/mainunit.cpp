@@ -131,6 +131,8 @@ ImageControl* TMain::AddKnob(const QString& name, QPoint at, int index) {
   knob->onMove = [this, index](ImageControl&, Qt::MouseButton, Qt::MouseButtons buttons,
                                Qt::KeyboardModifiers modifiers,
                                QPoint p) { KnobMouseMove(index, buttons, modifiers, p); };
+  knob->onRelease = [this](ImageControl&, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers,
+                           QPoint) { KnobMouseUp(); };
   knobImages_[static_cast<std::size_t>(index)] = knob;
   return knob;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "commands/SampleCommands.h"
+#include "commands/SongCommands.h"
+#include "commands/UndoHistory.h"
 #include "song/EditCommands.h"
 #include "ui/ImageControl.h"
 #include "ui/Knobs.h"
@@ -72,6 +74,8 @@ public:
   // Keeps the windows' places and the import folder for the next run.
   void RememberPlaces();
   [[nodiscard]] ProgramSettings& settings() const { return context_.settings; }
+  // Every edit of the song passes through it, from every window.
+  [[nodiscard]] UndoHistory& history() { return history_; }
 
   // Controls by name, and the pieces tests look at.
   [[nodiscard]] ImageControl* control(const QString& name) const;
@@ -97,6 +101,8 @@ public:
   void Manager1Click();
   void PatternSequencer1Click();
   void Bouncepattern1Click();
+  void UndoClick();
+  void RedoClick();
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -115,6 +121,7 @@ private:
 
   void ShowKnobFrame(int index);
   void KnobMouseDown(int index, QPoint position);
+  void KnobMouseUp();
   void KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
                      QPoint position);
   void WriteKnob(int index);
@@ -138,7 +145,10 @@ private:
   void RebuildRecentMenu();
   void RememberSong();
   void AfterSongReplaced(bool showSequencer);
-  void Edit(const std::function<RefreshFlags()>& command);
+  bool AfterOpen(const OpenResult& result);
+  void AfterUndo();
+  void UpdateUndoItems();
+  void Edit(const char* what, const std::function<RefreshFlags()>& command);
 
   MainContext context_;
   Engine& engine_;
@@ -147,6 +157,7 @@ private:
   Skin skin_;
   QPixmap lcdPicture_;
   EditClipboard clip_;
+  UndoHistory history_;
   bool firstActivation_ = true;
   bool quitting_ = false;
   std::string songFolder_;
@@ -157,6 +168,8 @@ private:
   SampleMenu* sampleMenu_ = nullptr;
   QAction* songloopAction_ = nullptr;
   QMenu* recentMenu_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
   ImageControl* lcd_ = nullptr;
   QWidget* stepFrame_ = nullptr;
   ImageControl* playBtn_ = nullptr;

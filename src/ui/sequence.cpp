@@ -1,6 +1,7 @@
 #include "ui/sequence.h"
 
 #include "commands/SequencerCommands.h"
+#include "commands/UndoHistory.h"
 #include "engine/BlackBox.h"
 #include "ui/DialogParts.h"
 #include "ui/Drops.h"
@@ -140,14 +141,11 @@ void Tsequencer::hideEvent(QHideEvent* event) {
 
 // A song dropped here opens as one dropped on the main window does.
 void Tsequencer::dragEnterEvent(QDragEnterEvent* event) {
-  if (FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
-  }
+  AcceptSongDrag(event);
 }
 
 void Tsequencer::dropEvent(QDropEvent* event) {
-  if (const auto song = FirstSong(event->mimeData())) {
-    event->acceptProposedAction();
+  if (const auto song = TakeSongDrop(event)) {
     main_.OpenGivenSongFile(*song);
   }
 }
@@ -206,7 +204,8 @@ void Tsequencer::seqMouseUp() {
 
 void Tsequencer::clearBtnClick() {
   const int32_t first = SelectionFirstSlot();
-  ClearSequenceSlots(engine_, first, first + SelectionWidth() - 1);
+  Undoable(main_.history(), engine_, "Clear Sequence",
+           [&] { ClearSequenceSlots(engine_, first, first + SelectionWidth() - 1); });
   RefreshSequenceGrid();
 }
 
@@ -216,12 +215,17 @@ void Tsequencer::cbLoopClick(bool checked) {
   main_.songloopAction()->setEnabled(checked);
 }
 
+// Keystrokes in a row in one box make one step of the undo history.
 void Tsequencer::TitleBoxChange() {
+  main_.history().Begin(engine_, "Song Title", {}, "title box");
   SetSongTitle(engine_, StoredText(titleBox_->text()));
+  main_.history().End(engine_);
 }
 
 void Tsequencer::AuthorBoxChange() {
+  main_.history().Begin(engine_, "Author", {}, "author box");
   SetSongAuthor(engine_, StoredText(authorBox_->text()));
+  main_.history().End(engine_);
 }
 
 void Tsequencer::PlayBtnMouseDown(Qt::MouseButton button) {

@@ -28,9 +28,9 @@ struct CliRun {
   std::string output; // standard output and standard error
 };
 
-CliRun RenderCli(const std::string& args) {
+CliRun RenderCli(const std::string& args, const std::string& program = LOOPWREN_RENDER_BIN) {
   CliRun run;
-  const std::string command = std::string(LOOPWREN_RENDER_BIN) + " " + args + " 2>&1";
+  const std::string command = program + " " + args + " 2>&1";
   std::FILE* pipe = ::popen(command.c_str(), "r");
   char buffer[512];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
@@ -129,6 +129,41 @@ TEST_F(RenderCliFixture, VerboseSaysWhereTheNoiseCameFromAndWhenTheFirstSampleBe
   EXPECT_NE(run.output.find("loopwren-render: the first sample began "), std::string::npos)
       << run.output;
   EXPECT_EQ(ReadBytes(dir.File("v.wav")), InProcess(RenderKind::ThisPattern, 1, 1));
+}
+
+// Installed, the renderer lies in PREFIX/bin and its noise in PREFIX/share/loopwren; a
+// noise file beside the renderer (a build folder) comes first.
+TEST_F(RenderCliFixture, TheNoiseIsFoundBesideTheRendererElseInTheInstalledDataFolder) {
+  namespace fs = std::filesystem;
+  const fs::path built = fs::path(LOOPWREN_RENDER_BIN).parent_path();
+  const fs::path prefix = dir.path() / "prefix";
+  const fs::path program = prefix / "bin" / "loopwren-render";
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "share" / "loopwren");
+  fs::copy_file(LOOPWREN_RENDER_BIN, program);
+  const struct {
+    bool beside;
+    bool installed;
+    std::string said;
+  } cases[] = {
+      {false, false, "no vinyl noise (" + (prefix / "bin" / kVinylNoiseFile).string()},
+      {false, true, "vinyl noise from " + (prefix / "share/loopwren" / kVinylNoiseFile).string()},
+      {true, true, "vinyl noise from " + (prefix / "bin" / kVinylNoiseFile).string()},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [wanted, folder] :
+         {std::pair{c.beside, prefix / "bin"}, std::pair{c.installed, prefix / "share/loopwren"}}) {
+      fs::remove(folder / kVinylNoiseFile);
+      if (wanted) {
+        fs::copy_file(built / kVinylNoiseFile, folder / kVinylNoiseFile);
+      }
+    }
+    const CliRun run =
+        RenderCli("--verbose --quiet --pattern 1-1 " + Quote(song) + " " + Quote(dir.File("i.wav")),
+                  program.string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("loopwren-render: " + c.said), std::string::npos) << run.output;
+  }
 }
 
 TEST_F(RenderCliFixture, RendersRunningTogetherIntoOneFolderEachWriteTheirOwnBytes) {

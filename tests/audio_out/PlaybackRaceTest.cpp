@@ -1,13 +1,15 @@
 // Live playback through a fake device, pulled faster than real time, while another
 // thread edits steps, pastes, changes tempo, imports, replaces and deletes samples,
-// moves the song position and loads a new song, and a third follows the song position
-// as the sequencer window does. Built with ThreadSanitizer, any data race fails the run.
+// undoes and redoes those edits, moves the song position and loads a new song, and a third follows
+// the song position as the sequencer window does. Built with ThreadSanitizer, any data race fails
+// the run.
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
 #include "audio_out/Playback.h"
 #include "commands/SongCommands.h"
+#include "commands/UndoHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -77,10 +79,13 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
     }
   });
 
+  UndoHistory history;
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
   int round = 0;
   while (std::chrono::steady_clock::now() < until) {
     ++round;
+    // Each round is one step of the history, its sounds kept for undo.
+    history.Begin(e, "round", {round % 4, (round + 2) % 4});
     {
       const EngineHold hold(e.engineLock);
       Step& step = e.state.song.step(0, 0, round % 3, round % kSteps);
@@ -118,10 +123,17 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
         released = ReplaceSlotData(slot, std::move(replacement), 32000, "again");
       }
     }
+    history.End(e);
+    // Undo and redo swap songs and sounds under the lock while the audio plays them.
+    history.Undo(e);
+    if (round % 3 != 0) {
+      history.Redo(e);
+    }
     e.state.songPosition = round % 4; // a click in the sequencer's grid
     if (round % 20 == 0) {
       prompts.files.emplace_back(dir.File("other.LW"));
       EXPECT_TRUE(OpenSong(e, prompts, "/").replaced);
+      history.Clear();
     }
     if (round % 50 == 0) {
       playback.PlayBtnClick();

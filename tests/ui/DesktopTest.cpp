@@ -217,20 +217,34 @@ void DesktopTest::importFolderStartsWhereUsersKeepSamples() {
   const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
   qputenv("HOME", QByteArray::fromStdString(home.path().string()));
   qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File(".config")));
-  const std::string app = home.File("app") + "/";
   const std::string kit = home.File("kit");
   ProgramSettings settings(QString::fromStdString(home.File("settings.conf")));
 
   // Step by step, each place appears and is then preferred over the ones before.
-  QCOMPARE(StartingImportFolder(settings, app), QDir::homePath().toStdString());
-  std::filesystem::create_directories(home.File("Music"));
-  QCOMPARE(StartingImportFolder(settings, app), home.File("Music"));
-  std::filesystem::create_directories(app + "Samples");
-  QCOMPARE(StartingImportFolder(settings, app), app + "Samples");
-  settings.setImportFolder(kit); // remembered, but not there (an unplugged disk)
-  QCOMPARE(StartingImportFolder(settings, app), app + "Samples");
-  std::filesystem::create_directories(kit);
-  QCOMPARE(StartingImportFolder(settings, app), kit);
+  const std::string installed = home.File("share/loopwren/Samples");
+  const std::string program = home.File("bin") + "/"; // an installed program's folder
+  const struct {
+    std::string create; // a folder made before the question
+    std::string remembered;
+    std::string import;
+    std::string songs;
+  } steps[] = {
+      {"", "", QDir::homePath().toStdString(), QDir::homePath().toStdString()},
+      {home.File("Music"), "", home.File("Music"), home.File("Music")},
+      {installed, "", installed, home.File("Music")},
+      {program + "Samples", "", program + "Samples", program},
+      {"", kit, program + "Samples", program}, // remembered, but not there (an unplugged disk)
+      {kit, kit, kit, kit},
+  };
+  for (const auto& step : steps) {
+    if (!step.create.empty()) {
+      std::filesystem::create_directories(step.create);
+    }
+    settings.setImportFolder(step.remembered);
+    settings.setSongFolder(step.remembered);
+    QCOMPARE(StartingImportFolder(settings, program), step.import);
+    QCOMPARE(StartingSongFolder(settings, program), step.songs);
+  }
   qputenv("HOME", savedHome);
   qputenv("XDG_CONFIG_HOME", savedConfig);
 

@@ -67,8 +67,9 @@ void MainWindowTest::startUpShowsTheDefaultSong() {
   QCOMPARE(w.knob("Delayknob2").value, 0);
   QCOMPARE(w.knob("PitchKnob").value, 50);
   QCOMPARE(f.Control("volKnob1")->picture().cacheKey(), skin.knobFrames[20].cacheKey());
-  QCOMPARE(w.songFolder(), f.dir.path().string() + "/");
-  QCOMPARE(w.sampleManager().lastImportFolder, StartingImportFolder(f.settings, w.songFolder()));
+  QCOMPARE(w.songFolder(), StartingSongFolder(f.settings, f.dir.path().string() + "/"));
+  QCOMPARE(w.sampleManager().lastImportFolder,
+           StartingImportFolder(f.settings, f.dir.path().string() + "/"));
   QCOMPARE(w.songloopAction()->isEnabled(), false);
   QVERIFY(f.waveOut->isOpen());
   // Start-up happens once.

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -215,6 +216,28 @@ QStringList Misfits(const QString& window, const QWidget& root) {
   return found;
 }
 
+// Header sections (the sequencer's slot numbers) are drawn across their whole width.
+QStringList HeaderMisfits(const QString& window, const QWidget& root) {
+  QStringList found;
+  for (const QHeaderView* header : root.findChildren<QHeaderView*>()) {
+    if (header->isHidden() || header->model() == nullptr || header->window() != &root) {
+      continue;
+    }
+    const QFontMetrics metrics(header->font());
+    for (int i = 0; i < header->count(); ++i) {
+      const QString text = header->model()->headerData(i, header->orientation()).toString();
+      const int room = header->sectionSize(i);
+      if (metrics.horizontalAdvance(text) > room) {
+        found << QStringLiteral("%1 / %2 \"%3\": needs %4 pixels, has %5")
+                     .arg(window, header->objectName(), text)
+                     .arg(metrics.horizontalAdvance(text))
+                     .arg(room);
+      }
+    }
+  }
+  return found;
+}
+
 // Builds and shows every window of the program as the program does, and hands each over
 // while it is up.
 void ForEachWindow(const std::function<void(const QString&, QWidget&)>& look) {
@@ -259,7 +282,7 @@ void TextFitTest::everyTextFitsInTheWindowsFont() {
     for (const QWidget* widget : window.findChildren<QWidget*>()) {
       texts += widget->window() == &window && PlaceOf(*widget).has_value() ? 1 : 0;
     }
-    misfits << Misfits(name, window);
+    misfits << Misfits(name, window) << HeaderMisfits(name, window);
   });
   QCOMPARE(windows.size(), 10);
   QVERIFY(texts > 0);

@@ -1,0 +1,309 @@
+#include "EngineHelpers.h"
+#include "FakePrompts.h"
+#include "TempDir.h"
+#include "WavBuilder.h"
+#include "commands/Bounce.h"
+#include "commands/EditMenu.h"
+#include "commands/MainCommands.h"
+#include "commands/SampleCommands.h"
+#include "commands/SequencerCommands.h"
+#include "commands/StepControllers.h"
+#include "commands/UndoHistory.h"
+#include "samples/SongFile.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace lw {
+namespace {
+
+using test::FakePrompts;
+using test::PutNote;
+using test::PutSample;
+
+// The bytes Save would write for the song in memory.
+std::vector<uint8_t> SongBytes(const Engine& e, const test::TempDir& dir) {
+  const std::string path = dir.File("bytes.LW");
+  AtomicFileWriter out;
+  EXPECT_TRUE(out.Open(path));
+  WriteSongBody(out, e.Interface().song, e.Interface().sequence, e.InterfaceSamples());
+  out.Commit();
+  return test::ReadBytes(path);
+}
+
+// A song with something in every place an edit can reach.
+void FillSong(Engine& e) {
+  PutSample(e, 0, {100, 200, 300, 400}, 44100, SampleCategory::Drum, "kick");
+  PutSample(e, 2, {5, 6, 7}, 22050, SampleCategory::Instrument, "bass");
+  PutSample(e, 5, std::vector<int16_t>(2000, 900), 44100, SampleCategory::Loop, "loop");
+  for (int s = 0; s < 16; s += 3) {
+    PutNote(e, 0, 0, 0, s, 0).note = static_cast<uint8_t>(36 + s);
+    PutNote(e, 0, 0, 1, s + 1 < 16 ? s + 1 : 0, 2);
+  }
+  PutNote(e, 0, 1, 2, 4, 5);
+  e.state.sequence.slots[1] = {0, 1};
+  e.state.song.title.assignText("Before");
+}
+
+struct Edit {
+  const char* name;
+  std::function<void(Engine&, FakePrompts&, UndoHistory&, const test::TempDir&)> run;
+};
+
+std::string Wav(const test::TempDir& dir, const char* name, std::size_t count) {
+  test::WavBuilder wav;
+  wav.Samples(test::Ramp(count));
+  std::string path = dir.File(name);
+  test::WriteBytes(path, wav.Build());
+  return path;
+}
+
+// A slicing command on the loop's step, answered Yes.
+void Slice(Engine& e, FakePrompts& p, UndoHistory& h,
+           RefreshFlags (*command)(Engine&, UserPrompts&)) {
+  e.state.editPattern = 1;
+  e.state.activeChannel = 2;
+  e.state.activeStep = 4;
+  p.answers.push_back(true);
+  Undoable(h, e, "Slice", [&] { (void)command(e, p); });
+}
+
+// Every kind of edit the windows make, as they make it: Begin and End around the
+// command, with the slots whose sound it may free named.
+const std::vector<Edit>& Edits() {
+  using P = FakePrompts;
+  using H = UndoHistory;
+  using D = test::TempDir;
+  static const std::vector<Edit> edits = {
+      {"tempo +10",
+       [](Engine& e, P&, H& h, const D&) { Undoable(h, e, "Tempo", [&] { (void)TempoUp(e); }); }},
+      {"tempo box",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Tempo", [&] { (void)TempoBoxChange(e, "144"); });
+       }},
+      {"distortion",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Distortion", [&] { (void)ToggleDistortion(e, 1); });
+       }},
+      {"note key", [](Engine& e, P&, H& h,
+                      const D&) { Undoable(h, e, "Note", [&] { (void)SetNoteKey(e, 7); }); }},
+      {"note off",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Remove note", [&] { (void)RemoveNoteAt(e, 0); });
+       }},
+      {"sample on a step",
+       [](Engine& e, P&, H& h, const D&) {
+         (void)SelectStep(e, 2);
+         Undoable(h, e, "Sample", [&] { (void)ChooseSample(e, 5, false); });
+       }},
+      {"knob",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Delay feedback", [&] {
+           for (int v = 10; v <= 80; v += 7) { // one drag, many positions
+             SetKnobValue(e, KnobSetting::DelayFeedback, v);
+           }
+         });
+       }},
+      {"paste",
+       [](Engine& e, P&, H& h, const D&) {
+         EditClipboard clip;
+         CopyPattern(e, clip);
+         e.state.editPattern = 3;
+         Undoable(h, e, "Paste", [&] { (void)Paste(e, clip); });
+       }},
+      {"clear channel",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Clear channel", [&] { (void)ClearChannel(e); });
+       }},
+      {"timestretch", [](Engine& e, P& p, H& h, const D&) { Slice(e, p, h, LameTimestretch); }},
+      {"stutter", [](Engine& e, P& p, H& h, const D&) { Slice(e, p, h, LongStutter); }},
+      {"controllers",
+       [](Engine& e, P&, H& h, const D&) {
+         Step* step = &e.state.activeStepRecord();
+         Undoable(h, e, "Controllers", [&] {
+           StoreBoxEdit(e, step, StepField::Volume, {std::nullopt, 40});
+           SetStepMode(e, step, 3);
+         });
+       }},
+      {"sequence slot",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Sequence", [&] { SetSequenceSlot(e, 7, 2, 3); });
+       }},
+      {"clear sequence",
+       [](Engine& e, P&, H& h, const D&) {
+         Undoable(h, e, "Clear sequence", [&] { ClearSequenceSlots(e, 0, 5); });
+       }},
+      {"title", [](Engine& e, P&, H& h,
+                   const D&) { Undoable(h, e, "Title", [&] { SetSongTitle(e, "After"); }); }},
+      {"import",
+       [](Engine& e, P& p, H& h, const D& d) {
+         SampleManagerState m;
+         p.files.emplace_back(Wav(d, "hat.wav", 300));
+         Undoable(h, e, "Import", [&] { ImportNewSample(e, p, m); });
+       }},
+      {"replace",
+       [](Engine& e, P& p, H& h, const D& d) {
+         SampleManagerState m;
+         RefreshSampleList(e, m);
+         SelectSample(m, 1);
+         p.answers.push_back(true);
+         p.files.emplace_back(Wav(d, "new.wav", 50));
+         h.Begin(e, "Replace", {m.slotIndexMap[1]});
+         ReplaceSelectedSample(e, p, m);
+         h.End(e);
+       }},
+      {"delete",
+       [](Engine& e, P& p, H& h, const D&) {
+         SampleManagerState m;
+         RefreshSampleList(e, m);
+         SelectSample(m, 0); // slot 0, on many steps
+         p.answers.push_back(true);
+         h.Begin(e, "Delete", {m.slotIndexMap[0]});
+         DeleteSelectedSample(e, p, m);
+         h.End(e);
+       }},
+      {"category",
+       [](Engine& e, P&, H& h, const D&) {
+         SampleManagerState m;
+         RefreshSampleList(e, m);
+         SelectSample(m, 2);
+         Undoable(h, e, "Category", [&] { SetSelectedCategory(e, m, SampleCategory::Drum); });
+       }},
+      {"bounce",
+       [](Engine& e, P& p, H& h, const D&) {
+         SampleManagerState m;
+         Undoable(h, e, "Bounce", [&] {
+           (void)BouncePattern(e, p, m, [](const std::string&) { return std::string("b"); });
+         });
+       }},
+  };
+  return edits;
+}
+
+// Undo gives back the very bytes the song had, redo the very bytes the edit made, and
+// the changed flag says whether the song differs from its file.
+TEST(UndoTest, EveryEditUndoesToTheSameBytesAndRedoesToTheEditsBytes) {
+  for (const Edit& edit : Edits()) {
+    SCOPED_TRACE(edit.name);
+    test::TempDir dir;
+    auto engine = test::NewEngine();
+    Engine& e = *engine;
+    FillSong(e);
+    FakePrompts prompts;
+    UndoHistory history;
+    const std::vector<uint8_t> before = SongBytes(e, dir);
+    edit.run(e, prompts, history, dir);
+    const std::vector<uint8_t> after = SongBytes(e, dir);
+    ASSERT_NE(after, before) << "the edit must change the song for this test to mean anything";
+    ASSERT_EQ(history.StepCount(), 1U);
+    EXPECT_TRUE(history.Undo(e));
+    EXPECT_EQ(SongBytes(e, dir), before);
+    EXPECT_FALSE(e.state.songChanged);
+    EXPECT_FALSE(history.CanUndo());
+    EXPECT_TRUE(history.Redo(e));
+    EXPECT_EQ(SongBytes(e, dir), after);
+    EXPECT_TRUE(e.state.songChanged);
+    EXPECT_TRUE(history.Undo(e)); // and back once more: the sides survive the trips
+    EXPECT_EQ(SongBytes(e, dir), before);
+  }
+}
+
+TEST(UndoTest, ASequenceOfEditsUndoesStepByStepAndANewEditDropsTheRedo) {
+  test::TempDir dir;
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  FillSong(e);
+  FakePrompts prompts;
+  UndoHistory history;
+  std::vector<std::vector<uint8_t>> states{SongBytes(e, dir)};
+  for (const Edit& edit : Edits()) {
+    edit.run(e, prompts, history, dir);
+    states.push_back(SongBytes(e, dir));
+  }
+  ASSERT_EQ(history.StepCount(), Edits().size());
+  EXPECT_EQ(history.UndoName(), "Bounce");
+  for (std::size_t i = states.size() - 1; i > 0; --i) {
+    ASSERT_TRUE(history.Undo(e));
+    ASSERT_EQ(SongBytes(e, dir), states[i - 1]) << Edits()[i - 1].name;
+  }
+  for (std::size_t i = 1; i < states.size(); ++i) {
+    ASSERT_TRUE(history.Redo(e));
+    ASSERT_EQ(SongBytes(e, dir), states[i]) << Edits()[i - 1].name;
+  }
+  // Saved halfway back: undoing to there clears the changed flag, going on sets it.
+  history.Undo(e);
+  history.Undo(e);
+  history.MarkSaved();
+  history.Redo(e);
+  EXPECT_TRUE(e.state.songChanged);
+  history.Undo(e);
+  EXPECT_FALSE(e.state.songChanged);
+  history.Undo(e);
+  EXPECT_TRUE(e.state.songChanged);
+  // A new edit drops what could be redone, the saved state among it.
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  EXPECT_FALSE(history.CanRedo());
+  while (history.Undo(e)) {
+    EXPECT_TRUE(e.state.songChanged);
+  }
+  EXPECT_EQ(SongBytes(e, dir), states[0]);
+}
+
+TEST(UndoTest, EditsThatChangeNothingLeaveNoStepAndTheTempoBoxMakesOne) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  UndoHistory history;
+  Undoable(history, e, "Select", [&] { (void)SelectStep(e, 5); });
+  Undoable(history, e, "Copy", [&] {
+    EditClipboard clip;
+    CopyPattern(e, clip);
+  });
+  EXPECT_EQ(history.StepCount(), 0U);
+  const int32_t tempo = e.state.song.tempo;
+  for (const char* typed : {"1", "13", "133"}) { // keystrokes in the box
+    history.Begin(e, "Tempo", {}, "tempo box");
+    (void)TempoBoxChange(e, typed);
+    history.End(e);
+  }
+  EXPECT_EQ(history.StepCount(), 1U);
+  history.Undo(e);
+  EXPECT_EQ(e.state.song.tempo, tempo);
+}
+
+TEST(UndoTest, TheHistoryIsBoundedByStepsAndBySampleData) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  UndoHistory history;
+  for (std::size_t i = 0; i < UndoHistory::kMaxSteps + 30; ++i) {
+    Undoable(history, e, "Tempo", [&] { (void)(i % 2 == 0 ? TempoUp(e) : TempoDown(e)); });
+  }
+  EXPECT_EQ(history.StepCount(), UndoHistory::kMaxSteps);
+
+  // Deleted sounds are kept for undo until they pass the byte bound; the newest stays.
+  constexpr std::size_t kBound = 3000;
+  UndoHistory small(UndoHistory::kMaxSteps, kBound);
+  const std::size_t third = kBound / 3 / sizeof(int16_t);
+  FakePrompts prompts;
+  for (int round = 0; round < 4; ++round) {
+    PutSample(e, 9, std::vector<int16_t>(third + 1, 1), 44100, SampleCategory::Drum);
+    SampleManagerState m;
+    RefreshSampleList(e, m);
+    prompts.answers.push_back(true);
+    small.Begin(e, "Delete", {9});
+    DeleteSelectedSample(e, prompts, m);
+    small.End(e);
+    EXPECT_LE(small.SampleBytes(), kBound);
+    EXPECT_EQ(small.StepCount(), round == 0 ? 1U : 2U);
+  }
+  small.Undo(e);
+  EXPECT_EQ(e.samples.slots[9].data.size(), third + 1); // the newest delete comes back
+  EXPECT_TRUE(small.Undo(e));
+  EXPECT_FALSE(small.Undo(e));
+  small.Clear();
+  EXPECT_EQ(small.SampleBytes(), 0U);
+}
+
+} // namespace
+} // namespace lw

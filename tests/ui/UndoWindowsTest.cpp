@@ -1,0 +1,154 @@
+// Undo and redo from the windows: what a click, a drag or a key does, and what comes
+// back in every window.
+#include "DialogsFixture.h"
+#include "ui/SampleMan.h"
+#include "ui/sequence.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace lw;
+using lw::test::DialogsFixture;
+using lw::test::MainWindowFixture;
+using lw::test::PutSample;
+
+namespace {
+
+QAction* EditItem(TMain& w, const QString& startsWith) {
+  QMenu* edit = w.menuBar()->actions()[1]->menu();
+  for (QAction* item : edit->actions()) {
+    if (item->text().startsWith(startsWith)) {
+      return item;
+    }
+  }
+  return nullptr;
+}
+
+void Key(TMain& w, const QKeySequence& keys) {
+  QTest::keySequence(&w, keys);
+}
+
+} // namespace
+
+class UndoWindowsTest : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void theEditMenuNamesWhatUndoAndRedoWouldDo();
+  void aKnobDragIsOneStepAndTheKnobsComeBack();
+  void sampleManagerEditsComeBackInItsList();
+  void typingATitleIsOneStep();
+};
+
+void UndoWindowsTest::theEditMenuNamesWhatUndoAndRedoWouldDo() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  w.show();
+  QApplication::setActiveWindow(&w);
+  QAction* undo = EditItem(w, QStringLiteral("Undo"));
+  QAction* redo = EditItem(w, QStringLiteral("Redo"));
+  QVERIFY(undo != nullptr && redo != nullptr);
+  QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+  // After every specified item, which keep their places and access keys.
+  QMenu* edit = w.menuBar()->actions()[1]->menu();
+  QVERIFY(edit->actions().indexOf(undo) > edit->actions().indexOf(EditItem(w, "Long &Stutter")));
+
+  MainWindowFixture::Click(f.Control("Distort2"));
+  QCOMPARE(undo->text(), QStringLiteral("Undo Distortion"));
+  QVERIFY(undo->isEnabled());
+  QCOMPARE(f.engine->state.song.channel(0, 0, 1).distortOn, uint8_t{1});
+  Key(w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QCOMPARE(f.engine->state.song.channel(0, 0, 1).distortOn, uint8_t{0});
+  QCOMPARE(f.Control("Distort2")->picture().cacheKey(), w.skin().distortOff.cacheKey());
+  QVERIFY(!f.engine->state.songChanged); // back where the song started
+  QCOMPARE(redo->text(), QStringLiteral("Redo Distortion"));
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+    Key(w, keys);
+    QCOMPARE(f.engine->state.song.channel(0, 0, 1).distortOn, uint8_t{1});
+    QVERIFY(f.engine->state.songChanged);
+    Key(w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+  }
+  // Tempo steps and a new song: New starts the history afresh.
+  MainWindowFixture::Click(f.Control("plus_10"));
+  QCOMPARE(w.tempoBox()->text(), QStringLiteral("130"));
+  Key(w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QCOMPARE(w.tempoBox()->text(), QStringLiteral("120"));
+  QVERIFY(!f.engine->state.songChanged);
+  MainWindowFixture::Click(f.Control("plus_10"));
+  f.prompts.answers.push_back(true);
+  QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+  QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+  w.hide();
+}
+
+void UndoWindowsTest::aKnobDragIsOneStepAndTheKnobsComeBack() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  ImageControl* knob = f.Control("DelFB");
+  MainWindowFixture::Press(knob, {9, 10});
+  for (int y = 8; y > -40; y -= 6) {
+    MainWindowFixture::Move(knob, {9, y}, Qt::LeftButton);
+  }
+  MainWindowFixture::Release(knob, {9, -40});
+  const int32_t turned = f.engine->state.song.delayFeedback;
+  QVERIFY(turned != 50);
+  QCOMPARE(EditItem(w, "Undo")->text(), QStringLiteral("Undo Delay Decay"));
+  EditItem(w, "Undo")->trigger();
+  QCOMPARE(f.engine->state.song.delayFeedback, 50);
+  QCOMPARE(w.knob("DelFB").value, 50);
+  EditItem(w, "Redo")->trigger();
+  QCOMPARE(w.knob("DelFB").value, turned);
+  EditItem(w, "Undo")->trigger();
+  QVERIFY(!EditItem(w, "Undo")->isEnabled()); // one drag, one step
+}
+
+void UndoWindowsTest::sampleManagerEditsComeBackInItsList() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  PutSample(*f.engine, 0, {1, 2, 3}, 44100, SampleCategory::Drum, "kick");
+  PutSample(*f.engine, 3, {4, 5}, 44100, SampleCategory::Drum, "snare");
+  lw::test::PutNote(*f.engine, 0, 0, 0, 0, 3);
+  TSampleMan& manager = f.dialogs->sampleManager();
+  manager.show();
+  f.prompts.answers.push_back(true);
+  manager.DeleteBtnClick(); // the last line: snare, which step 1 plays
+  QCOMPARE(manager.sampleList()->count(), 1);
+  QCOMPARE(f.engine->state.song.step(0, 0, 0, 0).trigger, uint8_t{0});
+  manager.categoryButton(2)->click();
+  QCOMPARE(f.engine->samples.slots[0].category, uint8_t{2});
+
+  EditItem(w, "Undo")->trigger(); // the category
+  QCOMPARE(f.engine->samples.slots[0].category, uint8_t{0});
+  QCOMPARE(EditItem(w, "Undo")->text(), QStringLiteral("Undo Delete Sample"));
+  EditItem(w, "Undo")->trigger();
+  QCOMPARE(manager.sampleList()->count(), 2);
+  QCOMPARE(f.engine->samples.slots[3].name.text(), std::string("snare"));
+  QCOMPARE(f.engine->samples.slots[3].data.size(), std::size_t{2});
+  QCOMPARE(f.engine->state.song.step(0, 0, 0, 0).trigger, uint8_t{1}); // and its note
+  manager.hide();
+}
+
+void UndoWindowsTest::typingATitleIsOneStep() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  Tsequencer& sequencer = f.dialogs->sequencer();
+  f.dialogs->ShowSequencer();
+  const std::string before = f.engine->state.song.title.text();
+  sequencer.titleBox()->clear();
+  MainWindowFixture::Type(sequencer.titleBox(), QStringLiteral("Night Bus"));
+  QCOMPARE(f.engine->state.song.title.text(), std::string("Night Bus"));
+  QCOMPARE(EditItem(w, "Undo")->text(), QStringLiteral("Undo Song Title"));
+  EditItem(w, "Undo")->trigger();
+  QCOMPARE(f.engine->state.song.title.text(), before);
+  QCOMPARE(sequencer.titleBox()->text().toStdString(), before);
+  QVERIFY(!EditItem(w, "Undo")->isEnabled());
+  sequencer.hide();
+}
+
+QTEST_MAIN(UndoWindowsTest)
+#include "UndoWindowsTest.moc"
