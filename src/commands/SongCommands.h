@@ -39,7 +39,8 @@ OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string&
 OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
 // Start-up's load of the song named on the command line: silent when the file cannot be
-// opened. Timing, redraw and songChanged are left to the rest of start-up.
+// opened (the name stays, so Save writes there); a damaged file is reported and leaves
+// no name. Timing, redraw and songChanged are left to the rest of start-up.
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
 // Save writes songFileName (Save as when it is empty); Save as asks for the file first.
