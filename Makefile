@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean fuzz fuzz-build fuzz-smoke
+.PHONY: all deps configure build run test test-asan test-tsan test-locks tidy bench format format-check clean fuzz fuzz-build fuzz-smoke check-install package
 
 all: build
 
@@ -28,15 +28,27 @@ run: build
 
 # Every test: the normal build, the core again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, live playback under ThreadSanitizer, the program built by
-# Clang with its lock discipline checked, and clang-tidy over the sources.
+# Clang with its lock discipline checked, clang-tidy over the sources, and the
+# installation and the Debian package checked as a desktop would see them.
 test: build
 	$(MAKE) --no-print-directory format-check
+	$(MAKE) --no-print-directory check-install
+	$(MAKE) --no-print-directory package
 	$(MAKE) --no-print-directory tidy
 	$(MAKE) --no-print-directory test-locks
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory test-tsan
 	$(MAKE) --no-print-directory fuzz-smoke
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Installs the build into a temporary prefix and checks it (scripts/check-install).
+check-install: build
+	bash scripts/check-install $(BUILD)
+
+# The Debian package, built into $(BUILD)/ by CPack and checked (scripts/check-package).
+package: build
+	cmake --build $(BUILD) --target package
+	bash scripts/check-package $(BUILD)
 
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLOOPWREN_WERROR=ON \

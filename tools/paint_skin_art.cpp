@@ -59,47 +59,53 @@ static QPointF onCircle(QPointF centre, double degreesFromUp, double r) {
 }
 
 // The plumage over the silhouette: eye, pale brow, barred wing and tail.
-static void plumage(Canvas& c, const QRectF& box) {
+static void plumage(Marks& marks, const QRectF& box) {
   const QTransform t = QTransform()
                            .translate(box.left(), box.top())
                            .scale(box.width() / 100.0, box.height() / 100.0);
   const double unit = box.width() / 100.0;
-  c.p.save();
-  c.p.setClipPath(wrenAt(box));
-  c.p.setBrush(Qt::NoBrush);
-  c.p.setPen(QPen(QColor(236, 206, 164), 2.6 * unit, Qt::SolidLine, Qt::RoundCap));
+  const QPainterPath bird = wrenAt(box);
+  const auto stroke = [&](const QPainterPath& path, const QPen& pen) {
+    Mark m;
+    m.kind = Mark::Kind::Path;
+    m.path = path;
+    m.pen = pen;
+    m.clip = bird;
+    marks.push_back(m);
+  };
   QPainterPath brow;
   brow.moveTo(60, 31);
   brow.quadTo(70, 25, 82, 30);
-  c.p.drawPath(t.map(brow));
-  c.p.setPen(QPen(QColor(30, 16, 8, 150), 2.2 * unit, Qt::SolidLine, Qt::RoundCap));
+  stroke(t.map(brow), QPen(QColor(236, 206, 164), 2.6 * unit, Qt::SolidLine, Qt::RoundCap));
+  const QPen bars(QColor(30, 16, 8, 150), 2.2 * unit, Qt::SolidLine, Qt::RoundCap);
   for (int i = 0; i < 4; ++i) {
     QPainterPath bar;
     bar.moveTo(36 + i * 7, 54 + i * 1.5);
     bar.quadTo(41 + i * 7, 60 + i * 1.5, 40 + i * 7, 67 + i * 1.0);
-    c.p.drawPath(t.map(bar));
+    stroke(t.map(bar), bars);
   }
   for (int i = 0; i < 3; ++i) {
     const double y = 33 + i * 7;
-    c.p.drawLine(t.map(QPointF(12 + i * 3.0, y)), t.map(QPointF(28 + i * 3.0, y - 3)));
+    Mark line;
+    line.kind = Mark::Kind::Line;
+    line.line = QLineF(t.map(QPointF(12 + i * 3.0, y)), t.map(QPointF(28 + i * 3.0, y - 3)));
+    line.pen = bars;
+    line.clip = bird;
+    marks.push_back(line);
   }
-  c.p.restore();
-  c.p.setPen(Qt::NoPen);
-  c.p.setBrush(QColor(252, 236, 210));
-  c.p.drawEllipse(t.map(QPointF(74, 35)), 3.2 * unit, 3.2 * unit);
-  c.p.setBrush(QColor(20, 10, 4));
-  c.p.drawEllipse(t.map(QPointF(74.6, 35.3)), 1.9 * unit, 1.9 * unit);
+  marks.push_back(
+      ellipseMark(t.map(QPointF(74, 35)), 3.2 * unit, 3.2 * unit, QColor(252, 236, 210)));
+  marks.push_back(
+      ellipseMark(t.map(QPointF(74.6, 35.3)), 1.9 * unit, 1.9 * unit, QColor(20, 10, 4)));
 }
 
-void drawMedallion(Canvas& c, QPointF centre, double radius) {
-  c.p.save();
-  c.p.setRenderHint(QPainter::Antialiasing);
-  c.p.setPen(Qt::NoPen);
+Marks medallionMarks(QPointF centre, double radius) {
+  Marks marks;
   QRadialGradient shadow(centre + QPointF(0, radius * 0.05), radius * 1.04);
   shadow.setColorAt(0.9, withAlpha(Qt::black, 110));
   shadow.setColorAt(1.0, withAlpha(Qt::black, 0));
-  c.p.setBrush(shadow);
-  c.p.drawEllipse(centre + QPointF(0, radius * 0.05), radius * 1.04, radius * 1.04);
+  marks.push_back(
+      ellipseMark(centre + QPointF(0, radius * 0.05), radius * 1.04, radius * 1.04, shadow));
 
   // A turned bronze ring, carrying sixteen step lamps with the first one lit.
   QConicalGradient ring(centre, 60);
@@ -107,56 +113,65 @@ void drawMedallion(Canvas& c, QPointF centre, double radius) {
                           {236, 200, 154}, {162, 116, 76}, {238, 204, 160}};
   for (int i = 0; i < 7; ++i)
     ring.setColorAt(i / 6.0, tones[i]);
-  c.p.setBrush(colour::kGroove);
-  c.p.drawEllipse(centre, radius, radius);
-  c.p.setBrush(ring);
-  c.p.drawEllipse(centre, radius - radius * 0.02 - 0.6, radius - radius * 0.02 - 0.6);
+  marks.push_back(ellipseMark(centre, radius, radius, colour::kGroove));
+  const double bronze = radius - radius * 0.02 - 0.6;
+  marks.push_back(ellipseMark(centre, bronze, bronze, ring));
   const double lampRadius = std::max(1.4, radius * 0.042);
   for (int i = 0; i < 16; ++i) {
     const QPointF at = onCircle(centre, i * 22.5, radius * 0.88);
-    c.p.setBrush(QColor(40, 26, 16));
-    c.p.drawEllipse(at, lampRadius + 0.7, lampRadius + 0.7);
+    marks.push_back(ellipseMark(at, lampRadius + 0.7, lampRadius + 0.7, QColor(40, 26, 16)));
     QRadialGradient g(at - QPointF(lampRadius * 0.3, lampRadius * 0.3), lampRadius * 1.2);
     const bool lit = i % 4 == 0;
     g.setColorAt(0.0, lit ? mix(colour::kAmber, Qt::white, 0.7) : QColor(130, 84, 44));
     g.setColorAt(1.0, lit ? colour::kAmber : QColor(70, 44, 24));
-    c.p.setBrush(g);
-    c.p.drawEllipse(at, lampRadius, lampRadius);
+    marks.push_back(ellipseMark(at, lampRadius, lampRadius, g));
   }
 
   const double face = radius * 0.76;
-  c.p.setBrush(QColor(80, 52, 30));
-  c.p.drawEllipse(centre, face + 1.0, face + 1.0);
+  marks.push_back(ellipseMark(centre, face + 1.0, face + 1.0, QColor(80, 52, 30)));
   QRadialGradient field(centre - QPointF(face * 0.3, face * 0.4), face * 1.5);
   field.setColorAt(0.0, QColor(255, 240, 218));
   field.setColorAt(0.7, colour::kField);
   field.setColorAt(1.0, QColor(226, 186, 144));
-  c.p.setBrush(field);
-  c.p.drawEllipse(centre, face, face);
+  marks.push_back(ellipseMark(centre, face, face, field));
 
   const QRectF box(centre.x() - face * 0.86, centre.y() - face * 0.74, face * 1.42, face * 1.42);
   QLinearGradient feathers(box.topLeft(), box.bottomLeft());
   feathers.setColorAt(0.0, QColor(120, 72, 38));
   feathers.setColorAt(1.0, QColor(70, 40, 20));
-  c.p.setBrush(feathers);
-  c.p.drawPath(wrenAt(box));
-  plumage(c, box);
+  Mark bird;
+  bird.kind = Mark::Kind::Path;
+  bird.path = wrenAt(box);
+  bird.brush = feathers;
+  marks.push_back(bird);
+  plumage(marks, box);
 
   // Its song, going out from the beak in rings.
   const QPointF beak = box.topLeft() + QPointF(box.width() * 1.0, box.height() * 0.385);
-  c.p.setBrush(Qt::NoBrush);
   for (int i = 1; i <= 3; ++i) {
     const double r = face * (0.08 + 0.09 * i);
-    c.p.setPen(QPen(mix(colour::kAmber, QColor(150, 60, 10), 0.45), std::max(1.0, face * 0.045),
-                    Qt::SolidLine, Qt::RoundCap));
-    c.p.drawArc(QRectF(beak.x() - r, beak.y() - r, 2 * r, 2 * r), -40 * 16, 80 * 16);
+    Mark arc;
+    arc.kind = Mark::Kind::Arc;
+    arc.rect = QRectF(beak.x() - r, beak.y() - r, 2 * r, 2 * r);
+    arc.startAngle = -40 * 16;
+    arc.spanAngle = 80 * 16;
+    arc.pen = QPen(mix(colour::kAmber, QColor(150, 60, 10), 0.45), std::max(1.0, face * 0.045),
+                   Qt::SolidLine, Qt::RoundCap);
+    marks.push_back(arc);
   }
   // A twig for the bird to stand on.
-  c.p.setPen(QPen(QColor(70, 40, 20), std::max(1.2, face * 0.05), Qt::SolidLine, Qt::RoundCap));
+  Mark twig;
+  twig.kind = Mark::Kind::Line;
   const double twigY = box.bottom() - box.height() * 0.04;
-  c.p.drawLine(QPointF(box.left() + box.width() * 0.16, twigY + face * 0.02),
-               QPointF(box.left() + box.width() * 0.82, twigY - face * 0.03));
-  c.p.restore();
+  twig.line = QLineF(QPointF(box.left() + box.width() * 0.16, twigY + face * 0.02),
+                     QPointF(box.left() + box.width() * 0.82, twigY - face * 0.03));
+  twig.pen = QPen(QColor(70, 40, 20), std::max(1.2, face * 0.05), Qt::SolidLine, Qt::RoundCap);
+  marks.push_back(twig);
+  return marks;
+}
+
+void drawMedallion(Canvas& c, QPointF centre, double radius) {
+  draw(c, medallionMarks(centre, radius));
 }
 
 void drawWordmark(Canvas& c, const QRectF& box, double pixels, bool onDark) {
@@ -224,39 +239,57 @@ void paintLogo(Canvas& c) {
   drawNameplate(c, QRectF(0, 2, c.size.width(), c.size.height() - 4), 24);
 }
 
-void paintIcon(Canvas& c) {
+Marks iconMarks() {
+  Marks marks;
   const QRectF tile(10, 8, 236, 236);
-  c.p.setRenderHint(QPainter::Antialiasing);
-  c.p.setPen(Qt::NoPen);
   QPainterPath shadow;
   shadow.addRoundedRect(tile.translated(0, 4), 46, 46);
-  c.p.fillPath(shadow, withAlpha(Qt::black, 70));
+  marks.push_back(fillPathMark(shadow, withAlpha(Qt::black, 70)));
   QPainterPath outer;
   outer.addRoundedRect(tile, 46, 46);
-  c.p.fillPath(outer, colour::kGroove);
+  marks.push_back(fillPathMark(outer, colour::kGroove));
   QPainterPath bevel;
   bevel.addRoundedRect(tile.adjusted(3, 3, -3, -3), 43, 43);
   QLinearGradient light(tile.topLeft(), tile.bottomRight());
   light.setColorAt(0.0, colour::kPlateLight);
   light.setColorAt(1.0, colour::kPlateDark);
-  c.p.fillPath(bevel, light);
+  marks.push_back(fillPathMark(bevel, light));
   QPainterPath face;
   face.addRoundedRect(tile.adjusted(8, 8, -8, -8), 38, 38);
-  c.p.fillPath(face, colour::kPlate);
-  brush(c, face, 909, 12.0);
+  marks.push_back(fillPathMark(face, colour::kPlate));
+  Mark brushing;
+  brushing.kind = Mark::Kind::Brushing;
+  brushing.path = face;
+  brushing.seed = 909;
+  brushing.strength = 12.0;
+  marks.push_back(brushing);
 
   // A strip of display with a beat on it, over the badge.
   const QRectF glass(44, 30, 168, 40);
-  bezel(c, glass, 4, 3);
-  c.p.fillRect(glass, colour::kLcd);
+  const Marks frame = bezelMarks(glass, 4, 3);
+  marks.insert(marks.end(), frame.begin(), frame.end());
+  Mark lcd;
+  lcd.kind = Mark::Kind::FillRect;
+  lcd.rect = glass;
+  lcd.brush = colour::kLcd;
+  marks.push_back(lcd);
   for (int i = 0; i < 8; ++i) {
     const QRectF cell(glass.left() + 8 + i * 19.6, glass.top() + 9, 15, 22);
     const bool hit = i == 0 || i == 3 || i == 4 || i == 6;
-    c.p.setPen(QPen(hit ? colour::kLcdInk : mix(colour::kLcd, colour::kLcdInk, 0.35), 1.5));
-    c.p.setBrush(hit ? QBrush(colour::kLcdInk) : QBrush(Qt::NoBrush));
-    c.p.drawRect(cell.adjusted(1, 1, -1, -1));
+    Mark step;
+    step.kind = Mark::Kind::Rect;
+    step.rect = cell.adjusted(1, 1, -1, -1);
+    step.pen = QPen(hit ? colour::kLcdInk : mix(colour::kLcd, colour::kLcdInk, 0.35), 1.5);
+    step.brush = hit ? QBrush(colour::kLcdInk) : QBrush(Qt::NoBrush);
+    marks.push_back(step);
   }
-  drawMedallion(c, QPointF(128, 156), 76);
+  const Marks badge = medallionMarks(QPointF(128, 156), 76);
+  marks.insert(marks.end(), badge.begin(), badge.end());
+  return marks;
+}
+
+void paintIcon(Canvas& c) {
+  draw(c, iconMarks());
 }
 
 } // namespace skin

@@ -4,6 +4,8 @@
 #include "paint_skin_pictures.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace skin {
@@ -103,16 +105,24 @@ const Picture& picture(const QString& name) {
 }
 
 QImage render(const Picture& picture, int scale) {
-  QImage image(picture.size * scale,
-               picture.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+  return renderAtDensity(picture, scale);
+}
+
+QImage renderAtDensity(const Picture& picture, double density) {
+  const QSize pixels(static_cast<int>(std::lround(picture.size.width() * density)),
+                     static_cast<int>(std::lround(picture.size.height() * density)));
+  QImage image(pixels, picture.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
   image.fill(picture.opaque ? colour::kWindow : QColor(Qt::transparent));
-  image.setDevicePixelRatio(scale);
   {
     QPainter p(&image);
-    Canvas c{p, scale, picture.size};
+    p.scale(density, density);
+    // Textures are made at the next whole density and scaled down smoothly to this one.
+    const int whole = std::max(1, static_cast<int>(std::ceil(density)));
+    if (whole != density)
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+    Canvas c{p, whole, picture.size};
     picture.paint(c);
   }
-  image.setDevicePixelRatio(1);
   return image;
 }
 

@@ -26,5 +26,8 @@ const Picture& picture(const QString& name);
 // pixels and a device pixel ratio of 1, so that pictures can be composed pixel for pixel.
 QImage render(const Picture& picture, int scale);
 QImage render(const QString& name, int scale);
+// The picture painted at any density, whole or not (an icon at 16 x 16 pixels is painted
+// at 1/16); the image is the picture's size times density, rounded.
+QImage renderAtDensity(const Picture& picture, double density);
 
 } // namespace skin

@@ -4,10 +4,13 @@
 //                                       and skin.qrc listing them under the prefix /skin
 //   paint_skin --preview FILE [--scale N] [--busy]
 //                                       writes the main window put together from them
+//   paint_skin --icons FOLDER NAME      writes the program's icon as the hicolor icon
+//                                       theme wants it: FOLDER/hicolor/SIZE/apps/NAME.*
 //
 // The output is the same bytes on every run: nothing depends on the time, and all
 // noise comes from fixed seeds.
 #include "paint_skin_catalog.h"
+#include "paint_skin_icons.h"
 #include "paint_skin_preview.h"
 
 #include <QDir>
@@ -16,6 +19,7 @@
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -57,7 +61,8 @@ int writeSkin(const QString& folder) {
 
 int usage() {
   std::fprintf(stderr, "usage: paint_skin OUTPUT_FOLDER\n"
-                       "       paint_skin --preview FILE [--scale N] [--busy]\n");
+                       "       paint_skin --preview FILE [--scale N] [--busy]\n"
+                       "       paint_skin --icons FOLDER NAME\n");
   return 2;
 }
 
@@ -70,6 +75,14 @@ int main(int argc, char** argv) {
   const QStringList args = app.arguments().mid(1);
   if (args.size() == 1 && !args[0].startsWith('-'))
     return writeSkin(args[0]);
+  if (args.size() == 3 && args[0] == QStringLiteral("--icons")) {
+    try {
+      return skin::writeIconTheme(args[1], args[2]) ? 0 : 1;
+    } catch (const std::invalid_argument& e) {
+      std::fprintf(stderr, "paint_skin: %s\n", e.what());
+      return 1;
+    }
+  }
   if (args.size() >= 2 && args[0] == QStringLiteral("--preview")) {
     int scale = 1;
     bool busy = false;

@@ -1,5 +1,7 @@
 #include "paint_skin_style.h"
 
+#include "paint_skin_marks.h"
+
 #include <QConicalGradient>
 #include <QLinearGradient>
 #include <QPainterPath>
@@ -118,17 +120,19 @@ void brush(Canvas& c, const QPainterPath& clip, uint32_t seed, double strength,
   c.p.restore();
 }
 
-void bezel(Canvas& c, const QRectF& inner, double width, double radius) {
-  c.p.save();
-  c.p.setRenderHint(QPainter::Antialiasing);
+Marks bezelMarks(const QRectF& inner, double width, double radius) {
   const QRectF outer = inner.adjusted(-width, -width, width, width);
   QLinearGradient lip(outer.topLeft(), outer.bottomRight());
   lip.setColorAt(0.0, colour::kPlateDark);
   lip.setColorAt(0.5, mix(colour::kPlateDark, colour::kPlateLight, 0.5));
   lip.setColorAt(1.0, colour::kPlateLight);
-  c.p.fillPath(rounded(outer, radius + width), lip);
-  c.p.fillPath(rounded(outer.adjusted(1, 1, -1, -1), radius + width - 1), QColor(30, 24, 20));
-  c.p.restore();
+  return {
+      fillPathMark(rounded(outer, radius + width), lip),
+      fillPathMark(rounded(outer.adjusted(1, 1, -1, -1), radius + width - 1), QColor(30, 24, 20))};
+}
+
+void bezel(Canvas& c, const QRectF& inner, double width, double radius) {
+  draw(c, bezelMarks(inner, width, radius));
 }
 
 void screw(Canvas& c, QPointF centre, double angleDegrees) {

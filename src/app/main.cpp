@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("LoopWren 1.2"));
-  QApplication::setDesktopFileName(QStringLiteral("loopwren"));
+  QApplication::setDesktopFileName(QStringLiteral("org.loopwren.LoopWren"));
   // Message boxes, file dialogs and menus in the windows' font; every window sets its own.
   QApplication::setFont(WindowFont(8));
   if (QFontInfo(QApplication::font()).family() != WindowFontFamily()) {

@@ -146,7 +146,13 @@ OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string
 
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
   SetSongFileName(engine, path);
-  return ReadAndReplace(engine, prompts, path, LoadMessages::Silent);
+  const OpenResult result = ReadAndReplace(engine, prompts, path, LoadMessages::Silent);
+  if (result.damaged) {
+    // As with Open: the default song keeps no name, so a Save cannot overwrite the
+    // damaged file with it.
+    SetSongFileName(engine, {});
+  }
+  return result;
 }
 
 OpenResult RecoverSongCopy(Engine& engine, UserPrompts& prompts, const std::string& copyPath,

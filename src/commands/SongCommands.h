@@ -39,7 +39,8 @@ OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string&
 OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
 // Start-up's load of the song named on the command line: silent when the file cannot be
-// opened. Timing, redraw and songChanged are left to the rest of start-up.
+// opened (the name stays, so Save writes there); a damaged file is reported and leaves
+// no name. Timing, redraw and songChanged are left to the rest of start-up.
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
 // Puts a recovery copy's song in place of the song, read as Open reads a file, as an

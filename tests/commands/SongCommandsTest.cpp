@@ -441,6 +441,14 @@ TEST_F(SongFileFixture, TheCommandLineLoadIsSilentWhenTheFileIsMissing) {
   EXPECT_FALSE(r.replaced);
   EXPECT_TRUE(prompts.silent());
   EXPECT_EQ(e.state.songFileName, dir.File("nope")) << "no extension is added";
+
+  // A file that is there but damaged is reported, and the default song takes no name
+  // that a Save would write over it with.
+  test::WriteBytes(dir.File("cut.LW"), {'L', 'O', 'O', 'P', 'W', 'R', 'E', 'N', 1, 2});
+  const OpenResult damaged = LoadCommandLineSong(e, prompts, dir.File("cut.LW"));
+  EXPECT_TRUE(damaged.damaged);
+  EXPECT_EQ(prompts.ioErrors.size(), 1U);
+  EXPECT_EQ(e.state.songFileName, "");
 }
 
 // A song given without the dialog asks first, but only when there is work to lose.

@@ -521,23 +521,26 @@ TEST(SkinIndicators, TheActiveLedLightsItsSocketsAndCoversDimWhatTheyHide) {
 }
 
 TEST(SkinResources, TheInstalledIconIsThePaintedOne) {
-  const QImage installed = QImage(QStringLiteral(LOOPWREN_RESOURCES_DIR "/loopwren.png"))
-                               .convertToFormat(QImage::Format_ARGB32);
+  const QImage installed =
+      QImage(QStringLiteral(LOOPWREN_RESOURCES_DIR "/org.loopwren.LoopWren.png"))
+          .convertToFormat(QImage::Format_ARGB32);
   ASSERT_FALSE(installed.isNull());
-  EXPECT_EQ(installed, load("icon")) << "copy the painted icon.png to resources/loopwren.png";
+  EXPECT_EQ(installed, load("icon"))
+      << "copy the painted icon.png to resources/org.loopwren.LoopWren.png";
 }
 
 TEST(SkinResources, TheDesktopEntryOpensTheSongFileType) {
-  QFile desktop(QStringLiteral(LOOPWREN_RESOURCES_DIR "/loopwren.desktop"));
-  QFile mime(QStringLiteral(LOOPWREN_RESOURCES_DIR "/loopwren-mime.xml"));
+  QFile desktop(QStringLiteral(LOOPWREN_RESOURCES_DIR "/org.loopwren.LoopWren.desktop"));
+  QFile mime(QStringLiteral(LOOPWREN_RESOURCES_DIR "/org.loopwren.LoopWren.mime.xml"));
   ASSERT_TRUE(desktop.open(QIODevice::ReadOnly | QIODevice::Text));
   ASSERT_TRUE(mime.open(QIODevice::ReadOnly | QIODevice::Text));
   const QString entry = QString::fromUtf8(desktop.readAll());
   const QString types = QString::fromUtf8(mime.readAll());
   EXPECT_TRUE(entry.contains("MimeType=application/x-loopwren-song;"));
-  EXPECT_TRUE(entry.contains("Icon=loopwren\n"));
+  EXPECT_TRUE(entry.contains("Icon=org.loopwren.LoopWren\n"));
   EXPECT_TRUE(types.contains("<mime-type type=\"application/x-loopwren-song\">"));
   EXPECT_TRUE(types.contains("<comment>LoopWren Tracks</comment>"));
+  EXPECT_TRUE(types.contains("<icon name=\"org.loopwren.LoopWren\"/>"));
   EXPECT_TRUE(types.contains("<glob pattern=\"*.LW\"/>"));
 }
 
