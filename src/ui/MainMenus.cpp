@@ -164,6 +164,9 @@ void TMain::OpenClick() {
 bool TMain::AfterOpen(const OpenResult& result) {
   if (result.damaged) {
     history_.Clear();
+    if (engine_.Interface().songChanged) {
+      history_.MarkUnsaved(); // the song it left is still not what its file holds
+    }
   }
   if (result.replaced) {
     AfterSongReplaced(result.showSequencer);

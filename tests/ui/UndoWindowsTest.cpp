@@ -42,6 +42,7 @@ private Q_SLOTS:
   void aKnobDragIsOneStepAndTheKnobsComeBack();
   void sampleManagerEditsComeBackInItsList();
   void typingATitleIsOneStep();
+  void aFailedLoadStartsAfreshAndStaysUnsaved();
 };
 
 void UndoWindowsTest::theEditMenuNamesWhatUndoAndRedoWouldDo() {
@@ -148,6 +149,24 @@ void UndoWindowsTest::typingATitleIsOneStep() {
   QCOMPARE(sequencer.titleBox()->text().toStdString(), before);
   QVERIFY(!EditItem(w, "Undo")->isEnabled());
   sequencer.hide();
+}
+
+// A damaged file leaves the song as it was, unsaved, with a fresh history: undoing what
+// comes next leads back to an unsaved song, not a saved one.
+void UndoWindowsTest::aFailedLoadStartsAfreshAndStaysUnsaved() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  MainWindowFixture::Click(f.Control("plus_10"));
+  lw::test::WriteBytes(f.dir.File("cut.LW"), {'L', 'O', 'O', 'P', 'W', 'R', 'E', 'N', 1});
+  f.prompts.files.emplace_back(f.dir.File("cut.LW"));
+  QMenu* file = w.menuBar()->actions()[0]->menu();
+  file->actions()[1]->trigger(); // Open
+  QCOMPARE(f.prompts.ioErrors.size(), std::size_t{1});
+  QVERIFY(!EditItem(w, "Undo")->isEnabled());
+  MainWindowFixture::Click(f.Control("plus_10"));
+  EditItem(w, "Undo")->trigger();
+  QCOMPARE(w.tempoBox()->text(), QStringLiteral("130"));
+  QVERIFY(f.engine->state.songChanged);
 }
 
 QTEST_MAIN(UndoWindowsTest)
