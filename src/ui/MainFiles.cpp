@@ -3,6 +3,7 @@
 #include "commands/SongCommands.h"
 #include "engine/BlackBox.h"
 #include "song/FileIo.h"
+#include "ui/DialogParts.h"
 #include "ui/Drops.h"
 #include "ui/Settings.h"
 #include "ui/mainunit.h"
@@ -12,7 +13,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
-#include <QScreen>
 
 namespace lw {
 
@@ -93,11 +93,7 @@ void TMain::PlaceAtStart() {
     move(*place);
     return;
   }
-  const QScreen* on = screen();
-  if (on != nullptr) {
-    const QRect area = on->availableGeometry();
-    move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
-  }
+  CentreOnScreen(this);
 }
 
 void TMain::RememberPlaces() {

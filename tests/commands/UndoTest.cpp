@@ -24,13 +24,8 @@ using test::PutNote;
 using test::PutSample;
 
 // The bytes Save would write for the song in memory.
-std::vector<uint8_t> SongBytes(const Engine& e, const test::TempDir& dir) {
-  const std::string path = dir.File("bytes.LW");
-  AtomicFileWriter out;
-  EXPECT_TRUE(out.Open(path));
-  WriteSongBody(out, e.Interface().song, e.Interface().sequence, e.InterfaceSamples());
-  out.Commit();
-  return test::ReadBytes(path);
+std::string SongBytes(const Engine& e) {
+  return SongFileBytes(e.Interface().song, e.Interface().sequence, e.InterfaceSamples());
 }
 
 // A song with something in every place an edit can reach.
@@ -193,20 +188,20 @@ TEST(UndoTest, EveryEditUndoesToTheSameBytesAndRedoesToTheEditsBytes) {
     FillSong(e);
     FakePrompts prompts;
     UndoHistory history;
-    const std::vector<uint8_t> before = SongBytes(e, dir);
+    const std::string before = SongBytes(e);
     edit.run(e, prompts, history, dir);
-    const std::vector<uint8_t> after = SongBytes(e, dir);
+    const std::string after = SongBytes(e);
     ASSERT_NE(after, before) << "the edit must change the song for this test to mean anything";
     ASSERT_EQ(history.StepCount(), 1U);
     EXPECT_TRUE(history.Undo(e));
-    EXPECT_EQ(SongBytes(e, dir), before);
+    EXPECT_EQ(SongBytes(e), before);
     EXPECT_FALSE(e.state.songChanged);
     EXPECT_FALSE(history.CanUndo());
     EXPECT_TRUE(history.Redo(e));
-    EXPECT_EQ(SongBytes(e, dir), after);
+    EXPECT_EQ(SongBytes(e), after);
     EXPECT_TRUE(e.state.songChanged);
     EXPECT_TRUE(history.Undo(e)); // and back once more: the sides survive the trips
-    EXPECT_EQ(SongBytes(e, dir), before);
+    EXPECT_EQ(SongBytes(e), before);
   }
 }
 
@@ -217,20 +212,20 @@ TEST(UndoTest, ASequenceOfEditsUndoesStepByStepAndANewEditDropsTheRedo) {
   FillSong(e);
   FakePrompts prompts;
   UndoHistory history;
-  std::vector<std::vector<uint8_t>> states{SongBytes(e, dir)};
+  std::vector<std::string> states{SongBytes(e)};
   for (const Edit& edit : Edits()) {
     edit.run(e, prompts, history, dir);
-    states.push_back(SongBytes(e, dir));
+    states.push_back(SongBytes(e));
   }
   ASSERT_EQ(history.StepCount(), Edits().size());
   EXPECT_EQ(history.UndoName(), "Bounce");
   for (std::size_t i = states.size() - 1; i > 0; --i) {
     ASSERT_TRUE(history.Undo(e));
-    ASSERT_EQ(SongBytes(e, dir), states[i - 1]) << Edits()[i - 1].name;
+    ASSERT_EQ(SongBytes(e), states[i - 1]) << Edits()[i - 1].name;
   }
   for (std::size_t i = 1; i < states.size(); ++i) {
     ASSERT_TRUE(history.Redo(e));
-    ASSERT_EQ(SongBytes(e, dir), states[i]) << Edits()[i - 1].name;
+    ASSERT_EQ(SongBytes(e), states[i]) << Edits()[i - 1].name;
   }
   // Saved halfway back: undoing to there clears the changed flag, going on sets it.
   history.Undo(e);
@@ -248,7 +243,7 @@ TEST(UndoTest, ASequenceOfEditsUndoesStepByStepAndANewEditDropsTheRedo) {
   while (history.Undo(e)) {
     EXPECT_TRUE(e.state.songChanged);
   }
-  EXPECT_EQ(SongBytes(e, dir), states[0]);
+  EXPECT_EQ(SongBytes(e), states[0]);
 }
 
 TEST(UndoTest, EditsThatChangeNothingLeaveNoStepAndTheTempoBoxMakesOne) {
