@@ -1,4 +1,5 @@
 // loopwren: the groovebox program.
+#include "app/ProgramOptions.h"
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
@@ -16,16 +17,62 @@
 #include <QIcon>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Answers --help, --version and a line it cannot take on the terminal, without a window;
+// nothing when the program is to run.
+std::optional<int> AnswerCommandLine(const lw::ProgramOptions& options) {
+  using Action = lw::ProgramOptions::Action;
+  switch (options.action) {
+  case Action::Help:
+    std::fputs(lw::kProgramUsage, stdout);
+    return 0;
+  case Action::Version:
+    std::fputs(lw::kProgramVersion, stdout);
+    return 0;
+  case Action::UsageError:
+    std::fprintf(stderr, "loopwren: %s\n\n%s", options.error.c_str(), lw::kProgramUsage);
+    return 2;
+  case Action::Run:
+    break;
+  }
+  for (const std::string& song : options.ignoredSongs) {
+    std::fprintf(stderr, "loopwren: one song at a time; \"%s\" is not opened\n", song.c_str());
+  }
+  return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
   using namespace lw;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const ProgramOptions options = ParseProgramOptions(args);
+  if (const auto exitCode = AnswerCommandLine(options)) {
+    return *exitCode;
+  }
+  // The toolkit sees its own options only: a song's name is never taken for one.
+  std::vector<char*> toolkitArgv{argv[0]};
+  std::vector<std::string> toolkitArgs = options.toolkitArgs;
+  for (std::string& arg : toolkitArgs) {
+    toolkitArgv.push_back(arg.data());
+  }
+  toolkitArgv.push_back(nullptr);
+  int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
+
   // A file-size limit makes a write fail with a message instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
   // The engine's tables are built before any window exists.
   auto engine = std::make_unique<Engine>();
 
-  QApplication app(argc, argv);
+  QApplication app(toolkitArgc, toolkitArgv.data());
   QApplication::setApplicationName(QStringLiteral("LoopWren 1.2"));
   QApplication::setDesktopFileName(QStringLiteral("org.loopwren.LoopWren"));
   // Message boxes, file dialogs and menus in the windows' font; every window sets its own.
@@ -46,11 +93,9 @@ int main(int argc, char** argv) {
   // The main window takes the render progress before the progress dialog exists.
   ProgressRelay renderProgress;
 
-  const QStringList args = QApplication::arguments();
   ProgramSettings settings;
   TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
-                           ProgramFolder(),
-                           args.size() > 1 ? args[1].toLocal8Bit().toStdString() : std::string()});
+                           ProgramFolder(), options.song});
   prompts.setParent(&window);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
   // The other windows follow the main window, in the program's start-up order.
