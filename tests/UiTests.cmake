@@ -36,3 +36,4 @@ add_dependencies(loopwren_recovery_tests loopwren loopwren_crash_session)
 target_compile_definitions(loopwren_recovery_tests PRIVATE
   LOOPWREN_BIN="$<TARGET_FILE:loopwren>"
   CRASH_SESSION_BIN="$<TARGET_FILE:loopwren_crash_session>")
+loopwren_ui_test(loopwren_file_menu_tests ui/FileMenuTest.cpp ui/MainWindowFixture.h)

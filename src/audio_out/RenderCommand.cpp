@@ -137,7 +137,7 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
 }
 
 bool RenderWavCommand(Engine& engine, UserPrompts& prompts, RenderProgress& progress,
-                      RenderKind kind, const SlotRange& selection, const std::string& folder) {
+                      RenderKind kind, const SlotRange& selection, std::string& folder) {
   if (engine.playing) {
     prompts.Notice(kRenderWhilePlaying);
     return false;
@@ -146,7 +146,11 @@ bool RenderWavCommand(Engine& engine, UserPrompts& prompts, RenderProgress& prog
   if (!chosen) {
     return false;
   }
-  return RenderToWavFile(engine, prompts, progress, kind, RenderTargetPath(*chosen), selection);
+  const std::string target = RenderTargetPath(*chosen);
+  if (!FolderOf(target).empty()) {
+    folder = FolderOf(target);
+  }
+  return RenderToWavFile(engine, prompts, progress, kind, target, selection);
 }
 
 } // namespace lw

@@ -34,8 +34,9 @@ inline constexpr const char* kRenderTempPrefix = ".lwrender-";
 bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progress,
                      RenderKind kind, const std::string& target, const SlotRange& selection);
 
-// The menu command: refuses while playing, asks for the file, renders.
+// The menu command: refuses while playing, asks for the file (the dialog starts in
+// `folder`, which then becomes the chosen file's folder), renders.
 bool RenderWavCommand(Engine& engine, UserPrompts& prompts, RenderProgress& progress,
-                      RenderKind kind, const SlotRange& selection, const std::string& folder);
+                      RenderKind kind, const SlotRange& selection, std::string& folder);
 
 } // namespace lw

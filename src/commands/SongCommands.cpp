@@ -3,6 +3,8 @@
 #include "samples/SongFile.h"
 #include "song/SongPosition.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <iterator>
 #include <new>
@@ -89,12 +91,28 @@ std::string SongPathFromDialog(const std::string& chosen) {
   return HasDot(chosen) ? chosen : chosen + ".LW";
 }
 
+namespace {
+
+// Unsaved work goes only with the user's agreement (and is not asked about when there is
+// none to lose).
+bool MayReplaceSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
+  return !engine.Interface().songChanged ||
+         prompts.Confirm("Changes were made to the song...\r\nDo you really want to open \"" +
+                         path + "\" without saving ?");
+}
+
+} // namespace
+
 OpenResult OpenSong(Engine& engine, UserPrompts& prompts, const std::string& folder) {
   const auto chosen = prompts.AskOpenFile(OpenSongDialog(folder));
   if (!chosen) {
     return {};
   }
-  return OpenSongFile(engine, prompts, SongPathFromDialog(*chosen));
+  const std::string path = SongPathFromDialog(*chosen);
+  if (!MayReplaceSong(engine, prompts, path)) {
+    return {};
+  }
+  return OpenSongFile(engine, prompts, path);
 }
 
 OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string& path) {
@@ -136,12 +154,17 @@ bool LooksLikeSong(const std::string& path) {
 }
 
 OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
-  if (engine.Interface().songChanged &&
-      !prompts.Confirm("Changes were made to the song...\r\nDo you really want to open \"" + path +
-                       "\" without saving ?")) {
+  if (!MayReplaceSong(engine, prompts, path)) {
     return {};
   }
-  return OpenSongFile(engine, prompts, path);
+  const std::string previousName = engine.Interface().songFileName;
+  const OpenResult result = OpenSongFile(engine, prompts, path);
+  if (!result.replaced) {
+    // No dialog offered this file: one that is gone must not become the song's name, or
+    // the next Save would write the song there.
+    SetSongFileName(engine, previousName);
+  }
+  return result;
 }
 
 OpenResult LoadCommandLineSong(Engine& engine, UserPrompts& prompts, const std::string& path) {
@@ -173,6 +196,15 @@ bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder) {
   }
   const BusyCursor busy(prompts);
   return WriteTo(engine, prompts);
+}
+
+bool MaySaveBackTo(const std::string& path, const std::string& installedData) {
+  if (!installedData.empty() && IsInside(path, installedData)) {
+    return false;
+  }
+  const std::string folder = FolderOf(path);
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0 ||
+         ::access(path.c_str(), W_OK) == 0;
 }
 
 void SetSongChanged(Engine& engine, bool changed) {

@@ -21,6 +21,8 @@ struct OpenResult {
 // A path from a song dialog: ".LW" is added when it holds no dot at all.
 [[nodiscard]] std::string SongPathFromDialog(const std::string& chosen);
 
+// Open: asks for a file, then, when the song has unsaved changes, whether to lose them
+// ("Changes were made to the song..."); No changes nothing.
 // Reads a whole song file and, only once it is complete, puts it in place of the song,
 // the sequence and the samples, then follows its timing. A file that cannot be opened
 // changes nothing but songFileName; one that fails while it is read is reported through
@@ -34,8 +36,8 @@ OpenResult OpenSongFile(Engine& engine, UserPrompts& prompts, const std::string&
 [[nodiscard]] bool LooksLikeSong(const std::string& path);
 
 // Opens a file the user gave without the dialog (dropped on a window, picked from the
-// recent songs). No dialog gave a chance to think again, so unsaved changes are asked
-// about first; answering No changes nothing.
+// recent songs), asking about unsaved changes as Open does. A file that cannot be opened
+// is reported and changes nothing, the song's name included.
 OpenResult OpenGivenSong(Engine& engine, UserPrompts& prompts, const std::string& path);
 
 // Start-up's load of the song named on the command line: silent when the file cannot be
@@ -54,6 +56,13 @@ OpenResult RecoverSongCopy(Engine& engine, UserPrompts& prompts, const std::stri
 // The file is written beside its target and renamed over it once complete, so a failed
 // save leaves the previous file and songChanged as they were. True when saved.
 bool SaveSong(Engine& engine, UserPrompts& prompts, const std::string& folder);
+
+// Whether Save may write the song back to `path`, the file it came from: not into the
+// program's installed data (`installedData`: the demo songs, which a Save as root would
+// overwrite), and only where the song can be written at all (its folder takes a new file,
+// or the file itself may be written over). Elsewhere the song is saved as a new song:
+// Save asks for its name.
+[[nodiscard]] bool MaySaveBackTo(const std::string& path, const std::string& installedData);
 
 // Sets or clears songChanged: New, Open, Save and the end of start-up clear it.
 void SetSongChanged(Engine& engine, bool changed);

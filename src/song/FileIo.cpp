@@ -356,11 +356,38 @@ bool Is(const std::string& path, Kind kind) {
 // The places looked in, in order.
 std::array<std::string, 2> DataPlaces(const std::string& programFolder, const std::string& name) {
   const std::filesystem::path installed =
-      std::filesystem::path(programFolder) / LOOPWREN_DATA_FROM_PROGRAM / name;
+      std::filesystem::path(InstalledDataFolder(programFolder)) / name;
   return {programFolder + name, installed.lexically_normal().string()};
 }
 
 } // namespace
+
+std::string InstalledDataFolder(const std::string& programFolder) {
+  const std::filesystem::path installed =
+      std::filesystem::path(programFolder) / LOOPWREN_DATA_FROM_PROGRAM / "";
+  return installed.lexically_normal().string();
+}
+
+bool IsInside(const std::string& path, const std::string& folder) {
+  std::error_code error;
+  const std::filesystem::path inner = std::filesystem::weakly_canonical(path, error);
+  const std::filesystem::path outer =
+      std::filesystem::weakly_canonical(std::filesystem::path(folder) / "", error);
+  if (error || outer.empty()) {
+    return false;
+  }
+  // Component by component, so that "/data2" is not inside "/data".
+  auto at = inner.begin();
+  for (auto part = outer.begin(); part != outer.end(); ++part, ++at) {
+    if (part->empty()) {
+      continue; // the trailing separator
+    }
+    if (at == inner.end() || *at != *part) {
+      return false;
+    }
+  }
+  return true;
+}
 
 std::string FindDataFile(const std::string& programFolder, const std::string& name) {
   const auto places = DataPlaces(programFolder, name);

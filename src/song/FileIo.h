@@ -208,5 +208,10 @@ namespace lw {
 [[nodiscard]] std::string FindDataFile(const std::string& programFolder, const std::string& name);
 // The same for a folder; empty when neither place holds it.
 [[nodiscard]] std::string FindDataFolder(const std::string& programFolder, const std::string& name);
+// The installed data folder of a program in `programFolder` (PREFIX/share/loopwren/),
+// whether or not it exists.
+[[nodiscard]] std::string InstalledDataFolder(const std::string& programFolder);
+// Whether `path` lies inside `folder` (links resolved, the folder itself included).
+[[nodiscard]] bool IsInside(const std::string& path, const std::string& folder);
 
 } // namespace lw

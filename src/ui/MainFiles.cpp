@@ -59,8 +59,9 @@ void TMain::RememberSong() {
     return;
   }
   context_.settings.addRecentSong(QString::fromLocal8Bit(name.c_str()));
+  // The song dialogs do not start where the user cannot keep a song (the demo songs).
   const std::string folder = FolderOf(name);
-  if (!folder.empty()) {
+  if (!folder.empty() && MaySaveBackTo(name, InstalledDataFolder(context_.appDir))) {
     songFolder_ = folder;
     context_.settings.setSongFolder(folder);
   }

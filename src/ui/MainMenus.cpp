@@ -5,6 +5,8 @@
 #include "commands/EditMenu.h"
 #include "commands/SongCommands.h"
 #include "engine/BlackBox.h"
+#include "song/FileIo.h"
+#include "ui/Settings.h"
 #include "ui/mainunit.h"
 
 #include <QApplication>
@@ -175,7 +177,14 @@ bool TMain::AfterOpen(const OpenResult& result) {
   return result.replaced;
 }
 
+// A song from the program's installed data (a demo) or from a folder it cannot be
+// written to is saved as a new song.
 void TMain::SaveClick() {
+  const std::string& name = engine_.Interface().songFileName;
+  if (!name.empty() && !MaySaveBackTo(name, InstalledDataFolder(context_.appDir))) {
+    SaveAsClick();
+    return;
+  }
   if (SaveSong(engine_, context_.prompts, songFolder_)) {
     history_.MarkSaved();
     RememberSong();
@@ -198,8 +207,12 @@ void TMain::SaveAsClick() {
 void TMain::RenderClick(int kind) {
   const SlotRange selection =
       SelectionRange(dialogs_->SelectionFirstSlot(), dialogs_->SelectionWidth());
+  const std::string before = renderFolder_;
   RenderWavCommand(engine_, context_.prompts, context_.renderProgress,
-                   static_cast<RenderKind>(kind), selection, context_.appDir);
+                   static_cast<RenderKind>(kind), selection, renderFolder_);
+  if (renderFolder_ != before) {
+    context_.settings.setRenderFolder(renderFolder_);
+  }
 }
 
 void TMain::Bouncepattern1Click() {

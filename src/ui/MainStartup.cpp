@@ -70,6 +70,7 @@ void TMain::FirstActivation() {
 
   manager_.lastImportFolder = StartingImportFolder(context_.settings, context_.appDir);
   songFolder_ = StartingSongFolder(context_.settings, context_.appDir);
+  renderFolder_ = StartingRenderFolder(context_.settings, context_.appDir);
   dialogs_->RefreshSequencer();
   if (LastSequenceEntry(engine_.Interface().sequence) > 0) {
     dialogs_->ShowSequencer();

@@ -15,6 +15,7 @@ namespace {
 
 const QString kImportFolder = QStringLiteral("folders/import");
 const QString kSongFolder = QStringLiteral("folders/songs");
+const QString kRenderFolder = QStringLiteral("folders/renders");
 const QString kRecent = QStringLiteral("recent/songs");
 
 QString PositionKey(const QString& window) {
@@ -70,6 +71,14 @@ std::string ProgramSettings::songFolder() const {
 
 void ProgramSettings::setSongFolder(const std::string& folder) {
   store_->setValue(kSongFolder, QString::fromLocal8Bit(folder.c_str()));
+}
+
+std::string ProgramSettings::renderFolder() const {
+  return store_->value(kRenderFolder).toString().toLocal8Bit().toStdString();
+}
+
+void ProgramSettings::setRenderFolder(const std::string& folder) {
+  store_->setValue(kRenderFolder, QString::fromLocal8Bit(folder.c_str()));
 }
 
 std::optional<QPoint> ProgramSettings::windowPosition(const QString& window) const {
@@ -139,6 +148,11 @@ std::string StartingSongFolder(const ProgramSettings& settings, const std::strin
   // A program kept in its own folder with its samples (a build folder) keeps its songs
   // there too; an installed program's folder is not the user's to write in.
   return IsFolder(appDir + "Samples") ? appDir : MusicOrHome();
+}
+
+std::string StartingRenderFolder(const ProgramSettings& settings, const std::string& appDir) {
+  std::string remembered = settings.renderFolder();
+  return IsFolder(remembered) ? remembered : StartingSongFolder(settings, appDir);
 }
 
 std::optional<QPoint> VisiblePosition(std::optional<QPoint> position, QSize size) {

@@ -34,6 +34,9 @@ public:
   // Where the song dialogs opened a file last.
   [[nodiscard]] std::string songFolder() const;
   void setSongFolder(const std::string& folder);
+  // Where the render dialog wrote a file last.
+  [[nodiscard]] std::string renderFolder() const;
+  void setRenderFolder(const std::string& folder);
 
   // A window's outer top-left corner, by the window's name.
   [[nodiscard]] std::optional<QPoint> windowPosition(const QString& window) const;
@@ -61,6 +64,11 @@ private:
 // else home.
 [[nodiscard]] std::string StartingSongFolder(const ProgramSettings& settings,
                                              const std::string& appDir);
+
+// Where the render dialog opens at start-up: the folder it wrote to last, while it exists;
+// else where the song dialogs start.
+[[nodiscard]] std::string StartingRenderFolder(const ProgramSettings& settings,
+                                               const std::string& appDir);
 
 // A remembered outer position when the window would still lie on a screen there (at
 // least a title bar's worth of it), else nothing.

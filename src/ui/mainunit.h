@@ -95,6 +95,7 @@ public:
   [[nodiscard]] const Skin& skin() const { return skin_; }
   [[nodiscard]] const QPixmap& lcdPicture() const { return lcdPicture_; }
   [[nodiscard]] const std::string& songFolder() const { return songFolder_; }
+  [[nodiscard]] const std::string& renderFolder() const { return renderFolder_; }
   [[nodiscard]] SampleManagerState& sampleManager() { return manager_; }
 
   // Handlers, public so that the other windows and tests reach them as a click would.
@@ -169,6 +170,7 @@ private:
   bool firstActivation_ = true;
   bool quitting_ = false;
   std::string songFolder_;
+  std::string renderFolder_;
   SampleManagerState manager_; // the sample manager's list and import folder
   RecoveryInstance* recovery_ = nullptr;
   std::unique_ptr<AutoSave> autoSave_;

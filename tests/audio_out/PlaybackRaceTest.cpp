@@ -132,6 +132,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
     e.state.songPosition = round % 4; // a click in the sequencer's grid
     if (round % 20 == 0) {
       prompts.files.emplace_back(dir.File("other.LW"));
+      prompts.answers.push_back(true); // the edits are not saved: lose them
       EXPECT_TRUE(OpenSong(e, prompts, "/").replaced);
       history.Clear();
     }

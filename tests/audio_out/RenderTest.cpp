@@ -173,7 +173,8 @@ TEST_F(RenderFixture, TheSongPositionMovesOnOncePerRenderedPattern) {
 
 TEST_F(RenderFixture, RenderingWhilePlayingIsRefused) {
   e.playing = true;
-  EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::EntireSong, {}, "/"));
+  std::string folder = "/";
+  EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::EntireSong, {}, folder));
   EXPECT_EQ(prompts.notices,
             std::vector<std::string>{"You can not render while playing. Please press "
                                      "the play-button to stop playback and try again..."});
@@ -183,7 +184,8 @@ TEST_F(RenderFixture, RenderingWhilePlayingIsRefused) {
 
 TEST_F(RenderFixture, TheCommandAsksForTheFileAndAddsTheExtension) {
   prompts.files.emplace_back(dir.File("take"));
-  ASSERT_TRUE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, "/music"));
+  std::string folder = "/music";
+  ASSERT_TRUE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, folder));
   EXPECT_TRUE(std::filesystem::exists(dir.File("take.wav")));
   ASSERT_EQ(prompts.dialogs.size(), 1U);
   EXPECT_EQ(prompts.dialogs[0].title, "Stream to a wave-file...");
@@ -191,8 +193,12 @@ TEST_F(RenderFixture, TheCommandAsksForTheFileAndAddsTheExtension) {
   EXPECT_EQ(prompts.dialogs[0].defaultExtension, "*.wav");
   EXPECT_EQ(prompts.dialogs[0].initialFolder, "/music");
   EXPECT_EQ(RenderTargetPath("/my.songs/take"), "/my.songs/take");
-  EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, "/"))
+  // The next render starts where this one wrote; a cancelled one leaves it there.
+  EXPECT_EQ(folder, dir.path().string() + "/");
+  EXPECT_FALSE(RenderWavCommand(e, prompts, gauges, RenderKind::ThisPattern, {}, folder))
       << "cancelled";
+  EXPECT_EQ(prompts.dialogs.back().initialFolder, dir.path().string() + "/");
+  EXPECT_EQ(folder, dir.path().string() + "/");
 }
 
 TEST_F(RenderFixture, AMissingFolderFailsBeforeAnythingIsWrittenAndSaysWhy) {

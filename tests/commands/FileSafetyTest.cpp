@@ -46,8 +46,12 @@ struct FileSafetyFixture : ::testing::Test {
     e.state.songFileName = path;
     return SaveSong(e, prompts, dir.path().string());
   }
+  // Open, agreeing to lose unsaved changes when asked.
   OpenResult OpenFrom(const std::string& path) {
     prompts.files.emplace_back(path);
+    if (e.state.songChanged) {
+      prompts.answers.push_back(true);
+    }
     return OpenSong(e, prompts, dir.path().string());
   }
   // The song in memory is the one SetUp made, unchanged.

@@ -42,8 +42,12 @@ struct SongFileFixture : ::testing::Test {
     e.state.songFileName = path;
     return SaveSong(e, prompts, dir.path().string());
   }
+  // Open, agreeing to lose unsaved changes when asked.
   OpenResult OpenFrom(Engine& target, const std::string& path) {
     prompts.files.emplace_back(path);
+    if (target.state.songChanged) {
+      prompts.answers.push_back(true);
+    }
     return OpenSong(target, prompts, dir.path().string());
   }
   // A song that uses every kind of field, samples included.
@@ -114,6 +118,8 @@ TEST_F(SongFileFixture, EveryFieldSurvivesASaveAndAnOpen) {
   const OpenResult result = OpenFrom(*loaded, dir.File("full.LW"));
   ASSERT_TRUE(result.replaced);
   EXPECT_TRUE(result.showSequencer);
+  EXPECT_EQ(prompts.questions.size(), 1U) << "its unsaved changes were asked about";
+  prompts.questions.clear();
   EXPECT_TRUE(prompts.silent());
   EXPECT_EQ(std::memcmp(&loaded->state.song, &e.state.song, sizeof(Song)), 0);
   EXPECT_EQ(std::memcmp(&loaded->state.sequence, &e.state.sequence, sizeof(SongSequence)), 0);
@@ -451,8 +457,9 @@ TEST_F(SongFileFixture, TheCommandLineLoadIsSilentWhenTheFileIsMissing) {
   EXPECT_EQ(e.state.songFileName, "");
 }
 
-// A song given without the dialog asks first, but only when there is work to lose.
-TEST_F(SongFileFixture, AGivenSongAsksBeforeReplacingUnsavedChanges) {
+// A song opened over unsaved work asks first, whether it came from the Open dialog or
+// was given without it, but only when there is work to lose.
+TEST_F(SongFileFixture, OpeningAsksBeforeReplacingUnsavedChanges) {
   FillSong();
   ASSERT_TRUE(SaveTo(dir.File("saved.LW")));
   const std::string question = "Changes were made to the song...\r\nDo you really want to open \"" +
@@ -462,23 +469,94 @@ TEST_F(SongFileFixture, AGivenSongAsksBeforeReplacingUnsavedChanges) {
     std::optional<bool> answer; // nothing: no question expected
     bool replaced;
   } cases[] = {{false, std::nullopt, true}, {true, false, false}, {true, true, true}};
-  for (const auto& c : cases) {
-    auto target = test::NewEngine();
-    target->state.song.tempo = 99;
-    target->state.songChanged = c.unsaved;
-    FakePrompts asked;
-    if (c.answer) {
-      asked.answers.push_back(*c.answer);
+  for (const bool viaDialog : {false, true}) {
+    for (const auto& c : cases) {
+      auto target = test::NewEngine();
+      target->state.song.tempo = 99;
+      target->state.songChanged = c.unsaved;
+      FakePrompts asked;
+      if (c.answer) {
+        asked.answers.push_back(*c.answer);
+      }
+      OpenResult r;
+      if (viaDialog) {
+        asked.files.emplace_back(dir.File("saved")); // the dialog adds ".LW"
+        r = OpenSong(*target, asked, dir.path().string());
+      } else {
+        r = OpenGivenSong(*target, asked, dir.File("saved.LW"));
+      }
+      const std::string where =
+          std::string(viaDialog ? "dialog " : "given ") + (c.unsaved ? "unsaved" : "saved");
+      EXPECT_EQ(r.replaced, c.replaced) << where;
+      EXPECT_EQ(asked.questions,
+                c.answer ? std::vector<std::string>{question} : std::vector<std::string>{})
+          << where;
+      EXPECT_EQ(target->state.song.tempo, c.replaced ? 133 : 99) << where;
+      EXPECT_EQ(target->state.songFileName, c.replaced ? dir.File("saved.LW") : "") << where;
+      EXPECT_EQ(target->state.songChanged, !c.replaced && c.unsaved) << where;
+      EXPECT_EQ(asked.dialogs.size(), viaDialog ? 1U : 0U) << where;
     }
-    const OpenResult r = OpenGivenSong(*target, asked, dir.File("saved.LW"));
-    EXPECT_EQ(r.replaced, c.replaced) << c.unsaved;
-    EXPECT_EQ(asked.questions,
-              c.answer ? std::vector<std::string>{question} : std::vector<std::string>{});
-    EXPECT_EQ(target->state.song.tempo, c.replaced ? 133 : 99);
-    EXPECT_EQ(target->state.songFileName, c.replaced ? dir.File("saved.LW") : "");
-    EXPECT_EQ(target->state.songChanged, !c.replaced && c.unsaved);
-    EXPECT_TRUE(asked.dialogs.empty()); // no file dialog on this path
   }
+}
+
+// Only the Open dialog's failure takes the name it was given; a dropped or recent song
+// that cannot be opened leaves the song under its own name, so Save still writes there.
+TEST_F(SongFileFixture, AGivenSongThatCannotBeOpenedKeepsTheSongsName) {
+  FillSong();
+  ASSERT_TRUE(SaveTo(dir.File("mine.LW")));
+  e.state.song.tempo = 140;
+  e.state.songChanged = true;
+  prompts.answers.push_back(true);
+  const std::string gone = dir.File("gone.LW");
+  EXPECT_FALSE(OpenGivenSong(e, prompts, gone).replaced);
+  EXPECT_EQ(prompts.notices, std::vector<std::string>{"Error opening LoopWren Track \"" + gone +
+                                                      "\"...\nNo such file or directory"});
+  EXPECT_EQ(e.state.songFileName, dir.File("mine.LW"));
+  EXPECT_TRUE(e.state.songChanged);
+  ASSERT_TRUE(SaveSong(e, prompts, dir.path().string()));
+  EXPECT_FALSE(std::filesystem::exists(gone));
+  auto reopened = test::NewEngine();
+  ASSERT_TRUE(OpenFrom(*reopened, dir.File("mine.LW")).replaced);
+  EXPECT_EQ(reopened->state.song.tempo, 140);
+}
+
+// The demo songs an installed program brings are never saved over, even by root; other
+// songs go back where they came from while that place can be written.
+TEST_F(SongFileFixture, OnlySongsOutsideTheInstalledDataAreSavedBackInPlace) {
+  const std::string program = dir.File("usr/bin") + "/";
+  const std::string data = InstalledDataFolder(program);
+  EXPECT_EQ(data, dir.File("usr/share/loopwren") + "/");
+  std::filesystem::create_directories(data + "Samples/demo");
+  std::filesystem::create_directories(dir.File("usr/share/loopwren2"));
+  std::filesystem::create_directories(dir.File("songs"));
+  std::filesystem::create_symlink(data + "Samples", dir.File("songs/kit"));
+  const struct {
+    std::string path;
+    bool back;
+  } cases[] = {
+      {data + "Samples/demo/first-light.LW", false},
+      {data + "demo.LW", false},
+      {dir.File("songs/kit/demo/first-light.LW"), false}, // through a link
+      {dir.File("usr/share/loopwren/../loopwren/x.LW"), false},
+      {dir.File("usr/share/loopwren2/x.LW"), true}, // a neighbour whose name starts alike
+      {dir.File("songs/mine.LW"), true},
+      {dir.File("songs/new/mine.LW"), false}, // a folder that is not there
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MaySaveBackTo(c.path, data), c.back) << c.path;
+  }
+  EXPECT_TRUE(MaySaveBackTo(data + "demo.LW", "")) << "no installed data known";
+
+  // A folder that takes no new file, holding a file that may not be written either (root
+  // may write anywhere, so only another user sees this).
+  std::filesystem::create_directories(dir.File("locked"));
+  test::WriteBytes(dir.File("locked/song.LW"), {1});
+  ::chmod(dir.File("locked/song.LW").c_str(), 0444);
+  ::chmod(dir.File("locked").c_str(), 0555);
+  EXPECT_EQ(MaySaveBackTo(dir.File("locked/song.LW"), data), ::geteuid() == 0);
+  ::chmod(dir.File("locked/song.LW").c_str(), 0644);
+  EXPECT_TRUE(MaySaveBackTo(dir.File("locked/song.LW"), data)) << "written over in place";
+  ::chmod(dir.File("locked").c_str(), 0755);
 }
 
 TEST_F(SongFileFixture, SongsAreKnownByTheirNameOrTheirFirstBytes) {

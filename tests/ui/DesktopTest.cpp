@@ -174,6 +174,7 @@ void DesktopTest::recentSongsKeepTheLastEight() {
   QCOMPARE(f.prompts.notices.back().rfind("Error opening LoopWren Track", 0), std::size_t{0});
   QVERIFY(!f.settings.recentSongs().contains(QString::fromStdString(songs[2])));
   QCOMPARE(f.engine->state.song.tempo, 107);
+  QCOMPARE(f.engine->state.songFileName, songs[7]); // the song keeps its own name
   f.window->hide();
 }
 

@@ -55,16 +55,19 @@ struct MainWindowFixture {
 
   // With `recovery`, the window keeps its recovery copies there and start-up offers those
   // of runs that died.
-  // `answers` are the user's answers to start-up's questions.
+  // `answers` are the user's answers to start-up's questions. `programFolder` is where the
+  // program runs from (the test's folder when empty).
   explicit MainWindowFixture(const std::string& commandSong = {},
-                             RecoveryInstance* recovery = nullptr, std::deque<bool> answers = {}) {
+                             RecoveryInstance* recovery = nullptr, std::deque<bool> answers = {},
+                             const std::string& programFolder = {}) {
     prompts.answers = std::move(answers);
     auto fake = std::make_unique<FakeAudioDevice>();
     device = fake.get();
     waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
-    window = std::make_unique<TMain>(MainContext{*engine, *waveOut, *playback, prompts, progress,
-                                                 settings, dir.path().string() + "/", commandSong});
+    window = std::make_unique<TMain>(MainContext{
+        *engine, *waveOut, *playback, prompts, progress, settings,
+        programFolder.empty() ? dir.path().string() + "/" : programFolder, commandSong});
     window->setDialogs(&dialogs);
     window->setRecovery(recovery);
     window->FirstActivation();

@@ -159,6 +159,7 @@ void UndoWindowsTest::aFailedLoadStartsAfreshAndStaysUnsaved() {
   MainWindowFixture::Click(f.Control("plus_10"));
   lw::test::WriteBytes(f.dir.File("cut.LW"), {'L', 'O', 'O', 'P', 'W', 'R', 'E', 'N', 1});
   f.prompts.files.emplace_back(f.dir.File("cut.LW"));
+  f.prompts.answers.push_back(true); // lose the unsaved change
   QMenu* file = w.menuBar()->actions()[0]->menu();
   file->actions()[1]->trigger(); // Open
   QCOMPARE(f.prompts.ioErrors.size(), std::size_t{1});
