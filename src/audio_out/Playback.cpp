@@ -47,7 +47,9 @@ void LivePlayback::PlayBtnClick() {
 
 void LivePlayback::BufferDone() noexcept {
   const std::lock_guard<std::mutex> gate(gate_);
-  if (!engine_.playing) {
+  // Only this gate's holders write, and the device only takes blocks away, so the queue
+  // is no deeper when the write comes.
+  if (!engine_.playing || waveOut_.queuedBlocks() >= kQueuedBlocks) {
     return;
   }
   waveOut_.Write(outputBuffer_.data(), kBlockBytes);

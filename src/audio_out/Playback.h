@@ -17,6 +17,8 @@ class LivePlayback {
 public:
   static constexpr int kBlockSamples = 6144; // about 139 ms
   static constexpr int kBlockBytes = kBlockSamples * 2;
+  // Blocks queued on the device while the next one is rendered.
+  static constexpr int kQueuedBlocks = 2;
 
   // Allocates the output buffer and installs BufferDone as the device's callback.
   LivePlayback(Engine& engine, TWaveOut& waveOut);
@@ -30,7 +32,15 @@ public:
   // song mode it keeps the positions the engine holds. Interface thread.
   void PlayBtnClick();
 
-  // Run once per finished block, on the device's notification thread.
+  // Run once per finished block, on the device's notification thread. It tops the queue
+  // up to kQueuedBlocks and does nothing when the queue is that deep already: a stop
+  // returns every queued block as finished, and those reports may run after the next
+  // start, which cannot tell them from reports of its own blocks. Going by the queue's
+  // depth rather than by the reports makes such late reports harmless: every block that
+  // finishes leaves a gap and a report behind, so each gap is filled by one report and
+  // the queue never grows past its depth (a full queue would drop a block on every
+  // write, each drop report another finished block, and the notification thread render
+  // and throw away audio without end).
   void BufferDone() noexcept;
 
   // The main window closes: stop, then close the device.

@@ -7,6 +7,28 @@
 
 namespace lw {
 
+// The orderings of the block queue's atomics, and why each is needed.
+//
+// The slot handshake. A writer that reuses a slot must never copy into it while the
+// device copies out of it. The device announces the slot in reading_ and then reads
+// cursor_ again; a writer that moves the cursor off a block (a drop, a reset) later
+// reads reading_ before it touches the block's slot. That is a store followed by a load
+// on each side (Dekker's pattern): only sequential consistency forbids both loads to
+// see the old values, so these four operations are memory_order_seq_cst, and must stay
+// so. With acquire and release alone, the device could copy a slot the writer is
+// filling. Everything else is ordered by pairs of release and acquire:
+// - written_ is stored with release after a slot is filled and loaded with acquire by
+//   the device, so the samples and size it reads are the ones written;
+// - reading_ is cleared with release after the copy and read by the writer, so the
+//   copy is over before the writer overwrites the slot;
+// - the device advances cursor_ with release, and a writer reads cursor_ with acquire
+//   before it decides not to drop, so a block the device finished is one whose slot
+//   it released (every later change of cursor_ is a read-modify-write and carries
+//   that release on);
+// - reported_ is added to with release and read with acquire, so a block's callback
+//   runs after the cursor moved past the block (playback tops the queue up by its
+//   depth and must see the room each report stands for).
+
 TWaveOut::TWaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts)
     : device_(std::move(device)), prompts_(prompts) {
   for (Slot& slot : slots_) {
@@ -18,7 +40,8 @@ TWaveOut::TWaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts)
 
 TWaveOut::~TWaveOut() {
   Close();
-  stopping_ = true;
+  // Release, read with acquire by the loop and by waiters: nothing else depends on it.
+  stopping_.store(true, std::memory_order_release);
   ::sem_post(&wake_);
   notifier_.join();
   {
@@ -30,35 +53,42 @@ TWaveOut::~TWaveOut() {
 
 void TWaveOut::Open(int32_t deviceId) {
   deviceId_ = deviceId;
-  if (isOpen_) {
+  // isOpen_ is a flag for the interface and publishes nothing: the device's own Open and
+  // Close order the pulls, so every access to it is relaxed.
+  if (isOpen_.load(std::memory_order_relaxed)) {
     return;
   }
   const std::string error =
       device_->Open([this](int16_t* out, std::size_t frames) { Pull(out, frames); });
   if (!error.empty()) {
-    isOpen_ = false;
+    isOpen_.store(false, std::memory_order_relaxed);
     prompts_.Notice(error);
     return;
   }
-  isOpen_ = true;
+  isOpen_.store(true, std::memory_order_relaxed);
 }
 
 void TWaveOut::Close() {
-  if (!isOpen_) {
+  if (!isOpen_.load(std::memory_order_relaxed)) {
     return;
   }
   Reset();
   device_->Close();
-  isOpen_ = false;
+  isOpen_.store(false, std::memory_order_relaxed);
 }
 
 void TWaveOut::Reset() {
   uint64_t returned = 0;
   {
     const std::lock_guard<std::mutex> hold(writerLock_);
-    const uint64_t end = written_.load();
-    uint64_t cursor = cursor_.load();
-    while (!cursor_.compare_exchange_weak(cursor, Cursor(end, 0))) {
+    // Only writers store written_, and they take turns under the lock.
+    const uint64_t end = written_.load(std::memory_order_relaxed);
+    // The exchange reads the cursor again when this guess is out of date.
+    uint64_t cursor = cursor_.load(std::memory_order_relaxed);
+    // Sequentially consistent: the writer's half of the slot handshake (the next Write
+    // reuses the slot of a block moved off here).
+    while (!cursor_.compare_exchange_weak(cursor, Cursor(end, 0), std::memory_order_seq_cst,
+                                          std::memory_order_relaxed)) {
     }
     returned = end - BlockOf(cursor);
   }
@@ -66,9 +96,12 @@ void TWaveOut::Reset() {
 }
 
 bool TWaveOut::DropFront(uint64_t block) {
-  uint64_t cursor = cursor_.load();
+  // Acquire: a block found finished is one whose slot the device has let go.
+  uint64_t cursor = cursor_.load(std::memory_order_acquire);
   while (BlockOf(cursor) == block) {
-    if (cursor_.compare_exchange_weak(cursor, Cursor(block + 1, 0))) {
+    // Sequentially consistent: the writer's half of the slot handshake.
+    if (cursor_.compare_exchange_weak(cursor, Cursor(block + 1, 0), std::memory_order_seq_cst,
+                                      std::memory_order_acquire)) {
       return true;
     }
   }
@@ -80,7 +113,7 @@ void TWaveOut::Write(const int16_t* data, int32_t byteCount) {
   bool dropped = false;
   {
     const std::lock_guard<std::mutex> hold(writerLock_);
-    const uint64_t block = written_.load();
+    const uint64_t block = written_.load(std::memory_order_relaxed); // writers take turns
     const auto k = static_cast<int>(block % kSlots);
     // Five blocks queued: the oldest one lives in this slot and gives way.
     if (block >= kSlots) {
@@ -88,7 +121,9 @@ void TWaveOut::Write(const int16_t* data, int32_t byteCount) {
     }
     // The device thread may still be copying out of this slot from before the drop; it
     // takes a few microseconds at most.
-    while (reading_.load() == k) {
+    // Sequentially consistent: the writer's half of the slot handshake, after the cursor
+    // moved off the slot's block (here, or in an earlier drop or reset).
+    while (reading_.load(std::memory_order_seq_cst) == k) {
       std::this_thread::yield();
     }
     Slot& slot = slots_[static_cast<std::size_t>(k)];
@@ -97,7 +132,7 @@ void TWaveOut::Write(const int16_t* data, int32_t byteCount) {
     }
     std::copy(data, data + frames, slot.samples.begin());
     slot.size = frames;
-    written_.store(block + 1); // publishes the slot to the device thread
+    written_.store(block + 1, std::memory_order_release); // publishes the slot to the device
   }
   Finished(dropped ? 1 : 0);
 }
@@ -108,11 +143,16 @@ void TWaveOut::SetCallback(std::function<void()> callback) {
 }
 
 uint8_t TWaveOut::nextSlot() const {
-  return static_cast<uint8_t>(written_.load() % kSlots);
+  return static_cast<uint8_t>(written_.load(std::memory_order_relaxed) % kSlots);
 }
 
 int TWaveOut::queuedBlocks() const {
-  return static_cast<int>(written_.load() - BlockOf(cursor_.load()));
+  // Acquire on the cursor: called from a block's callback, it sees the cursor at least as
+  // far as that block's report (reported_ carries the order). Relaxed on written_: a
+  // count that publishes nothing read here, and playback asks under the gate its own
+  // writes hold.
+  return static_cast<int>(written_.load(std::memory_order_relaxed) -
+                          BlockOf(cursor_.load(std::memory_order_acquire)));
 }
 
 // The device's real-time thread: copies what is queued, silence where nothing is. A
@@ -122,17 +162,20 @@ void TWaveOut::Pull(int16_t* out, std::size_t frames) noexcept {
   std::size_t done = 0;
   uint32_t finished = 0;
   while (done < frames) {
-    const uint64_t cursor = cursor_.load();
+    // Relaxed: the value is checked again after the slot is announced.
+    const uint64_t cursor = cursor_.load(std::memory_order_relaxed);
     const uint64_t block = BlockOf(cursor);
-    if (block >= written_.load()) {
+    // Acquire: the slot's samples and size as the writer left them.
+    if (block >= written_.load(std::memory_order_acquire)) {
       break; // the queue ran dry
     }
     const auto k = static_cast<int>(block % kSlots);
     // Announce the slot, then make sure the block was not dropped meanwhile: from here
-    // on no writer touches the slot until it is released.
-    reading_.store(k);
-    if (cursor_.load() != cursor) {
-      reading_.store(kNoSlot);
+    // on no writer touches the slot until it is released. Both sequentially consistent:
+    // the device's half of the slot handshake.
+    reading_.store(k, std::memory_order_seq_cst);
+    if (cursor_.load(std::memory_order_seq_cst) != cursor) {
+      reading_.store(kNoSlot, std::memory_order_release);
       continue;
     }
     const Slot& slot = slots_[static_cast<std::size_t>(k)];
@@ -140,10 +183,13 @@ void TWaveOut::Pull(int16_t* out, std::size_t frames) noexcept {
     const std::size_t n = std::min(slot.size - position, frames - done);
     std::memcpy(out + done, slot.samples.data() + position, n * sizeof(int16_t));
     const bool ended = position + n == slot.size;
-    reading_.store(kNoSlot);
+    reading_.store(kNoSlot, std::memory_order_release); // the copy is over
     done += n;
     uint64_t expected = cursor;
-    if (cursor_.compare_exchange_strong(expected, ended ? Cursor(block + 1, 0) : cursor + n) &&
+    // Release: a writer that sees the block finished sees its slot let go. A failure
+    // (a writer moved the cursor) is read again at the top of the loop.
+    if (cursor_.compare_exchange_strong(expected, ended ? Cursor(block + 1, 0) : cursor + n,
+                                        std::memory_order_release, std::memory_order_relaxed) &&
         ended) {
       ++finished;
     }
@@ -156,7 +202,8 @@ void TWaveOut::Finished(uint32_t blocks) noexcept {
   if (blocks == 0) {
     return;
   }
-  reported_.fetch_add(blocks);
+  // Release: the callbacks run after what finished the blocks.
+  reported_.fetch_add(blocks, std::memory_order_release);
   ::sem_post(&wake_);
 }
 
@@ -165,12 +212,13 @@ void TWaveOut::NotificationLoop() {
   for (;;) {
     while (::sem_wait(&wake_) != 0 && errno == EINTR) {
     }
-    if (stopping_) {
+    if (stopping_.load(std::memory_order_acquire)) {
       return;
     }
     // One post may stand for several finished blocks, and several posts for blocks
     // already handled: run exactly one callback per block reported.
-    for (const uint64_t reported = reported_.load(); run < reported; ++run) {
+    for (const uint64_t reported = reported_.load(std::memory_order_acquire); run < reported;
+         ++run) {
       {
         const std::lock_guard<std::mutex> hold(callbackLock_);
         if (callback_) {
@@ -186,7 +234,10 @@ void TWaveOut::NotificationLoop() {
 
 void TWaveOut::WaitForCallbacks() {
   std::unique_lock<std::mutex> hold(idleLock_);
-  idle_.wait(hold, [this] { return stopping_ || completed_ >= reported_.load(); });
+  idle_.wait(hold, [this] {
+    return stopping_.load(std::memory_order_acquire) ||
+           completed_ >= reported_.load(std::memory_order_acquire);
+  });
 }
 
 } // namespace lw

@@ -26,7 +26,8 @@ namespace lw {
 // out of blocks that were copied into preallocated slots, publishes how far it got in
 // one atomic word, and wakes the notification thread with one semaphore post. Blocks
 // are numbered as they are written; block n lives in slot n % 5, so the queue is the
-// run of blocks between the read cursor and the write count.
+// run of blocks between the read cursor and the write count. WaveOut.cpp says which
+// memory order each atomic operation needs and why.
 class TWaveOut {
 public:
   static constexpr int kSlots = 5;
@@ -57,7 +58,7 @@ public:
   // that is running finishes before it is replaced.
   void SetCallback(std::function<void()> callback);
 
-  [[nodiscard]] bool isOpen() const { return isOpen_.load(); }
+  [[nodiscard]] bool isOpen() const { return isOpen_.load(std::memory_order_relaxed); }
   [[nodiscard]] uint8_t nextSlot() const;
   [[nodiscard]] int32_t deviceId() const { return deviceId_; }
   // Blocks queued and not yet finished.

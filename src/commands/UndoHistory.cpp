@@ -57,6 +57,7 @@ struct UndoHistory::Step {
 
 struct UndoHistory::Pending {
   int depth = 0;
+  bool drag = false; // a knob's drag, which whatever begins next ends
   std::string what;
   std::string mergeKey;
   SongBlocks before{};
@@ -75,13 +76,43 @@ UndoHistory::~UndoHistory() = default;
 
 void UndoHistory::Begin(const Engine& engine, std::string what,
                         std::initializer_list<int32_t> soundSlots, std::string mergeKey) {
+  EndOpenDrag(engine);
   if (pending_) {
     ++pending_->depth; // part of an edit already begun
-    return;
+  } else {
+    Open(engine, std::move(what), std::move(mergeKey), false);
   }
+  KeepSounds(engine.InterfaceSamples(), soundSlots);
+}
+
+void UndoHistory::BeginDrag(const Engine& engine, std::string what) {
+  EndOpenDrag(engine);
+  if (!pending_) {
+    Open(engine, std::move(what), {}, true);
+  }
+}
+
+void UndoHistory::EndDrag(Engine& engine) {
+  EndOpenDrag(engine);
+}
+
+bool UndoHistory::DragOpen() const {
+  return pending_ && pending_->drag;
+}
+
+// A drag's step never has an edit inside it (whatever begins ends it first), so it ends
+// here whole.
+void UndoHistory::EndOpenDrag(const Engine& engine) {
+  if (DragOpen()) {
+    Finish(engine);
+  }
+}
+
+void UndoHistory::Open(const Engine& engine, std::string what, std::string mergeKey, bool drag) {
   auto p = std::make_unique<Pending>();
   p->what = std::move(what);
   p->mergeKey = std::move(mergeKey);
+  p->drag = drag;
   const SongState& state = engine.Interface();
   std::memcpy(&p->before.song, &state.song, sizeof(Song));
   std::memcpy(&p->before.sequence, &state.sequence, sizeof(SongSequence));
@@ -92,13 +123,26 @@ void UndoHistory::Begin(const Engine& engine, std::string what,
     p->data[static_cast<std::size_t>(i)] = slot.data.data();
     p->sizes[static_cast<std::size_t>(i)] = slot.data.size();
   }
+  pending_ = std::move(p);
+}
+
+// Copies the sounds the open edit had at its Begin in the slots named, once each. A slot
+// whose sound differs already lost it earlier in this edit (nothing left to keep) or got
+// a new one from it, which undo does not need.
+void UndoHistory::KeepSounds(const SampleTable& table, std::initializer_list<int32_t> soundSlots) {
+  Pending& p = *pending_;
   for (const int32_t slot : soundSlots) {
-    if (slot >= 0 && slot < kSampleSlots) {
-      const SampleData& data = table.slots[static_cast<std::size_t>(slot)].data;
-      p->copies.emplace_back(slot, SampleData(data.begin(), data.end()));
+    if (slot < 0 || slot >= kSampleSlots) {
+      continue;
+    }
+    const auto at = static_cast<std::size_t>(slot);
+    const SampleData& data = table.slots[at].data;
+    const bool kept = std::any_of(p.copies.begin(), p.copies.end(),
+                                  [slot](const auto& c) { return c.first == slot; });
+    if (!kept && data.data() == p.data[at] && data.size() == p.sizes[at]) {
+      p.copies.emplace_back(slot, SampleData(data.begin(), data.end()));
     }
   }
-  pending_ = std::move(p);
 }
 
 void UndoHistory::Cancel() {
@@ -108,9 +152,12 @@ void UndoHistory::Cancel() {
 }
 
 void UndoHistory::End(Engine& engine) {
-  if (!pending_ || pending_->depth-- > 0) {
-    return;
+  if (pending_ && pending_->depth-- == 0) {
+    Finish(engine);
   }
+}
+
+void UndoHistory::Finish(const Engine& engine) {
   const std::unique_ptr<Pending> p = std::move(pending_);
   auto step = std::make_unique<Step>();
   const SongState& state = engine.Interface();
@@ -134,7 +181,8 @@ void UndoHistory::End(Engine& engine) {
       if (copy == p->copies.end()) {
         // An edit freed a sound nobody kept: it cannot be undone, and neither can the
         // steps before it, whose sides assume it.
-        Clear();
+        Forget();
+        Changed();
         return;
       }
       side.side.data = std::move(copy->second);
@@ -149,9 +197,10 @@ void UndoHistory::End(Engine& engine) {
   if (saved_ && *saved_ > done_) {
     saved_.reset();
   }
-  const bool merge = !p->mergeKey.empty() && done_ > 0 && saved_ != done_ &&
+  const bool merge = mergeable_ && !p->mergeKey.empty() && done_ > 0 && saved_ != done_ &&
                      steps_.back()->mergeKey == p->mergeKey && step->slots.empty() &&
                      steps_.back()->slots.empty();
+  mergeable_ = true;
   if (merge) {
     return; // the step before holds the song as it was before the first of them
   }
@@ -221,9 +270,11 @@ void UndoHistory::Swap(Engine& engine, Step& step) {
 }
 
 bool UndoHistory::Undo(Engine& engine) {
+  EndOpenDrag(engine);
   if (!CanUndo() || pending_) {
     return false;
   }
+  mergeable_ = false;
   --done_;
   Swap(engine, *steps_[done_]);
   {
@@ -235,9 +286,11 @@ bool UndoHistory::Undo(Engine& engine) {
 }
 
 bool UndoHistory::Redo(Engine& engine) {
+  EndOpenDrag(engine);
   if (!CanRedo() || pending_) {
     return false;
   }
+  mergeable_ = false;
   Swap(engine, *steps_[done_]);
   ++done_;
   {
@@ -249,12 +302,19 @@ bool UndoHistory::Redo(Engine& engine) {
 }
 
 void UndoHistory::Clear() {
+  pending_.reset();
+  Forget();
+  saved_ = 0;
+  Changed();
+}
+
+// Drops every step. No state left in reach is known to be what the song's file holds.
+void UndoHistory::Forget() {
   steps_.clear();
   done_ = 0;
-  saved_ = 0;
-  pending_.reset();
+  saved_.reset();
+  mergeable_ = false;
   sampleBytes_ = 0;
-  Changed();
 }
 
 void UndoHistory::Changed() const {

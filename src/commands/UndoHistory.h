@@ -36,14 +36,25 @@ public:
 
   // Before an edit named `what` ("Paste", "Tempo"...). `soundSlots` are the slots whose
   // sound the edit may replace or free (a replace, a delete): their data is copied now so
-  // that undo can bring it back. Edits with the same non-empty `mergeKey` that follow one
-  // another (the tempo box's keystrokes) make one step.
+  // that undo can bring it back. An edit begun inside another is part of it, and keeps
+  // the sounds it names too. Edits with the same non-empty `mergeKey` that follow one
+  // another directly (the tempo box's keystrokes) make one step; an undo, a redo or a
+  // save between them parts them. An open drag ends first (see BeginDrag).
   void Begin(const Engine& engine, std::string what, std::initializer_list<int32_t> soundSlots = {},
              std::string mergeKey = {});
   // After the edit: keeps a step when the song changed. Without a Begin it does nothing.
   void End(Engine& engine);
   // Forgets a Begin whose edit did not happen.
   void Cancel();
+
+  // A knob's drag: a press begins it, the release ends it. A release can go astray (a
+  // window that opens while the button is held takes it), so the drag also ends where
+  // anything else begins: another drag, another edit, an undo or a redo. A drag begun
+  // inside an open edit is part of that edit, and its release ends nothing.
+  void BeginDrag(const Engine& engine, std::string what);
+  void EndDrag(Engine& engine);
+  // A drag's step is open: its moves are recorded.
+  [[nodiscard]] bool DragOpen() const;
 
   [[nodiscard]] bool CanUndo() const { return done_ > 0; }
   [[nodiscard]] bool CanRedo() const { return done_ < steps_.size(); }
@@ -57,7 +68,9 @@ public:
 
   // The song in memory is what its file holds now (saved, opened, new).
   void MarkSaved() { saved_ = done_; }
-  // New, Open and a failed load start afresh.
+  // New, Open and a failed load start afresh from a song that is what its file holds;
+  // MarkUnsaved after it says otherwise. The history's own clearing (an edit that freed a
+  // sound nobody kept) never marks a song saved.
   void Clear();
   // No state the history can reach is what the song's file holds (a song recovered from a
   // copy of unsaved work): undo never marks it saved.
@@ -73,6 +86,11 @@ private:
   struct Step;
   struct Pending;
 
+  void Open(const Engine& engine, std::string what, std::string mergeKey, bool drag);
+  void KeepSounds(const SampleTable& table, std::initializer_list<int32_t> soundSlots);
+  void Finish(const Engine& engine);
+  void EndOpenDrag(const Engine& engine);
+  void Forget();
   void Swap(Engine& engine, Step& step);
   void Changed() const;
   void TrimOldest();
@@ -80,6 +98,9 @@ private:
   std::vector<std::unique_ptr<Step>> steps_;
   std::size_t done_ = 0;                 // steps_[0, done_) are done, the rest undone
   std::optional<std::size_t> saved_ = 0; // done_ when the song matched its file
+  // The newest step was kept by the edit just before, and neither undo nor redo came
+  // since: a keystroke with its merge key may still join it.
+  bool mergeable_ = false;
   std::unique_ptr<Pending> pending_;
   std::size_t sampleBytes_ = 0;
   std::size_t maxSteps_;

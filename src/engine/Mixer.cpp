@@ -12,66 +12,26 @@
 
 #include "engine/Overdrive.h"
 #include "engine/Scale.h"
+#include "engine/VoiceChain.h"
 #include "song/Round.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace lw {
 
 namespace {
+
+using mixing::ArithmeticShape;
+using mixing::MixOf;
+using mixing::Reader;
+using mixing::SendOf;
+using mixing::TableShape;
 
 constexpr int32_t kMaxFade = 32000;
 constexpr int32_t kMaxSend = 100;
 constexpr int32_t kMaxVinyl = 100;
 // Below this many samples a voice scales by arithmetic rather than building a table.
 constexpr int32_t kShortRun = 256;
-
-// A voice adds two integers per sample: to the mix and to the delay send. Both are
-// summed in one 64-bit number, mix * 2^32 + send: sums of these are exact, and since
-// every send sum stays well within 32 bits, its low 32 bits read as a signed number are
-// the send and the rest is the mix.
-[[nodiscard]] constexpr int64_t Packed(int32_t mix, int32_t send) noexcept {
-  return static_cast<int64_t>(static_cast<uint64_t>(static_cast<int64_t>(mix)) << 32U) + send;
-}
-[[nodiscard]] constexpr int32_t SendOf(int64_t sum) noexcept {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(sum)));
-}
-[[nodiscard]] constexpr int32_t MixOf(int64_t sum) noexcept {
-  return static_cast<int32_t>((sum - SendOf(sum)) / (int64_t{1} << 32U));
-}
-
-// Where a voice reads its values.
-struct Reader {
-  const int16_t* data;
-  uint64_t readable; // how many values may be read
-  double bound;      // `readable` as a double
-
-  // The value at the rounded position, or false where the voice reads silence: outside
-  // the sample (bounding the position first makes the rounding exact), and at the last
-  // value of a sample, which is never played (index i needs i + 2 <= length; an index of
-  // -1 wraps to the largest unsigned value and fails the same test).
-  bool Read(double position, int32_t& s) const noexcept {
-    if (!(position > -1.0 && position < bound)) {
-      return false;
-    }
-    const auto index =
-        static_cast<uint64_t>(static_cast<int64_t>(RoundHalfEvenUnchecked(position)));
-    if (index + 2 > readable) {
-      return false;
-    }
-    s = data[index];
-    return true;
-  }
-
-  // The same for a position known to lie in 0 .. readable - 3: adding 1.5 * 2^52 rounds
-  // it half to even, and the integer is then the low bits of the double.
-  [[nodiscard]] int32_t ReadInside(double position) const noexcept {
-    constexpr double kShift = 6755399441055744.0; // 1.5 * 2^52
-    const auto bits = std::bit_cast<uint64_t>(position + kShift);
-    return data[static_cast<uint32_t>(bits)];
-  }
-};
 
 // A voice's loop and stop points, which apply only while it is not fading.
 struct Bounds {
@@ -90,40 +50,6 @@ struct Bounds {
     }
     return position;
   }
-};
-
-// The chain from a sample value to what the voice adds, by arithmetic: overdrive (when
-// on), the fade (when running), the channel volume and the delay send.
-struct ArithmeticShape {
-  const int16_t* curve; // nullptr = overdrive off
-  int32_t fade;         // 0 = none
-  int32_t volume;
-  int32_t sendPercent;
-  const PercentHalves::Bits* sendHalves;
-
-  [[nodiscard]] int64_t Of(int32_t s) const noexcept {
-    if (s == 0) {
-      return 0; // every stage keeps 0
-    }
-    if (curve != nullptr) {
-      s = OverdriveSample(curve, s);
-    }
-    if (fade > 0) {
-      s = RoundHalfEven(static_cast<double>(s) / fade);
-    }
-    s = ScaleVolume(s, volume);
-    return Packed(s, ScalePercent(s, sendPercent, *sendHalves));
-  }
-  void Add(int32_t s, int64_t& sum) const noexcept { sum += Of(s); }
-};
-
-// The same chain read from a table. Overdrive looks up the magnitude in steps of 16 and
-// restores the sign, so every value with the same quotient s / 16 (which C++ truncates
-// toward zero, as the magnitude's steps do) gives the same result.
-struct TableShape {
-  const int64_t* entries; // entry 0 is s / 16 == -2048
-
-  void Add(int32_t s, int64_t& sum) const noexcept { sum += entries[s / 16 + 2048]; }
 };
 
 // Advances a voice with loop or stop points over `n` samples, adding what it reads to
@@ -346,13 +272,8 @@ const Engine::ShapeTable* Engine::ShapeTableFor(const MixSettings& settings, int
   ShapeTable& table = shapeTables_[nextShapeTable_];
   nextShapeTable_ = (nextShapeTable_ + 1) % shapeTables_.size();
   const ArithmeticShape shape{settings.curve, fade, volume, send, settings.sendHalves[v]};
-  constexpr std::size_t kMiddle = kOverdriveEntries - 1; // the entry of s / 16 == 0
-  for (std::size_t j = 0; j <= kMiddle; ++j) {
-    // Every stage gives -x for -x, so the negative values take the negated sums.
-    const int64_t sum = shape.Of(static_cast<int32_t>(16 * j));
-    table.entries[kMiddle + j] = sum;
-    table.entries[kMiddle - j] = -sum;
-  }
+  static_assert(ShapeTable::kEntries == mixing::kShapeEntries);
+  mixing::FillShapeEntries(shape, table.entries.data());
   table.curve = curve;
   table.fade = fade;
   table.volume = volume;

@@ -25,13 +25,12 @@ const char* KnobName(int index, int delay1, int vol1, int pitch) {
 
 // A drag is one step of the undo history, however many values it passes through.
 void TMain::KnobMouseDown(int index, QPoint position) {
-  history_.End(engine_); // a drag whose release went astray ends here
-  history_.Begin(engine_, KnobName(index, kDelay1, kVol1, kPitch));
+  history_.BeginDrag(engine_, KnobName(index, kDelay1, kVol1, kPitch));
   BeginKnobDrag(knobs_[static_cast<std::size_t>(index)], position.y());
 }
 
 void TMain::KnobMouseUp() {
-  history_.End(engine_);
+  history_.EndDrag(engine_);
 }
 
 void TMain::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
@@ -40,6 +39,11 @@ void TMain::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModif
       modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
   if (buttons != Qt::LeftButton || held != Qt::NoModifier) {
     return;
+  }
+  // A key's edit while the button is held ended the drag's step: the rest of the drag
+  // is a step of its own.
+  if (!history_.DragOpen()) {
+    history_.BeginDrag(engine_, KnobName(index, kDelay1, kVol1, kPitch));
   }
   DragKnob(knobs_[static_cast<std::size_t>(index)], position.y());
   ShowKnobFrame(index);

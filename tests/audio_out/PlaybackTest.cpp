@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace lw {
@@ -170,6 +173,58 @@ TEST(PlaybackLifetime, ThePlaybackMayGoWhileFinishedBlocksAwaitTheirCallbacks) {
     playback.reset();
     waveOut.WaitForCallbacks();
   }
+}
+
+// Waits until `count` stops moving for a while; false when it is still moving after
+// two seconds.
+bool Settles(const std::atomic<int>& count) {
+  using namespace std::chrono_literals;
+  const auto giveUp = std::chrono::steady_clock::now() + 2s;
+  int seen = count.load();
+  while (std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(50ms);
+    const int now = count.load();
+    if (now == seen) {
+      return true;
+    }
+    seen = now;
+  }
+  return false;
+}
+
+// Stops and starts faster than the notification thread runs the blocks a stop returns:
+// those late reports must not queue blocks of their own. Nothing is pulled meanwhile,
+// so once they are run nothing more is rendered.
+TEST_F(PlaybackFixture, QuickRestartsKeepTwoBlocksQueuedAndFallSilent) {
+  std::atomic<int> calls{0};
+  waveOut->SetCallback([&] {
+    ++calls;
+    std::this_thread::sleep_for(std::chrono::microseconds(300)); // a slow notification thread
+    playback->BufferDone();
+  });
+  playback->PlayBtnClick();
+  int deepest = 0;
+  for (int pair = 0; pair < 100; ++pair) {
+    playback->PlayBtnClick(); // stop: the queued blocks come back finished
+    playback->PlayBtnClick(); // start
+    deepest = std::max(deepest, waveOut->queuedBlocks());
+  }
+  ASSERT_TRUE(e.playing);
+  const bool settled = Settles(calls);
+  EXPECT_LE(deepest, 2);
+  EXPECT_EQ(waveOut->queuedBlocks(), 2);
+  ASSERT_TRUE(settled) << "blocks rendered and dropped with nothing pulled";
+
+  // Playing on is as after any start, and a stop brings everything to rest.
+  const auto live = Play(12289 + kBlock);
+  EXPECT_NE(live[12289], 0);
+  EXPECT_LE(waveOut->queuedBlocks(), 2);
+  playback->PlayBtnClick();
+  ASSERT_TRUE(Settles(calls));
+  const int atRest = calls.load();
+  EXPECT_EQ(Play(3 * kBlock), std::vector<int16_t>(3 * kBlock, 0));
+  EXPECT_EQ(calls.load(), atRest) << "nothing finishes after a stop";
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
 }
 
 TEST_F(PlaybackFixture, TheSongButtonOnlyShowsOffWhileAPatternPlays) {

@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <random>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace lw {
@@ -124,6 +129,93 @@ TEST_F(WaveOutFixture, CloseResetsTheQueueAndReopeningPlaysAgain) {
   waveOut->Open(-1);
   Write({3});
   EXPECT_EQ(device->PullNow(1), std::vector<int16_t>{3});
+}
+
+// Block `id` of the stress test: its length, and its sample `index`, which names both
+// (never 0, which the device plays where nothing is queued).
+constexpr int kIds = 500;
+int BlockLength(uint64_t id) {
+  return 1 + static_cast<int>(id % kIds) * 7 % 60;
+}
+int16_t Tagged(uint64_t id, int index) {
+  return static_cast<int16_t>((static_cast<int>(id % kIds) + 1) * 64 + index);
+}
+
+// What the device played, checked pull by pull: every run of samples is a piece of one
+// block with no gap, and begins at its block's start unless it carries on the run
+// before it (in the same pull or the one before).
+class PullChecker {
+public:
+  // An empty string when the pull is sound, otherwise what is wrong with it.
+  std::string Check(const int16_t* out, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i) {
+      if (out[i] == 0) {
+        inRun_ = false; // silence: the queue ran dry
+        continue;
+      }
+      const int id = out[i] / 64 - 1;
+      const int index = out[i] % 64;
+      if (id < 0 || id >= kIds || index >= BlockLength(static_cast<uint64_t>(id))) {
+        return "no block holds the value " + std::to_string(out[i]);
+      }
+      const bool carriesOn = inRun_ && id == lastId_ && index == lastIndex_ + 1;
+      if (!carriesOn && index != 0) {
+        return "a run begins inside block " + std::to_string(id) + " at " + std::to_string(index);
+      }
+      inRun_ = true;
+      lastId_ = id;
+      lastIndex_ = index;
+    }
+    return {};
+  }
+
+private:
+  bool inRun_ = false;
+  int lastId_ = 0;
+  int lastIndex_ = 0;
+};
+
+// Writers overfill the queue and reset it while the device pulls as fast as it can:
+// every pulled run is a contiguous piece of exactly one block, and every block written
+// is reported finished exactly once.
+TEST_F(WaveOutFixture, WritersDroppingAndResettingNeverTearABlockTheDeviceReads) {
+  waveOut->Open(-1);
+  std::atomic<bool> done{false};
+  std::atomic<uint64_t> written{0};
+  std::string fault;
+  std::thread player([&] {
+    std::minstd_rand pick(7);
+    std::vector<int16_t> out(256);
+    PullChecker checker;
+    while (!done.load() && fault.empty()) {
+      const std::size_t frames = 1 + pick() % out.size();
+      device->PullInto(out.data(), frames);
+      fault = checker.Check(out.data(), frames);
+    }
+  });
+  std::thread resetter([&] {
+    while (!done.load()) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+      waveOut->Reset();
+    }
+  });
+  std::vector<int16_t> block(64);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+  for (uint64_t id = 0; std::chrono::steady_clock::now() < end; ++id) {
+    const int length = BlockLength(id);
+    for (int i = 0; i < length; ++i) {
+      block[static_cast<std::size_t>(i)] = Tagged(id, i);
+    }
+    waveOut->Write(block.data(), length * 2);
+    written.store(id + 1);
+  }
+  done = true;
+  player.join();
+  resetter.join();
+  EXPECT_EQ(fault, "");
+  waveOut->Reset();
+  EXPECT_EQ(Settled(), static_cast<int>(written.load())) << "one report per block written";
+  EXPECT_GT(written.load(), 1000U);
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 
 #include <functional>
 #include <memory>
+#include <random>
+#include <tuple>
 
 namespace lw {
 namespace {
@@ -265,6 +267,199 @@ TEST(UndoTest, EditsThatChangeNothingLeaveNoStepAndTheTempoBoxMakesOne) {
   EXPECT_EQ(history.StepCount(), 1U);
   history.Undo(e);
   EXPECT_EQ(e.state.song.tempo, tempo);
+}
+
+// The delete the sample manager makes of the sample on line `line`, answered Yes.
+void DeleteLine(Engine& e, FakePrompts& p, UndoHistory& h, int32_t line) {
+  SampleManagerState m;
+  RefreshSampleList(e, m);
+  SelectSample(m, line);
+  p.answers.push_back(true);
+  h.Begin(e, "Delete", {m.slotIndexMap[static_cast<std::size_t>(line)]});
+  DeleteSelectedSample(e, p, m);
+  h.End(e);
+}
+
+// A keystroke in the tempo box, as the box makes it.
+void TypeTempo(Engine& e, UndoHistory& h, const char* text) {
+  h.Begin(e, "Tempo", {}, "tempo box");
+  (void)TempoBoxChange(e, text);
+  h.End(e);
+}
+
+// A delete inside an edit already open (a knob whose release went astray while the
+// sample manager deleted) keeps the sound it frees: undo reaches back past it, and the
+// song never counts as saved on the way.
+TEST(UndoTest, ANestedEditKeepsTheSoundItFreesAndTheSongStaysUnsaved) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  FillSong(e);
+  FakePrompts prompts;
+  UndoHistory history;
+  const std::string saved = SongBytes(e);
+  history.Begin(e, "Outer");
+  DeleteLine(e, prompts, history, 0);
+  history.End(e);
+  const std::string deleted = SongBytes(e);
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_TRUE(e.state.songChanged) << "a sample is gone since the song was saved";
+  EXPECT_EQ(SongBytes(e), deleted);
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_EQ(SongBytes(e), saved);
+  EXPECT_FALSE(e.state.songChanged);
+}
+
+// An edit that frees a sound nobody kept cannot be undone and takes the history with
+// it; the song it leaves is still not what its file holds.
+TEST(UndoTest, ASoundNobodyKeptClearsTheHistoryButNotTheChangedFlag) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  FillSong(e);
+  FakePrompts prompts;
+  UndoHistory history;
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  SampleManagerState m;
+  RefreshSampleList(e, m);
+  SelectSample(m, 0);
+  prompts.answers.push_back(true);
+  Undoable(history, e, "Delete", [&] { DeleteSelectedSample(e, prompts, m); });
+  EXPECT_EQ(history.StepCount(), 0U);
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_TRUE(e.state.songChanged);
+  EXPECT_FALSE(history.CanUndo());
+}
+
+// A knob's drag ends at its release, or where anything else begins when the release
+// went astray; inside an open edit it is part of that edit.
+TEST(UndoTest, ADragEndsWhereAnythingElseBeginsAndNestsInAnOpenEdit) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  UndoHistory history;
+  history.BeginDrag(e, "Shuffle");
+  SetKnobValue(e, KnobSetting::Shuffle, 30); // and the release never comes
+  EXPECT_TRUE(history.DragOpen());
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  EXPECT_EQ(history.StepCount(), 2U);
+  EXPECT_EQ(history.UndoName(), "Tempo");
+  history.EndDrag(e); // the late release ends nothing
+  EXPECT_EQ(history.StepCount(), 2U);
+
+  const int32_t distortion = e.state.song.distortAmount;
+  history.BeginDrag(e, "Vinyl");
+  SetKnobValue(e, KnobSetting::Vinyl, 40);
+  history.BeginDrag(e, "Distortion"); // another knob's press
+  SetKnobValue(e, KnobSetting::Distortion, 20);
+  EXPECT_EQ(history.UndoName(), "Vinyl");
+  ASSERT_TRUE(history.Undo(e)); // ends the open drag, then takes it back
+  EXPECT_EQ(e.state.song.distortAmount, distortion);
+  EXPECT_EQ(e.state.song.vinylAmount, 40);
+  EXPECT_EQ(history.StepCount(), 4U);
+
+  // Inside an open edit a drag and an Undoable command are parts of it.
+  history.Begin(e, "Step Controllers");
+  history.BeginDrag(e, "Pitch");
+  EXPECT_FALSE(history.DragOpen());
+  SetKnobValue(e, KnobSetting::Pitch, 5);
+  history.EndDrag(e);
+  Undoable(history, e, "Tempo", [&] { (void)TempoDown(e); });
+  SetKnobValue(e, KnobSetting::Shuffle, 60);
+  history.End(e);
+  EXPECT_EQ(history.StepCount(), 4U);
+  EXPECT_EQ(history.UndoName(), "Step Controllers");
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_EQ(e.state.song.shuffle, 30);
+  EXPECT_EQ(e.state.song.distortAmount, distortion);
+}
+
+// Keystrokes make one step only with the keystrokes just before them: not across an
+// undo (the redo list goes, and the windows hear of it), not across a save.
+TEST(UndoTest, KeystrokesStartANewStepAfterAnUndoAndAfterASave) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  UndoHistory history;
+  int changes = 0;
+  history.onChange = [&] { ++changes; };
+  TypeTempo(e, history, "9");
+  TypeTempo(e, history, "90");
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  ASSERT_TRUE(history.Undo(e));
+  ASSERT_TRUE(history.CanRedo());
+  changes = 0;
+  TypeTempo(e, history, "95");
+  EXPECT_FALSE(history.CanRedo());
+  EXPECT_GT(changes, 0);
+  EXPECT_EQ(history.StepCount(), 2U);
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_EQ(e.state.song.tempo, 90) << "the keystrokes before the undo are a step of their own";
+
+  // Saved between keystrokes: undoing the later ones comes back to the saved song.
+  TypeTempo(e, history, "150");
+  history.MarkSaved();
+  TypeTempo(e, history, "151");
+  TypeTempo(e, history, "152");
+  EXPECT_EQ(e.state.song.tempo, 152);
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_EQ(e.state.song.tempo, 150);
+  EXPECT_FALSE(e.state.songChanged);
+  TypeTempo(e, history, "153");
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_EQ(e.state.song.tempo, 150);
+  EXPECT_FALSE(e.state.songChanged);
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_EQ(e.state.song.tempo, 90);
+  EXPECT_TRUE(e.state.songChanged);
+}
+
+// Whatever an operation does to what undo and redo offer, the windows hear of it.
+TEST(UndoTest, EveryChangeOfWhatUndoAndRedoOfferIsAnnounced) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  FillSong(e);
+  FakePrompts prompts;
+  UndoHistory history(6);
+  int changes = 0;
+  history.onChange = [&] { ++changes; };
+  const auto offer = [&] {
+    return std::make_tuple(history.CanUndo(), history.CanRedo(), history.UndoName(),
+                           history.RedoName(), history.StepCount());
+  };
+  const std::vector<std::pair<const char*, std::function<void()>>> operations = {
+      {"undo", [&] { history.Undo(e); }},
+      {"redo", [&] { history.Redo(e); }},
+      {"keystroke", [&] { TypeTempo(e, history, e.state.song.tempo % 2 == 0 ? "131" : "130"); }},
+      {"title",
+       [&] {
+         history.Begin(e, "Title", {}, "title box");
+         SetSongTitle(e, e.state.song.title.text() + "x");
+         history.End(e);
+       }},
+      {"tempo", [&] { Undoable(history, e, "Tempo Up", [&] { (void)TempoUp(e); }); }},
+      {"nothing", [&] { Undoable(history, e, "Select", [&] { (void)SelectStep(e, 3); }); }},
+      {"save", [&] { history.MarkSaved(); }},
+      {"delete",
+       [&] {
+         PutSample(e, 7, {1, 2, 3}, 44100, SampleCategory::Drum, "x");
+         SampleManagerState m;
+         RefreshSampleList(e, m);
+         DeleteLine(e, prompts, history, static_cast<int32_t>(m.lines.size()) - 1);
+       }},
+      {"clear", [&] { history.Clear(); }},
+  };
+  std::mt19937 pick(2113); // a fixed walk, long enough to meet every pair of operations
+  for (int i = 0; i < 2000; ++i) {
+    const auto& [name, run] = operations[pick() % operations.size()];
+    const auto before = offer();
+    changes = 0;
+    run();
+    if (offer() != before) {
+      ASSERT_GT(changes, 0) << "operation " << i << ": " << name;
+    }
+  }
+  changes = 0;
+  history.Clear();
+  EXPECT_GT(changes, 0) << "clearing announces even an empty history";
 }
 
 TEST(UndoTest, TheHistoryIsBoundedByStepsAndBySampleData) {

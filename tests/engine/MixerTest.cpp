@@ -1,12 +1,15 @@
 #include "EngineHelpers.h"
 #include "TempDir.h"
 #include "engine/Vinyl.h"
+#include "engine/VoiceChain.h"
 #include "song/Round.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <array>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -177,6 +180,38 @@ TEST_F(MixerFixture, AVoiceWhoseSampleWasFreedPlaysSilence) {
   Hold(1, 8, 12000);
   e.voices[1].position = -50.0; // only a damaged step can put it there
   EXPECT_EQ(e.RenderSample(), 0);
+}
+
+// Where a voice reads at a rounded position: nothing before the first value (a position
+// just above -1 rounds to -1) and nothing from the last value on. The value before the
+// sample is there to be seen if anything reads it.
+TEST(MixerReader, ReadsOnlyValuesInsideTheSampleAndNeverItsLast) {
+  const std::array<int16_t, 6> memory{-777, 10, 11, 12, 13, -888};
+  struct Case {
+    uint64_t readable;
+    double position;
+    int32_t value; // 0 = reads silence
+  };
+  const std::vector<Case> cases = {
+      {4, -1.0, 0},   {4, -0.9, 0},
+      {4, -0.51, 0},  {4, -0.5, 10},
+      {4, -0.0, 10},  {4, 0.49, 10},
+      {4, 0.5, 10},   {4, 1.5, 12},
+      {4, 2.5, 12},   {4, 2.51, 0},
+      {4, 3.9, 0},    {4, 4.0, 0},
+      {4, 1e300, 0},  {1, -0.6, 0},
+      {1, 0.0, 0},    {2, -0.6, 0},
+      {2, 0.4, 10},   {2, 0.6, 0},
+      {0, -0.6, 0},   {0, 0.0, 0},
+      {4, -1e300, 0}, {4, std::numeric_limits<double>::quiet_NaN(), 0},
+  };
+  for (const Case& c : cases) {
+    const mixing::Reader reader{memory.data() + 1, c.readable, static_cast<double>(c.readable)};
+    int32_t s = 0;
+    const bool read = reader.Read(c.position, s);
+    EXPECT_EQ(read ? s : 0, c.value) << "position " << c.position << " of " << c.readable;
+    EXPECT_EQ(read, c.value != 0) << "position " << c.position << " of " << c.readable;
+  }
 }
 
 } // namespace

@@ -43,6 +43,7 @@ private Q_SLOTS:
   void sampleManagerEditsComeBackInItsList();
   void typingATitleIsOneStep();
   void aFailedLoadStartsAfreshAndStaysUnsaved();
+  void aKnobReleaseLostToTheSampleManagerLosesNoStep();
 };
 
 void UndoWindowsTest::theEditMenuNamesWhatUndoAndRedoWouldDo() {
@@ -168,6 +169,45 @@ void UndoWindowsTest::aFailedLoadStartsAfreshAndStaysUnsaved() {
   EditItem(w, "Undo")->trigger();
   QCOMPARE(w.tempoBox()->text(), QStringLiteral("130"));
   QVERIFY(f.engine->state.songChanged);
+}
+
+// F9 while a knob is held: the sample manager takes the release. The drag ends where the
+// delete begins, and the sound the delete frees comes back; the song never counts as
+// saved on the way back.
+void UndoWindowsTest::aKnobReleaseLostToTheSampleManagerLosesNoStep() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  PutSample(*f.engine, 0, {1, 2, 3}, 44100, SampleCategory::Drum, "kick");
+  ImageControl* knob = f.Control("DelFB");
+  MainWindowFixture::Press(knob, {9, 10});
+  MainWindowFixture::Move(knob, {9, -10}, Qt::LeftButton); // and the release never comes
+  const int32_t turned = f.engine->state.song.delayFeedback;
+  QVERIFY(turned != 50);
+  TSampleMan& manager = f.dialogs->sampleManager();
+  manager.show();
+  f.prompts.answers.push_back(true);
+  manager.DeleteBtnClick();
+  QVERIFY(f.engine->samples.slots[0].data.empty());
+  manager.hide();
+  MainWindowFixture::Press(knob, {9, 10});
+  MainWindowFixture::Move(knob, {9, 30}, Qt::LeftButton);
+  MainWindowFixture::Release(knob, {9, 30});
+  MainWindowFixture::Click(f.Control("plus_10"));
+
+  EditItem(w, "Undo")->trigger(); // the tempo
+  QVERIFY(f.engine->state.songChanged);
+  QCOMPARE(EditItem(w, "Undo")->text(), QStringLiteral("Undo Delay Decay"));
+  EditItem(w, "Undo")->trigger(); // the second turn
+  QCOMPARE(f.engine->state.song.delayFeedback, turned);
+  QVERIFY(f.engine->state.songChanged);
+  QCOMPARE(EditItem(w, "Undo")->text(), QStringLiteral("Undo Delete Sample"));
+  EditItem(w, "Undo")->trigger();
+  QCOMPARE(f.engine->samples.slots[0].data.size(), std::size_t{3});
+  QVERIFY(f.engine->state.songChanged);
+  EditItem(w, "Undo")->trigger(); // the first turn
+  QCOMPARE(f.engine->state.song.delayFeedback, 50);
+  QVERIFY(!f.engine->state.songChanged);
+  QVERIFY(!EditItem(w, "Undo")->isEnabled());
 }
 
 QTEST_MAIN(UndoWindowsTest)
