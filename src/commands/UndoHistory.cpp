@@ -304,7 +304,6 @@ bool UndoHistory::Redo(Engine& engine) {
 void UndoHistory::Clear() {
   pending_.reset();
   Forget();
-  saved_ = 0;
   Changed();
 }
 

@@ -68,9 +68,8 @@ public:
 
   // The song in memory is what its file holds now (saved, opened, new).
   void MarkSaved() { saved_ = done_; }
-  // New, Open and a failed load start afresh from a song that is what its file holds;
-  // MarkUnsaved after it says otherwise. The history's own clearing (an edit that freed a
-  // sound nobody kept) never marks a song saved.
+  // New, Open and a failed load start afresh. Clearing never says the song is what its
+  // file holds: a caller that knows it is (New, Open) says so with MarkSaved.
   void Clear();
   // No state the history can reach is what the song's file holds (a song recovered from a
   // copy of unsaved work): undo never marks it saved.

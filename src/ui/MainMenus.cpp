@@ -147,6 +147,7 @@ void TMain::AfterSongReplaced(bool showSequencer) {
   RefreshDisplay(true, true, true);
   SetSongChanged(engine_, false);
   history_.Clear();
+  history_.MarkSaved();
   if (autoSave_ != nullptr) {
     autoSave_->SongSettled();
   }
@@ -166,8 +167,8 @@ void TMain::OpenClick() {
 bool TMain::AfterOpen(const OpenResult& result) {
   if (result.damaged) {
     history_.Clear();
-    if (engine_.Interface().songChanged) {
-      history_.MarkUnsaved(); // the song it left is still not what its file holds
+    if (!engine_.Interface().songChanged) {
+      history_.MarkSaved(); // the song it left is still what its file holds
     }
   }
   if (result.replaced) {
@@ -185,6 +186,7 @@ void TMain::SaveClick() {
     SaveAsClick();
     return;
   }
+  SettleDrag();
   if (SaveSong(engine_, context_.prompts, songFolder_)) {
     history_.MarkSaved();
     RememberSong();
@@ -195,12 +197,21 @@ void TMain::SaveClick() {
 }
 
 void TMain::SaveAsClick() {
+  SettleDrag();
   if (SaveSongAs(engine_, context_.prompts, songFolder_)) {
     history_.MarkSaved();
     RememberSong();
     if (autoSave_ != nullptr) {
       autoSave_->SongSettled();
     }
+  }
+}
+
+// A drag whose release went astray ends before a save, so that the step the save marks
+// holds what the file holds.
+void TMain::SettleDrag() {
+  if (history_.DragOpen()) {
+    history_.EndDrag(engine_);
   }
 }
 

@@ -86,6 +86,7 @@ void TMain::FirstActivation() {
           });
   SetSongChanged(engine_, false);
   history_.Clear();
+  history_.MarkSaved();
   OfferRecoveredSong();
 }
 
@@ -109,7 +110,6 @@ void TMain::OfferRecoveredSong() {
   }
   // No state undo can reach is what the song's file holds.
   history_.Clear();
-  history_.MarkUnsaved();
   LoadSongKnobs();
   dialogs_->RefreshSequencer();
   if (outcome.opened.showSequencer) {

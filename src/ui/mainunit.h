@@ -147,6 +147,7 @@ private:
   void OpenClick();
   void SaveClick();
   void SaveAsClick();
+  void SettleDrag();
   void RenderClick(int kind);
   void QuitClick();
   void OpenSampleManager();

@@ -329,6 +329,17 @@ TEST(UndoTest, ASoundNobodyKeptClearsTheHistoryButNotTheChangedFlag) {
   ASSERT_TRUE(history.Undo(e));
   EXPECT_TRUE(e.state.songChanged);
   EXPECT_FALSE(history.CanUndo());
+
+  // Nor does clearing the history from outside: only MarkSaved says the song is its file.
+  history.Clear();
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_TRUE(e.state.songChanged);
+  history.Clear();
+  history.MarkSaved();
+  Undoable(history, e, "Tempo", [&] { (void)TempoUp(e); });
+  ASSERT_TRUE(history.Undo(e));
+  EXPECT_FALSE(e.state.songChanged);
 }
 
 // A knob's drag ends at its release, or where anything else begins when the release

@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <filesystem>
+
 using namespace lw;
 using lw::test::DialogsFixture;
 using lw::test::MainWindowFixture;
@@ -44,6 +46,7 @@ private Q_SLOTS:
   void typingATitleIsOneStep();
   void aFailedLoadStartsAfreshAndStaysUnsaved();
   void aKnobReleaseLostToTheSampleManagerLosesNoStep();
+  void aSaveDuringADragMarksWhatTheFileHolds();
 };
 
 void UndoWindowsTest::theEditMenuNamesWhatUndoAndRedoWouldDo() {
@@ -208,6 +211,32 @@ void UndoWindowsTest::aKnobReleaseLostToTheSampleManagerLosesNoStep() {
   QCOMPARE(f.engine->state.song.delayFeedback, 50);
   QVERIFY(!f.engine->state.songChanged);
   QVERIFY(!EditItem(w, "Undo")->isEnabled());
+}
+
+// Ctrl+S while a knob's button is still held: the file holds the turned knob, so undoing
+// the turn leaves a song that differs from its file.
+void UndoWindowsTest::aSaveDuringADragMarksWhatTheFileHolds() {
+  DialogsFixture f;
+  TMain& w = *f.window;
+  ImageControl* knob = f.Control("DelFB");
+  MainWindowFixture::Press(knob, {9, 10});
+  MainWindowFixture::Move(knob, {9, -10}, Qt::LeftButton);
+  f.prompts.files.emplace_back(f.dir.File("held.LW"));
+  QMenu* file = w.menuBar()->actions()[0]->menu();
+  for (QAction* item : file->actions()) {
+    if (item->text() == QStringLiteral("Save as...")) {
+      item->trigger();
+    }
+  }
+  QVERIFY(std::filesystem::exists(f.dir.File("held.LW")));
+  QVERIFY(!f.engine->state.songChanged);
+  MainWindowFixture::Release(knob, {9, -10});
+  QVERIFY(!f.engine->state.songChanged);
+  EditItem(w, "Undo")->trigger();
+  QCOMPARE(f.engine->state.song.delayFeedback, 50);
+  QVERIFY(f.engine->state.songChanged);
+  EditItem(w, "Redo")->trigger();
+  QVERIFY(!f.engine->state.songChanged);
 }
 
 QTEST_MAIN(UndoWindowsTest)
