@@ -8,8 +8,6 @@ namespace lw {
 
 namespace {
 
-constexpr int32_t kPitchOffset = 50; // the pitch knob's 0 is a step pitch of 50 %
-
 RefreshFlags SetTempo(Engine& engine, int32_t tempo) {
   const EngineHold hold(engine.engineLock);
   engine.state.song.tempo = tempo;
@@ -175,7 +173,7 @@ void SetKnobValue(Engine& engine, KnobSetting setting, int32_t value, int32_t ch
     }
     break;
   case KnobSetting::Pitch:
-    s.activeStepRecord().pitch = static_cast<uint8_t>(value + kPitchOffset);
+    s.activeStepRecord().pitch = static_cast<uint8_t>(value + kPitchKnobCentre);
     break;
   }
 }

@@ -9,8 +9,6 @@ namespace lw {
 
 namespace {
 
-constexpr int32_t kVolumeMax = 127;
-
 // Holds a number to 0..maximum by writing the limit into the box, or stores it.
 BoxEdit Bounded(int32_t value, int32_t maximum) {
   if (value > maximum) {
@@ -55,7 +53,7 @@ BoxEdit VolumeBoxEdit(std::string_view text) {
   if (!number) {
     return {std::string(), std::nullopt};
   }
-  return Bounded(*number, kVolumeMax);
+  return Bounded(*number, kMaxVolume);
 }
 
 BoxEdit PositionBoxEdit(std::string_view text) {

@@ -12,14 +12,6 @@ namespace lw {
 
 namespace {
 
-// The ranges the controls produce. Values beyond them can only come from a song file
-// written elsewhere; the engine plays them at the nearest value a control can set and
-// leaves the stored value alone, so the file saves back unchanged.
-constexpr int32_t kMaxShuffle = 50;
-constexpr int32_t kMaxDelaySteps = 6;
-constexpr int32_t kMaxFeedback = 90;
-constexpr int32_t kMaxVolume = 127;
-
 void ApplyDeclick(Voice& voice) {
   if (voice.nextStepTrigger != 0) {
     // The voice is cut for the coming note: fade it over the last 19 samples of this step.
@@ -91,7 +83,7 @@ void Engine::UpdateTiming() {
   UpdateVoiceRates();
 
   const int32_t delaySteps = std::min<int32_t>(song.delaySteps, kMaxDelaySteps);
-  const int32_t feedback = std::clamp(song.delayFeedback, 0, kMaxFeedback);
+  const int32_t feedback = std::clamp(song.delayFeedback, 0, kMaxDelayFeedback);
   delay.SetParameters(static_cast<uint16_t>(tempo), static_cast<uint16_t>(delaySteps),
                       feedback / 100.0);
 }

@@ -28,8 +28,6 @@ using mixing::SendOf;
 using mixing::TableShape;
 
 constexpr int32_t kMaxFade = 32000;
-constexpr int32_t kMaxSend = 100;
-constexpr int32_t kMaxVinyl = 100;
 // Below this many samples a voice scales by arithmetic rather than building a table.
 constexpr int32_t kShortRun = 256;
 
@@ -108,11 +106,11 @@ Engine::MixSettings Engine::CurrentMixSettings() noexcept {
   MixSettings m;
   m.distortAmount = std::min(song.distortAmount, kMaxDistortAmount);
   m.curve = &overdrive_[static_cast<std::size_t>(std::max(m.distortAmount, 0)) * kOverdriveEntries];
-  m.vinylAmount = std::clamp(song.vinylAmount, 0, kMaxVinyl);
+  m.vinylAmount = std::clamp(song.vinylAmount, 0, kMaxVinylAmount);
   m.vinylHalves = &percentHalves_.For(m.vinylAmount);
   for (int v = 0; v < kChannels; ++v) {
     m.distort[v] = m.distortAmount > 0 && pattern.channels[v].distortOn != 0;
-    m.send[v] = std::clamp(pattern.channels[v].delaySend, 0, kMaxSend);
+    m.send[v] = std::clamp(pattern.channels[v].delaySend, 0, kMaxDelaySend);
     m.sendHalves[v] = &percentHalves_.For(m.send[v]);
     const int32_t index = voices[v].sampleIndex;
     if (index >= 0 && index < kSampleSlots) {

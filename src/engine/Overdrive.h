@@ -3,11 +3,13 @@
 #include <array>
 #include <cstdint>
 
+#include "song/ControlRanges.h"
+
 namespace lw {
 
 inline constexpr int kOverdriveCurves = 64;
 inline constexpr int kOverdriveEntries = 2049;
-inline constexpr int kMaxDistortAmount = kOverdriveCurves - 1;
+static_assert(kOverdriveCurves == kMaxDistortAmount + 1, "one curve per overdrive amount");
 
 // 64 waveshaping curves of 2049 entries, curve-major. Entry 0 of every curve is 0 and
 // all entries lie in 0..32000.

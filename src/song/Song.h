@@ -1,5 +1,7 @@
 #pragma once
 
+#include "song/ControlRanges.h"
+
 #include "song/ShortString.h"
 
 #include <bit>
@@ -34,9 +36,6 @@ enum class StepMode : uint8_t {
 
 inline constexpr uint8_t kNoSample = 255;
 inline constexpr uint8_t kNoVolumeChange = 255;
-inline constexpr int32_t kPositionMax = 1024; // startPos/endPos run 0..1024 (1/1025ths)
-inline constexpr int32_t kMinTempo = 30;      // the tempo controls keep within these
-inline constexpr int32_t kMaxTempo = 1230;
 
 struct Step {
   uint8_t trigger; // non-zero: a note starts on this step

@@ -126,7 +126,7 @@ void TControllers::FormShow() {
     return;
   }
   const Step step = *editedStep;
-  ShowInBox(volumebox_, step.volume <= 127 ? QString::number(step.volume) : QString());
+  ShowInBox(volumebox_, step.volume <= kMaxVolume ? QString::number(step.volume) : QString());
   const std::optional<int> button = ModeButton(step.mode);
   if (!button) {
     // A mode only a foreign file holds: no button claims it and the byte stays as it is.

@@ -54,12 +54,18 @@ void TMain::FirstActivation() {
     int32_t maximum;
     int32_t value;
   } initial[] = {
-      {kDelFB, 90, song.delayFeedback},          {kDelSteps, 6, song.delaySteps},
-      {kDistort, 63, song.distortAmount},        {kShuffle, 50, song.shuffle},
-      {kVinyl, 100, song.vinylAmount},           {kDelay1, 100, channels[0].delaySend},
-      {kDelay1 + 1, 100, channels[1].delaySend}, {kDelay1 + 2, 100, channels[2].delaySend},
-      {kVol1, 127, channels[0].volume},          {kVol1 + 1, 127, channels[1].volume},
-      {kVol1 + 2, 127, channels[2].volume},      {kPitch, 100, 50},
+      {kDelFB, kMaxDelayFeedback, song.delayFeedback},
+      {kDelSteps, kMaxDelaySteps, song.delaySteps},
+      {kDistort, kMaxDistortAmount, song.distortAmount},
+      {kShuffle, kMaxShuffle, song.shuffle},
+      {kVinyl, kMaxVinylAmount, song.vinylAmount},
+      {kDelay1, kMaxDelaySend, channels[0].delaySend},
+      {kDelay1 + 1, kMaxDelaySend, channels[1].delaySend},
+      {kDelay1 + 2, kMaxDelaySend, channels[2].delaySend},
+      {kVol1, kMaxVolume, channels[0].volume},
+      {kVol1 + 1, kMaxVolume, channels[1].volume},
+      {kVol1 + 2, kMaxVolume, channels[2].volume},
+      {kPitch, kMaxPitchKnob, kPitchKnobCentre},
   };
   for (const auto& k : initial) {
     InitKnob(knobs_[static_cast<std::size_t>(k.knob)], 0, k.maximum,
