@@ -172,6 +172,10 @@ private:
 [[nodiscard]] std::vector<std::unique_ptr<DeadCopy>> ClaimDeadCopies(const std::string& folder,
                                                                      const std::string& ownName);
 
+// Removes the copies kept aside in the folder that are neither among the newest ten nor
+// younger than 30 days at `now` (milliseconds since the epoch), with their side files.
+void RemoveOldKeptAsideCopies(const std::string& folder, int64_t now);
+
 // Start-up's offer: asks about each dead program's copy that is newer than its song's
 // file, newest first, and loads the first one the user takes as an unsaved song that
 // keeps its file name; that copy becomes this run's own. Every other copy is kept aside;
