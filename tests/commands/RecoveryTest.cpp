@@ -469,6 +469,45 @@ TEST(RecoveryWriter, TheLastRequestWinsAndARemovalComesAfterAWrite) {
   EXPECT_FALSE(FileExists(own.CopyPath()) || FileExists(own.InfoPath()));
 }
 
+// A copy of a song too big for the memory left is skipped without ending the program,
+// says why, and is tried again a while later, as after a failed write.
+TEST(PollRecoveryCopy, ACopyWithoutMemoryIsSkippedAndTriedAgainLater) {
+  const auto at = [](int s) {
+    return AutoSaveSchedule::Clock::time_point{} + std::chrono::seconds(s);
+  };
+  TempDir dir;
+  RecoveryInstance own;
+  ASSERT_TRUE(own.Start(dir.path().string() + "/", 1, 2));
+  RecoveryWriter writer(own);
+  AutoSaveSchedule schedule;
+  const auto engine = SongEngine("Huge");
+  engine->state.songChanged = true;
+  int made = 0;
+  const auto make = [&]() -> std::string {
+    if (++made == 1) {
+      throw std::bad_alloc();
+    }
+    return CopyOf(*engine);
+  };
+  const auto look = [&](int s) {
+    std::vector<std::string> failures;
+    EXPECT_NO_THROW(
+        failures = PollRecoveryCopy(schedule, writer, at(s), engine->state, engine->samples, make))
+        << "at " << s;
+    writer.Wait();
+    return failures;
+  };
+  EXPECT_TRUE(look(0).empty());
+  EXPECT_EQ(look(3), std::vector<std::string>{kOutOfMemory});
+  EXPECT_EQ(made, 1);
+  EXPECT_FALSE(FileExists(own.CopyPath()));
+  EXPECT_TRUE(look(20).empty());
+  EXPECT_EQ(made, 1);
+  EXPECT_TRUE(look(33).empty());
+  EXPECT_EQ(made, 2);
+  EXPECT_EQ(Text(own.CopyPath()), CopyOf(*engine));
+}
+
 struct OfferFixture : ::testing::Test {
   Utc utc;
   TempDir dir;
