@@ -164,7 +164,9 @@ private:
 
 // Writes a file that replaces its target only when it is complete: the bytes go to a
 // temporary file in the target's folder, which Commit flushes to disk and renames over
-// the target. Destroyed without Commit, it removes the temporary file and leaves the
+// the target, then flushes the folder so that the rename survives a power cut. A failure
+// of that last flush is reported although the target already holds the new content
+// whole. Destroyed without Commit, it removes the temporary file and leaves the
 // target as it was. Writes are buffered; a failed write throws IoError.
 //
 // The folder is held open, so the temporary file is created, removed and renamed in it
