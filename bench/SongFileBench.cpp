@@ -2,6 +2,7 @@
 // time of each, and the peak memory a load adds, measured in a fresh process.
 //
 // Usage: loopwren_songfile_bench [FOLDER]   (default: the system's temporary folder)
+//        loopwren_songfile_bench --write-only SONG.LW   (only writes the song, to profile)
 #include "BusySong.h"
 #include "samples/SongFile.h"
 #include "song/FileIo.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -44,15 +46,8 @@ int LoadOnly(const std::string& path) {
   return content->samples.slots[63].isUsed() ? 0 : 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--load-only") {
-    return LoadOnly(argv[2]);
-  }
-  const std::string folder = argc > 1 ? argv[1] : "/tmp";
-  const std::string path = folder + "/loopwren-bench-64x4MB.LW";
-
+// The song measured: 64 samples of 4 MB each.
+std::unique_ptr<Engine> BigSong() {
   auto engine = std::make_unique<Engine>();
   engine->NewSong();
   for (int i = 0; i < kSampleSlots; ++i) {
@@ -62,6 +57,35 @@ int main(int argc, char** argv) {
     }
     FillSlot(engine->samples.slots[i], std::move(data), 44100, "Sample", SampleCategory::Loop);
   }
+  return engine;
+}
+
+// Writes the song once, for a profiler to load.
+int WriteOnly(const std::string& path) {
+  const auto engine = BigSong();
+  AtomicFileWriter out;
+  if (!out.Open(path)) {
+    std::perror(path.c_str());
+    return 1;
+  }
+  WriteSongBody(out, engine->state.song, engine->state.sequence, engine->samples);
+  out.Commit();
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--load-only") {
+    return LoadOnly(argv[2]);
+  }
+  if (argc == 3 && std::string(argv[1]) == "--write-only") {
+    return WriteOnly(argv[2]);
+  }
+  const std::string folder = argc > 1 ? argv[1] : "/tmp";
+  const std::string path = folder + "/loopwren-bench-64x4MB.LW";
+
+  auto engine = BigSong();
 
   double saveBest = 1e9;
   for (int round = 0; round < 3; ++round) {

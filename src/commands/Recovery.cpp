@@ -26,6 +26,11 @@ namespace {
 
 constexpr std::string_view kInfoMagic = "LoopWren recovery copy";
 constexpr std::string_view kOwnPrefix = "recovery-";
+constexpr std::string_view kKeptAsidePrefix = "recovered-";
+// Copies kept aside are the user's to look through, but not for ever: the newest ones
+// stay, and any from the last month.
+constexpr std::size_t kKeptAsideNewest = 10;
+constexpr int64_t kKeptAsideYoungerThan = int64_t{30} * 24 * 3600 * 1000;
 // A write's temporary files and the lock file being made are called ".<name>~...": the
 // names hold no '~', so no program's leftovers are taken for another's.
 constexpr char kTemporaryMark = '~';
@@ -623,6 +628,40 @@ std::vector<std::unique_ptr<DeadCopy>> ClaimDeadCopies(const std::string& folder
   return dead;
 }
 
+void RemoveOldKeptAsideCopies(const std::string& folder, int64_t now) {
+  struct Kept {
+    int64_t time;
+    std::string stem;
+  };
+  std::vector<Kept> kept;
+  if (DIR* dir = ::opendir(folder.c_str()); dir != nullptr) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string_view file = entry->d_name;
+      if (!file.starts_with(kKeptAsidePrefix) || !file.ends_with(".LW")) {
+        continue;
+      }
+      struct stat st {};
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISREG(st.st_mode)) {
+        kept.push_back({Milliseconds(st.st_mtim), std::string(file.substr(0, file.size() - 3))});
+      }
+    }
+    ::closedir(dir);
+  }
+  if (kept.size() <= kKeptAsideNewest) {
+    return;
+  }
+  std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+    return a.time != b.time ? a.time > b.time : a.stem > b.stem;
+  });
+  for (std::size_t i = kKeptAsideNewest; i < kept.size(); ++i) {
+    if (now - kept[i].time >= kKeptAsideYoungerThan) {
+      ::unlink((folder + kept[i].stem + ".LW").c_str());
+      ::unlink((folder + kept[i].stem + ".info").c_str());
+    }
+  }
+}
+
 RecoveryOutcome OfferRecovery(Engine& engine, UserPrompts& prompts, const RecoveryInstance& own) {
   RecoveryOutcome result;
   bool loaded = false;
@@ -658,6 +697,7 @@ RecoveryOutcome OfferRecovery(Engine& engine, UserPrompts& prompts, const Recove
       dead->KeepAside();
     }
   }
+  RemoveOldKeptAsideCopies(own.Folder(), NowMilliseconds());
   return result;
 }
 

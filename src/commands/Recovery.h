@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -172,6 +173,10 @@ private:
 [[nodiscard]] std::vector<std::unique_ptr<DeadCopy>> ClaimDeadCopies(const std::string& folder,
                                                                      const std::string& ownName);
 
+// Removes the copies kept aside in the folder that are neither among the newest ten nor
+// younger than 30 days at `now` (milliseconds since the epoch), with their side files.
+void RemoveOldKeptAsideCopies(const std::string& folder, int64_t now);
+
 // Start-up's offer: asks about each dead program's copy that is newer than its song's
 // file, newest first, and loads the first one the user takes as an unsaved song that
 // keeps its file name; that copy becomes this run's own. Every other copy is kept aside;
@@ -266,5 +271,15 @@ private:
   std::vector<Done> finished_;
   std::thread thread_;
 };
+
+// One look at the song for its recovery copy, on the interface thread: the writes that
+// ended go to the schedule, then the copy is written or removed as the schedule says,
+// with the bytes `makeCopy` gives (what a save writes). When there is not the memory to
+// make them, the copy is skipped and tried again later, as after a failed write. Gives
+// why copies failed, for a warning.
+[[nodiscard]] std::vector<std::string>
+PollRecoveryCopy(AutoSaveSchedule& schedule, RecoveryWriter& writer,
+                 AutoSaveSchedule::Clock::time_point now, const SongState& state,
+                 const SampleTable& samples, const std::function<std::string()>& makeCopy);
 
 } // namespace lw

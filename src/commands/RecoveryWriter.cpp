@@ -1,6 +1,7 @@
 // When the recovery copy is written, and the thread that writes it.
 #include "commands/Recovery.h"
 
+#include "samples/SongFile.h"
 #include "song/FileIo.h"
 
 #include <new>
@@ -166,6 +167,41 @@ void RecoveryWriter::Run() {
     }
     idle_.notify_all();
   }
+}
+
+std::vector<std::string> PollRecoveryCopy(AutoSaveSchedule& schedule, RecoveryWriter& writer,
+                                          AutoSaveSchedule::Clock::time_point now,
+                                          const SongState& state, const SampleTable& samples,
+                                          const std::function<std::string()>& makeCopy) {
+  std::vector<std::string> failures;
+  for (RecoveryWriter::Done& done : writer.TakeFinished()) {
+    schedule.Finished(now, done.fingerprint, done.written);
+    if (!done.written) {
+      failures.push_back(std::move(done.error));
+    }
+  }
+  const uint64_t fingerprint = state.songChanged ? SongFingerprint(state, samples) : 0;
+  switch (schedule.Poll(now, state.songChanged, fingerprint, writer.Busy())) {
+  case AutoSaveSchedule::Action::Write:
+    // The copy needs as much memory again as the song, which may hold hundreds of
+    // megabytes; without it the copy waits as a failed write does, and the program goes
+    // on (an exception out of the timer's slot would end it).
+    try {
+      writer.Write(makeCopy(),
+                   RecoveryInfo{state.songFileName, state.song.title.text(), NowMilliseconds()},
+                   fingerprint);
+    } catch (const std::bad_alloc&) {
+      schedule.Finished(now, fingerprint, false);
+      failures.emplace_back(kOutOfMemory);
+    }
+    break;
+  case AutoSaveSchedule::Action::Remove:
+    writer.Remove();
+    break;
+  case AutoSaveSchedule::Action::None:
+    break;
+  }
+  return failures;
 }
 
 } // namespace lw

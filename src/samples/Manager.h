@@ -1,8 +1,8 @@
 #pragma once
 
+#include "song/LargeBuffer.h"
 #include "song/ShortString.h"
 #include "song/Song.h"
-#include "song/Uninitialized.h"
 
 #include <array>
 #include <cstdint>
@@ -21,8 +21,9 @@ enum class SampleCategory : uint8_t {
 inline constexpr int kSampleSlots = 64;
 
 // A sample's values. Made without zero-filling: every maker fills it at once (a file
-// read, a resampler, a render).
-using SampleData = UninitializedVector<int16_t>;
+// read, a resampler, a render). A big sample lives on huge pages, which a load fills
+// much faster.
+using SampleData = LargeBufferVector<int16_t>;
 
 // One slot of the sample table. The slot owns its sample data; `length` is what the
 // engine reads, and a used slot with a non-zero length always holds at least that many

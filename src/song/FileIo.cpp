@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +20,9 @@ namespace {
 
 constexpr std::size_t kWriteBuffer = 1 << 20;
 
-// The permissions a newly created file would get under the current umask.
+// The permissions a newly created file gets under the process's umask.
 mode_t DefaultFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  return 0666 & ~ProcessUmask();
 }
 
 } // namespace
@@ -45,11 +44,61 @@ std::string FileErrorText(std::string_view reason, const std::string& path) {
   return text;
 }
 
+std::optional<mode_t> UmaskFromStatus(std::string_view status) {
+  constexpr std::string_view kLabel = "Umask:\t";
+  for (std::size_t line = 0; line < status.size();) {
+    const std::size_t end = std::min(status.find('\n', line), status.size());
+    const std::string_view text = status.substr(line, end - line);
+    line = end + 1;
+    if (!text.starts_with(kLabel)) {
+      continue;
+    }
+    const std::string_view digits = text.substr(kLabel.size());
+    unsigned mask = 0;
+    const auto [rest, error] = std::from_chars(digits.begin(), digits.end(), mask, 8);
+    if (error != std::errc() || rest != digits.end() || mask > 0777) {
+      return std::nullopt;
+    }
+    return static_cast<mode_t>(mask);
+  }
+  return std::nullopt;
+}
+
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    // Read directly, not through CurrentFileCalls: a test's injected fault is never
+    // meant for this.
+    std::string text;
+    if (const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC); fd >= 0) {
+      char buffer[4096];
+      for (ssize_t n = 0; (n = ::read(fd, buffer, sizeof buffer)) != 0 && text.size() < 65536;) {
+        if (n < 0 && errno != EINTR) {
+          break;
+        }
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      }
+      ::close(fd);
+    }
+    if (const auto fromStatus = UmaskFromStatus(text)) {
+      return *fromStatus;
+    }
+    const mode_t old = ::umask(0);
+    ::umask(old);
+    return old;
+  }();
+  return mask;
+}
+
 FileCalls& CurrentFileCalls() {
   static FileCalls calls{[](int folder, const char* name, int flags, mode_t mode) {
                            return ::openat(folder, name, flags, mode);
                          },
-                         ::read, ::write, ::fsync, ::renameat};
+                         ::read,
+                         ::write,
+                         ::fsync,
+                         ::renameat,
+                         ::posix_fallocate,
+                         ::ftruncate};
   return calls;
 }
 
@@ -220,7 +269,8 @@ bool AtomicFileWriter::Open(const std::string& targetPath, int* error, const cha
   // place, from a copy of the whole content made first.
   if (exists && (created == EACCES || created == EPERM) &&
       ::faccessat(folderFd_, targetName_.c_str(), W_OK, AT_EACCESS) == 0) {
-    fd_ = ::openat(folderFd_, targetName_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Read as well: the old content is put back should the write fail.
+    fd_ = ::openat(folderFd_, targetName_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd_ < 0) {
       return fail(errno);
     }
@@ -266,20 +316,89 @@ void AtomicFileWriter::Write(const void* data, std::size_t count) {
   }
 }
 
-void AtomicFileWriter::Commit() {
-  if (inPlace_) {
-    // Only now is the target touched, with the content complete in memory. Reserving its
-    // full size first means a full disk refuses the save before a byte is overwritten;
-    // the old content's tail is cut only once the new one is written.
-    const auto size = static_cast<off_t>(buffer_.size());
-    const int reserved = size > 0 ? ::posix_fallocate(fd_, 0, size) : 0;
-    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
-      throw IoError(SystemErrorText(reserved));
+std::string AtomicFileWriter::ReadTarget() {
+  std::string content;
+  if (::lseek(fd_, 0, SEEK_SET) < 0) {
+    throw IoError(SystemErrorText(errno));
+  }
+  char piece[1 << 16];
+  for (;;) {
+    const ssize_t n = CurrentFileCalls().read(fd_, piece, sizeof piece);
+    if (n < 0 && errno == EINTR) {
+      continue;
     }
-    Flush();
-    if (::ftruncate(fd_, size) != 0) {
+    if (n < 0) {
       throw IoError(SystemErrorText(errno));
     }
+    if (n == 0) {
+      return content;
+    }
+    content.append(piece, static_cast<std::size_t>(n));
+  }
+}
+
+void AtomicFileWriter::PutBack(const std::string& old) noexcept {
+  // Best effort: what failed is what the user is told about.
+  try {
+    if (::lseek(fd_, 0, SEEK_SET) == 0) {
+      WriteDirect(old.data(), old.size());
+    }
+  } catch (const IoError&) {
+  }
+  (void)CurrentFileCalls().ftruncate(fd_, static_cast<off_t>(old.size()));
+}
+
+void AtomicFileWriter::WriteInPlace() {
+  // Only now is the target touched, with the content complete in memory. Its room is
+  // reserved first, so that a full disk refuses the save before a byte is overwritten;
+  // without a reservation a write could stop half-way through the old content, so a
+  // file system that cannot reserve is not written over at all. Should a write fail all
+  // the same (a disk error), the old content, read first, is put back.
+  const std::string old = ReadTarget();
+  const auto size = static_cast<off_t>(buffer_.size());
+  const int reserved = size > 0 ? CurrentFileCalls().fallocate(fd_, 0, size) : 0;
+  if (reserved != 0) {
+    // A reservation that failed part of the way may have made the file longer.
+    (void)CurrentFileCalls().ftruncate(fd_, static_cast<off_t>(old.size()));
+    throw IoError(reserved == EOPNOTSUPP || reserved == EINVAL ? kInPlaceNeedsReservation
+                                                               : SystemErrorText(reserved));
+  }
+  try {
+    if (::lseek(fd_, 0, SEEK_SET) < 0) {
+      throw IoError(SystemErrorText(errno));
+    }
+    Flush();
+    // The old content's tail is cut only once the new one is written.
+    if (CurrentFileCalls().ftruncate(fd_, size) != 0) {
+      throw IoError(SystemErrorText(errno));
+    }
+  } catch (const IoError&) {
+    buffer_.clear();
+    PutBack(old);
+    throw;
+  }
+}
+
+void AtomicFileWriter::SyncFolder() {
+  // A rename is on disk only once its folder is. A descriptor opened with O_PATH cannot
+  // be synced, so the folder is opened again for reading; one that cannot be read is
+  // left to the file system's own time.
+  const int folder = ::openat(folderFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) {
+    return;
+  }
+  const int synced = CurrentFileCalls().fsync(folder);
+  const int error = errno;
+  ::close(folder);
+  // Some file systems cannot sync a folder (EINVAL), and a read-only one has nothing to.
+  if (synced != 0 && error != EINVAL && error != EROFS) {
+    throw IoError(SystemErrorText(error));
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  if (inPlace_) {
+    WriteInPlace();
   }
   Flush();
   // Devices and pipes cannot be synced; for them the write is all there is.
@@ -297,6 +416,7 @@ void AtomicFileWriter::Commit() {
       throw IoError(SystemErrorText(errno));
     }
     tempName_.clear();
+    SyncFolder();
   }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -22,6 +23,11 @@ public:
 inline constexpr const char* kReadBeyondEnd = "Read beyond end of file";
 // A file that needs more memory than the system gives.
 inline constexpr const char* kOutOfMemory = "Not enough memory to hold this file";
+// A file written over in place needs its room reserved first, or a full disk could stop
+// the write half-way through the old content.
+inline constexpr const char* kInPlaceNeedsReservation =
+    "The file was not written over: its folder takes no new file, and its file system "
+    "cannot reserve the room the song needs before writing";
 
 // An error code of ours beside the errno values: the path names a pipe, a device or a
 // socket, which the program does not read from.
@@ -34,6 +40,16 @@ inline constexpr int kNotARegularFile = 0x10000;
 // its own.
 [[nodiscard]] std::string FileErrorText(std::string_view reason, const std::string& path);
 
+// The mask of /proc/self/status's "Umask:" line; nothing when the text has none (kernels
+// before 4.7) or it is not an octal mask.
+[[nodiscard]] std::optional<mode_t> UmaskFromStatus(std::string_view status);
+// The process's umask, which gives new files their permissions. Read once, on the first
+// call: from /proc/self/status, which leaves the mask alone, else with umask(2), which
+// sets it for a moment and could give a file another thread creates just then the wrong
+// permissions. main() calls it first thing, while the program has one thread; the
+// program never changes its umask.
+[[nodiscard]] mode_t ProcessUmask();
+
 // The system calls the file classes make, replaceable so that tests can make any one of
 // them fail. The program never changes them.
 struct FileCalls {
@@ -43,6 +59,9 @@ struct FileCalls {
   ssize_t (*write)(int fd, const void* buffer, std::size_t count);
   int (*fsync)(int fd);
   int (*renameat)(int fromDir, const char* from, int toDir, const char* to);
+  // posix_fallocate: gives the error code, errno is left alone
+  int (*fallocate)(int fd, off_t offset, off_t length);
+  int (*ftruncate)(int fd, off_t length);
 };
 [[nodiscard]] FileCalls& CurrentFileCalls();
 
@@ -145,14 +164,17 @@ private:
 
 // Writes a file that replaces its target only when it is complete: the bytes go to a
 // temporary file in the target's folder, which Commit flushes to disk and renames over
-// the target. Destroyed without Commit, it removes the temporary file and leaves the
+// the target, then flushes the folder so that the rename survives a power cut. A failure
+// of that last flush is reported although the target already holds the new content
+// whole. Destroyed without Commit, it removes the temporary file and leaves the
 // target as it was. Writes are buffered; a failed write throws IoError.
 //
 // The folder is held open, so the temporary file is created, removed and renamed in it
 // even when the folder is renamed meanwhile. When the folder refuses a new file but the
 // target exists and may be written (a writable file in a read-only folder), the whole
-// content is kept in memory and written over the target in place at Commit. A device or
-// a pipe named as the target is written directly.
+// content is kept in memory and written over the target in place at Commit, only where
+// the file system can reserve its room first. A device or a pipe named as the target is
+// written directly.
 class AtomicFileWriter {
 public:
   AtomicFileWriter() = default;
@@ -174,6 +196,10 @@ public:
 private:
   void Flush();
   void WriteDirect(const void* data, std::size_t count);
+  void WriteInPlace();
+  [[nodiscard]] std::string ReadTarget();
+  void PutBack(const std::string& old) noexcept;
+  void SyncFolder();
   void Discard();
 
   int fd_ = -1;

@@ -20,28 +20,15 @@ AutoSave::~AutoSave() {
 }
 
 void AutoSave::Poll(std::chrono::steady_clock::time_point now) {
-  for (const RecoveryWriter::Done& done : writer_.TakeFinished()) {
-    schedule_.Finished(now, done.fingerprint, done.written);
-    if (!done.written && !warned_) {
-      warned_ = true; // once a run: a full disk would say so every half minute
-      qWarning("loopwren: the recovery copy %s was not written: %s", instance_.CopyPath().c_str(),
-               done.error.c_str());
-    }
-  }
   const SongState& state = engine_.Interface();
   const SampleTable& samples = engine_.InterfaceSamples();
-  const uint64_t fingerprint = state.songChanged ? SongFingerprint(state, samples) : 0;
-  switch (schedule_.Poll(now, state.songChanged, fingerprint, writer_.Busy())) {
-  case AutoSaveSchedule::Action::Write:
-    writer_.Write(SongFileBytes(state.song, state.sequence, samples),
-                  RecoveryInfo{state.songFileName, state.song.title.text(), NowMilliseconds()},
-                  fingerprint);
-    break;
-  case AutoSaveSchedule::Action::Remove:
-    writer_.Remove();
-    break;
-  case AutoSaveSchedule::Action::None:
-    break;
+  const std::vector<std::string> failures =
+      PollRecoveryCopy(schedule_, writer_, now, state, samples,
+                       [&] { return SongFileBytes(state.song, state.sequence, samples); });
+  if (!failures.empty() && !warned_) {
+    warned_ = true; // once a run: a full disk would say so every half minute
+    qWarning("loopwren: the recovery copy %s was not written: %s", instance_.CopyPath().c_str(),
+             failures.front().c_str());
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -137,14 +138,31 @@ TEST_F(FileSafetyFixture, AHugeLengthFromASourceOfUnknownSizeAllocatesOnlyWhatAr
   EXPECT_THROW((void)ReadSongBody(file), IoError);
 }
 
+// The fsyncs of a folder among those a file operation makes, numbered from 1.
+std::set<int> FolderSyncs(const FileFault& count) {
+  std::set<int> folders;
+  int nth = 0;
+  for (const test::FileCall& call : count.Log()) {
+    if (call.op == FileOp::Fsync) {
+      ++nth;
+      if (call.onFolder) {
+        folders.insert(nth);
+      }
+    }
+  }
+  return folders;
+}
+
 // Every system call of a save failing in turn, with each error a disk gives: the previous
-// file keeps its bytes, no temporary file is left, the song stays unsaved, and the
+// file keeps its bytes (or, when only the folder's sync after the rename fails, holds
+// the new song whole), no temporary file is left, the song stays unsaved, and the
 // message names the file and the reason.
 TEST_F(FileSafetyFixture, EveryFailingCallOfASaveKeepsThePreviousFile) {
   const std::string path = dir.File("song.LW");
   ASSERT_TRUE(SaveTo(path));
   const auto before = ReadBytes(path);
   std::map<FileOp, int> calls;
+  std::set<int> folderSyncs;
   {
     const FileFault count(FileOp::Write, 0, 0);
     e.state.song.tempo = 140;
@@ -152,9 +170,12 @@ TEST_F(FileSafetyFixture, EveryFailingCallOfASaveKeepsThePreviousFile) {
     for (const FileOp op : {FileOp::Create, FileOp::Write, FileOp::Fsync, FileOp::Rename}) {
       calls[op] = count.Calls(op);
     }
+    folderSyncs = FolderSyncs(count);
   }
   WriteBytes(path, before);
   e.state.song.tempo = 150;
+  const std::string updated = SongFileBytes(e.state.song, e.state.sequence, e.samples);
+  const std::vector<uint8_t> after(updated.begin(), updated.end());
   int failures = 0;
   for (const auto& [op, n] : calls) {
     for (int nth = 1; nth <= n; ++nth) {
@@ -166,12 +187,14 @@ TEST_F(FileSafetyFixture, EveryFailingCallOfASaveKeepsThePreviousFile) {
                                         << " fails with " << error);
         prompts = {};
         e.state.songChanged = true;
+        WriteBytes(path, before);
         {
           const FileFault fault(op, nth, error);
           EXPECT_FALSE(SaveTo(path));
         }
         ++failures;
-        EXPECT_EQ(ReadBytes(path), before);
+        const bool renamed = op == FileOp::Fsync && folderSyncs.contains(nth);
+        EXPECT_EQ(ReadBytes(path), renamed ? after : before);
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.LW"});
         EXPECT_TRUE(e.state.songChanged);
         const std::string reason = SystemErrorText(error);
@@ -189,20 +212,28 @@ TEST_F(FileSafetyFixture, EveryFailingCallOfASaveKeepsThePreviousFile) {
 }
 
 // A folder that takes no new file (as a read-only folder refuses even the temporary
-// file) with a writable song file in it: the save writes the file in place.
+// file) with a writable song file in it: the save writes the file in place, byte for
+// byte what an ordinary save writes, however long the file was before.
 TEST_F(FileSafetyFixture, AWritableFileInAFolderThatTakesNoNewFileIsSavedInPlace) {
+  ASSERT_TRUE(SaveTo(dir.File("ordinary.LW")));
+  const auto ordinary = ReadBytes(dir.File("ordinary.LW"));
+  std::filesystem::remove(dir.File("ordinary.LW"));
   const std::string path = dir.File("song.LW");
-  WriteBytes(path, std::vector<uint8_t>(200000, 0xAB)); // longer than the song: cut back
-  {
-    const FileFault readOnlyFolder(FileOp::Create, 1, EACCES);
-    ASSERT_TRUE(SaveTo(path)) << (prompts.notices.empty() ? "" : prompts.notices[0]);
+  for (const std::size_t before : {ordinary.size() * 3, ordinary.size() - 1, std::size_t{0}}) {
+    SCOPED_TRACE(before);
+    WriteBytes(path, std::vector<uint8_t>(before, 0xAB));
+    {
+      const FileFault readOnlyFolder(FileOp::Create, 1, EACCES);
+      ASSERT_TRUE(SaveTo(path)) << (prompts.notices.empty() ? "" : prompts.notices[0]);
+    }
+    EXPECT_EQ(ReadBytes(path), ordinary);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.LW"});
   }
   auto check = test::NewEngine();
   prompts.files.emplace_back(path);
   ASSERT_TRUE(OpenSong(*check, prompts, dir.path().string()).replaced);
   EXPECT_EQ(check->state.song.tempo, 133);
   EXPECT_EQ(check->samples.slots[2].data.size(), 3000U);
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.LW"});
 
   // Without a file to write over, the folder's refusal is the answer.
   const FileFault readOnlyFolder(FileOp::Create, 1, EACCES);
@@ -210,6 +241,72 @@ TEST_F(FileSafetyFixture, AWritableFileInAFolderThatTakesNoNewFileIsSavedInPlace
   EXPECT_EQ(prompts.notices,
             std::vector<std::string>{"Error saving LoopWren Track \"" + dir.File("new.LW") +
                                      "\"...\nPermission denied"});
+}
+
+// An in-place save failing at each step: the file keeps its old bytes, or holds the new
+// ones whole; never a mixture. Without room reserved first, a write could fail half-way
+// over the old content, so a file system that cannot reserve is not written over at all.
+TEST_F(FileSafetyFixture, AnInPlaceSaveFailingAtAnyStepKeepsTheOldFileOrWritesTheNewWhole) {
+  const std::string path = dir.File("song.LW");
+  PutSample(e, 3, std::vector<int16_t>(9000, -77), 22050, SampleCategory::Drum, "Longer");
+  ASSERT_TRUE(SaveTo(path));
+  const auto old = ReadBytes(path); // longer than the song saved below
+  (void)DeleteSample(e.samples, e.state.song, 3);
+  e.state.song.tempo = 150;
+  const std::string updated = SongFileBytes(e.state.song, e.state.sequence, e.samples);
+  const std::vector<uint8_t> fresh(updated.begin(), updated.end());
+  ASSERT_LT(fresh.size(), old.size());
+  const std::string noReservation = kInPlaceNeedsReservation;
+  const struct {
+    const char* what;
+    FileOp op;
+    int error;
+    bool halfFirst;
+    bool written;       // the file holds the new song whole
+    std::string reason; // empty when the save succeeds
+  } cases[] = {
+      {"disk full", FileOp::Fallocate, ENOSPC, false, false, SystemErrorText(ENOSPC)},
+      {"no reservation", FileOp::Fallocate, EOPNOTSUPP, false, false, noReservation},
+      {"no reservation on this file", FileOp::Fallocate, EINVAL, false, false, noReservation},
+      {"write fails half-way", FileOp::Write, EIO, true, false, SystemErrorText(EIO)},
+      {"write fails at once", FileOp::Write, ENOSPC, false, false, SystemErrorText(ENOSPC)},
+      {"cut fails", FileOp::Truncate, EIO, false, false, SystemErrorText(EIO)},
+      {"sync fails", FileOp::Fsync, EIO, false, true, SystemErrorText(EIO)},
+      {"nothing fails", FileOp::Write, 0, false, true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(path, old);
+    prompts = {};
+    e.state.songChanged = true;
+    {
+      const FileFault fault({{FileOp::Create, 1, EACCES}, {c.op, 1, c.error}}, c.halfFirst);
+      EXPECT_EQ(SaveTo(path), c.reason.empty());
+    }
+    EXPECT_EQ(ReadBytes(path), c.written ? fresh : old);
+    EXPECT_EQ(e.state.songChanged, !c.reason.empty());
+    EXPECT_EQ(prompts.ioErrors, c.reason.empty()
+                                    ? std::vector<std::string>{}
+                                    : std::vector<std::string>{FileErrorText(c.reason, path)});
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.LW"});
+  }
+}
+
+// A save is on disk once the folder that names it is: after the rename the folder is
+// synced too. A folder that cannot be synced (EINVAL, a read-only file system) does not
+// fail the save.
+TEST_F(FileSafetyFixture, ASaveSyncsItsFolderAfterTheRename) {
+  const std::string path = dir.File("song.LW");
+  for (const int error : {0, EINVAL, EROFS}) {
+    SCOPED_TRACE(error);
+    prompts = {};
+    const FileFault count(FileOp::Fsync, 2, error);
+    ASSERT_TRUE(SaveTo(path));
+    const std::vector<test::FileCall> ending{
+        {FileOp::Fsync, false}, {FileOp::Rename, false}, {FileOp::Fsync, true}};
+    ASSERT_GE(count.Log().size(), ending.size());
+    EXPECT_EQ(std::vector<test::FileCall>(count.Log().end() - 3, count.Log().end()), ending);
+  }
 }
 
 // The song's folder renamed while the song is being written: the file lands in the
@@ -275,13 +372,16 @@ TEST_F(FileSafetyFixture, EveryFailingCallOfARenderLeavesNoOutput) {
   RenderProgress quiet;
   const std::string old = dir.File("old.wav");
   std::map<FileOp, int> calls;
+  std::set<int> folderSyncs;
   {
     const FileFault count(FileOp::Write, 0, 0);
     ASSERT_TRUE(RenderToWavFile(e, prompts, quiet, RenderKind::ThisPattern, old, {}));
     for (const FileOp op : {FileOp::Create, FileOp::Write, FileOp::Fsync, FileOp::Rename}) {
       calls[op] = count.Calls(op);
     }
+    folderSyncs = FolderSyncs(count);
   }
+  const auto rendered = ReadBytes(old);
   WriteBytes(old, {1, 2, 3});
   for (const auto& [op, n] : calls) {
     for (int nth = 1; nth <= n; ++nth) {
@@ -292,6 +392,12 @@ TEST_F(FileSafetyFixture, EveryFailingCallOfARenderLeavesNoOutput) {
         {
           const FileFault fault(op, nth, ENOSPC);
           EXPECT_FALSE(RenderToWavFile(e, prompts, quiet, RenderKind::ThisPattern, target, {}));
+        }
+        // Only the folder's sync after the rename failed: a file that was there holds
+        // the whole render; a new one is removed as after any failure.
+        if (op == FileOp::Fsync && folderSyncs.contains(nth) && target == old) {
+          EXPECT_EQ(ReadBytes(target), rendered);
+          WriteBytes(old, {1, 2, 3});
         }
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.wav"});
         EXPECT_EQ(ReadBytes(old), (std::vector<uint8_t>{1, 2, 3}));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -267,6 +268,86 @@ TEST(DeadCopies, KeptAsideUnderItsTimeWithoutOverwritingAnything) {
   }
 }
 
+// Copies kept aside do not pile up: the newest ten stay, and any younger than 30 days.
+// Nothing else in the folder is touched.
+TEST(DeadCopies, KeptAsideCopiesBeyondTheNewestTenOlderThanAMonthGo) {
+  constexpr int64_t kDay = int64_t{24} * 3600 * 1000;
+  const struct {
+    const char* what;
+    std::vector<int> ages; // in days, one kept-aside copy each
+    std::vector<int> kept; // which of them stay
+  } cases[] = {
+      {"none", {}, {}},
+      {"ten old ones", {40, 41, 42, 43, 44, 45, 46, 47, 48, 49}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {"the eleventh old one goes",
+       {49, 48, 47, 46, 45, 44, 43, 42, 41, 40, 50},
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {"young ones stay however many",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 29},
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+      {"old ones beyond ten young ones go",
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 31, 365},
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+      {"the newest old ones fill up to ten", {1, 35, 60, 31, 90, 2}, {0, 1, 2, 3, 4, 5}},
+      {"a copy from the future counts as new",
+       {-5, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50},
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+  };
+  const int64_t now = kDecember8;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    const auto stem = [](std::size_t i) {
+      return "recovered-2026-01-01-0000-" + std::to_string(i);
+    };
+    for (std::size_t i = 0; i < c.ages.size(); ++i) {
+      const std::string copy = folder + stem(i) + ".LW";
+      WriteBytes(copy, Bytes("a song"));
+      WriteBytes(folder + stem(i) + ".info", Bytes("its side file"));
+      const int64_t at = now - c.ages[i] * kDay;
+      const struct timespec times[2] = {{at / 1000, 0}, {at / 1000, 0}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
+    }
+    // What is not a kept-aside copy stays, however old.
+    for (const char* other : {"recovery-5-5.LW", "recovery-5-5.lock", "song.LW"}) {
+      WriteBytes(folder + other, Bytes("other"));
+      const struct timespec ancient[2] = {{1, 0}, {1, 0}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, (folder + other).c_str(), ancient, 0), 0);
+    }
+    RemoveOldKeptAsideCopies(folder, now);
+    std::vector<std::string> expected{"recovery-5-5.LW", "recovery-5-5.lock", "song.LW"};
+    for (const int i : c.kept) {
+      expected.push_back(stem(static_cast<std::size_t>(i)) + ".LW");
+      expected.push_back(stem(static_cast<std::size_t>(i)) + ".info");
+    }
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> names = dir.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
+  }
+}
+
+// Start-up keeps the folder tidy, the copies it keeps aside itself included.
+TEST(DeadCopies, StartUpRemovesOldKeptAsideCopies) {
+  TempDir dir;
+  const std::string folder = dir.File("state/");
+  RecoveryInstance own;
+  ASSERT_TRUE(own.Start(folder, 1, 1));
+  for (int i = 0; i < 12; ++i) {
+    const std::string copy = folder + KeptAsideName(kDecember8, i + 1);
+    WriteBytes(copy, Bytes("old"));
+    const struct timespec times[2] = {{1000000 + i, 0}, {1000000 + i, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
+  }
+  auto engine = test::NewEngine();
+  FakePrompts prompts;
+  EXPECT_FALSE(OfferRecovery(*engine, prompts, own).opened.replaced);
+  EXPECT_EQ(FilesIn(folder), 11); // the ten newest, and this run's lock
+  EXPECT_FALSE(FileExists(folder + KeptAsideName(kDecember8, 1)));
+  EXPECT_FALSE(FileExists(folder + KeptAsideName(kDecember8, 2)));
+}
+
 TEST(CheckSongCopy, FindsEveryDamageWithoutReadingTheData) {
   TempDir dir;
   const std::string whole = CopyOf(*SongEngine("Whole"));
@@ -386,6 +467,45 @@ TEST(RecoveryWriter, TheLastRequestWinsAndARemovalComesAfterAWrite) {
   writer.Remove();
   writer.Wait();
   EXPECT_FALSE(FileExists(own.CopyPath()) || FileExists(own.InfoPath()));
+}
+
+// A copy of a song too big for the memory left is skipped without ending the program,
+// says why, and is tried again a while later, as after a failed write.
+TEST(PollRecoveryCopy, ACopyWithoutMemoryIsSkippedAndTriedAgainLater) {
+  const auto at = [](int s) {
+    return AutoSaveSchedule::Clock::time_point{} + std::chrono::seconds(s);
+  };
+  TempDir dir;
+  RecoveryInstance own;
+  ASSERT_TRUE(own.Start(dir.path().string() + "/", 1, 2));
+  RecoveryWriter writer(own);
+  AutoSaveSchedule schedule;
+  const auto engine = SongEngine("Huge");
+  engine->state.songChanged = true;
+  int made = 0;
+  const auto make = [&]() -> std::string {
+    if (++made == 1) {
+      throw std::bad_alloc();
+    }
+    return CopyOf(*engine);
+  };
+  const auto look = [&](int s) {
+    std::vector<std::string> failures;
+    EXPECT_NO_THROW(
+        failures = PollRecoveryCopy(schedule, writer, at(s), engine->state, engine->samples, make))
+        << "at " << s;
+    writer.Wait();
+    return failures;
+  };
+  EXPECT_TRUE(look(0).empty());
+  EXPECT_EQ(look(3), std::vector<std::string>{kOutOfMemory});
+  EXPECT_EQ(made, 1);
+  EXPECT_FALSE(FileExists(own.CopyPath()));
+  EXPECT_TRUE(look(20).empty());
+  EXPECT_EQ(made, 1);
+  EXPECT_TRUE(look(33).empty());
+  EXPECT_EQ(made, 2);
+  EXPECT_EQ(Text(own.CopyPath()), CopyOf(*engine));
 }
 
 struct OfferFixture : ::testing::Test {
