@@ -53,6 +53,8 @@ std::optional<int> AnswerCommandLine(const lw::ProgramOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace lw;
+  // Read while this is the only thread (see ProcessUmask).
+  (void)ProcessUmask();
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const ProgramOptions options = ParseProgramOptions(args);
   if (const auto exitCode = AnswerCommandLine(options)) {

@@ -201,6 +201,8 @@ void SetUpRender(Engine& engine, const Options& options, SlotRange& selection)
 } // namespace
 
 int main(int argc, char** argv) {
+  // Read while this is the only thread (see ProcessUmask).
+  (void)ProcessUmask();
   // A file-size limit makes a write fail with a message instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
   int exitCode = 0;

@@ -3,6 +3,7 @@
 // test can kill it as a crash would. It prints "edited" once the edits are made.
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
+#include "song/FileIo.h"
 #include "audio_out/SdlAudioDevice.h"
 #include "commands/Recovery.h"
 #include "commands/SequencerCommands.h"
@@ -32,6 +33,7 @@ void Click(QWidget* control) {
 } // namespace
 
 int main(int argc, char** argv) {
+  (void)lw::ProcessUmask(); // while this is the only thread
   using namespace lw;
   if (argc != 2) {
     std::fputs("usage: loopwren_crash_session SONG\n", stderr);
