@@ -3,11 +3,11 @@
 // test can kill it as a crash would. It prints "edited" once the edits are made.
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
-#include "song/FileIo.h"
 #include "audio_out/SdlAudioDevice.h"
 #include "commands/Recovery.h"
 #include "commands/SequencerCommands.h"
 #include "engine/BlackBox.h"
+#include "song/FileIo.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"
 #include "ui/mainunit.h"
