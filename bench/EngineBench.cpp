@@ -1,5 +1,5 @@
 // Costs of the step clock and the start-up tables.
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "engine/Overdrive.h"
 #include "engine/PitchTable.h"
 

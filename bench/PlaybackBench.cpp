@@ -59,7 +59,7 @@ int main() {
   engine->playing = false;
 
   PrintPrompts prompts;
-  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
   waveOut.Open(-1);
   if (!waveOut.isOpen()) {

@@ -5,11 +5,11 @@
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "song/FileIo.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"
-#include "ui/mainunit.h"
+#include "ui/main_window/MainWindow.h"
 
 #include <QApplication>
 
@@ -30,11 +30,11 @@ int RunOnce(int argc, char** argv, Clock::time_point start) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("LoopWren 1.2"));
   QtPrompts prompts;
-  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
   RenderProgress progress;
   ProgramSettings settings; // read only: nothing here is remembered
-  TMain window(
+  MainWindow window(
       MainContext{*engine, waveOut, playback, prompts, progress, settings, ProgramFolder(), {}});
   MainDialogs noSplash;
   window.setDialogs(&noSplash);

@@ -1,6 +1,6 @@
 // The raw importer on any bytes, answering yes to every question.
 #include "FuzzSupport.h"
-#include "samples/wav_unit.h"
+#include "samples/WavImport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   lw::fuzz::ForEachSource(data, size, [size](lw::ReadOnlyFile& file) {

@@ -6,7 +6,7 @@
 // render); each input starts it as the program starts with a song on its command line.
 #include "FuzzSupport.h"
 #include "audio_out/Render.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "engine/Vinyl.h"
 #include "samples/SongFile.h"
 

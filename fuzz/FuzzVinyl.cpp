@@ -1,7 +1,7 @@
 // The vinyl-noise loader on any bytes, followed by a little playback with the noise on
 // (its amount taken from the input), so that any noise length is played and wrapped.
 #include "FuzzSupport.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "engine/Vinyl.h"
 
 #include <algorithm>

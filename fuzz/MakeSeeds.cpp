@@ -2,7 +2,7 @@
 // content, WAV files with every header field broken in turn, raw data and noise.
 //
 // Usage: loopwren_fuzz_seeds FOLDER   (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl)
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "samples/SongFile.h"
 #include "song/FileIo.h"
 

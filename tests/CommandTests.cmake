@@ -5,10 +5,10 @@ add_executable(loopwren_command_tests
   samples/WavImportTest.cpp
   commands/EditMenuTest.cpp
   commands/MainCommandsTest.cpp
-  commands/RecoveryTest.cpp
+  session/RecoveryTest.cpp
   commands/SampleCommandsTest.cpp
   commands/SequencerCommandsTest.cpp
   commands/BounceTest.cpp
-  commands/UndoTest.cpp)
+  session/UndoHistoryTest.cpp)
 target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)
 gtest_discover_tests(loopwren_command_tests DISCOVERY_TIMEOUT 60)

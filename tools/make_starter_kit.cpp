@@ -11,7 +11,7 @@
 //
 // Usage: make_starter_kit OUTPUT_FOLDER
 #include "audio_out/WavFile.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "song/FileIo.h"
 
 #include <algorithm>

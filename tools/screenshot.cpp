@@ -4,11 +4,11 @@
 // Usage: QT_QPA_PLATFORM=offscreen loopwren_screenshot SONG.LW OUTPUT.png [CHANNEL STEP]
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "song/FileIo.h"
 #include "ui/DialogParts.h"
 #include "ui/Settings.h"
-#include "ui/mainunit.h"
+#include "ui/main_window/MainWindow.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -46,12 +46,12 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setFont(WindowFont(8)); // as the program sets it
   Quiet prompts;
-  TWaveOut waveOut(std::make_unique<Silent>(), prompts);
+  WaveOut waveOut(std::make_unique<Silent>(), prompts);
   LivePlayback playback(*engine, waveOut);
   RenderProgress progress;
   ProgramSettings settings; // read only: nothing here is remembered
-  TMain window(MainContext{*engine, waveOut, playback, prompts, progress, settings, ProgramFolder(),
-                           argv[1]});
+  MainWindow window(MainContext{*engine, waveOut, playback, prompts, progress, settings,
+                                ProgramFolder(), argv[1]});
   MainDialogs none;
   window.setDialogs(&none);
   window.show();

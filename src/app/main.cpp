@@ -3,14 +3,14 @@
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
-#include "commands/Recovery.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
+#include "session/Recovery.h"
 #include "song/FileIo.h"
 #include "ui/DialogParts.h"
 #include "ui/ProgramDialogs.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"
-#include "ui/mainunit.h"
+#include "ui/main_window/MainWindow.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -90,14 +90,14 @@ int main(int argc, char** argv) {
   const std::unique_ptr<RecoveryInstance> recovery = StartRecoveryFromEnvironment();
 
   QtPrompts prompts;
-  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
   // The main window takes the render progress before the progress dialog exists.
   ProgressRelay renderProgress;
 
   ProgramSettings settings;
-  TMain window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
-                           ProgramFolder(), options.song});
+  MainWindow window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
+                                ProgramFolder(), options.song});
   prompts.setParent(&window);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
   // The other windows follow the main window, in the program's start-up order.

@@ -4,7 +4,7 @@
 
 namespace lw {
 
-LivePlayback::LivePlayback(Engine& engine, TWaveOut& waveOut)
+LivePlayback::LivePlayback(Engine& engine, WaveOut& waveOut)
     : engine_(engine), waveOut_(waveOut), outputBuffer_(kBlockSamples, 0) {
   waveOut_.SetCallback([this] { BufferDone(); });
 }

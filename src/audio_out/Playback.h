@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio_out/WaveOut.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 
 #include <functional>
 #include <mutex>
@@ -21,7 +21,7 @@ public:
   static constexpr int kQueuedBlocks = 2;
 
   // Allocates the output buffer and installs BufferDone as the device's callback.
-  LivePlayback(Engine& engine, TWaveOut& waveOut);
+  LivePlayback(Engine& engine, WaveOut& waveOut);
   // Takes BufferDone off the device, waiting for a run of it to finish, so that no
   // block finished later calls into a playback that is gone.
   ~LivePlayback();
@@ -55,7 +55,7 @@ public:
 
 private:
   Engine& engine_;
-  TWaveOut& waveOut_;
+  WaveOut& waveOut_;
   std::vector<int16_t> outputBuffer_;
   // Orders a block's hand-over against starts and stops: no block is queued after a
   // stop has reset the device.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 
 #include <cstddef>
 #include <cstdint>

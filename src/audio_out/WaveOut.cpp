@@ -29,7 +29,7 @@ namespace lw {
 //   runs after the cursor moved past the block (playback tops the queue up by its
 //   depth and must see the room each report stands for).
 
-TWaveOut::TWaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts)
+WaveOut::WaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts)
     : device_(std::move(device)), prompts_(prompts) {
   for (Slot& slot : slots_) {
     slot.samples.resize(kSlotCapacity);
@@ -38,7 +38,7 @@ TWaveOut::TWaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts)
   notifier_ = std::thread([this] { NotificationLoop(); });
 }
 
-TWaveOut::~TWaveOut() {
+WaveOut::~WaveOut() {
   Close();
   // Release, read with acquire by the loop and by waiters: nothing else depends on it.
   stopping_.store(true, std::memory_order_release);
@@ -51,7 +51,7 @@ TWaveOut::~TWaveOut() {
   ::sem_destroy(&wake_);
 }
 
-void TWaveOut::Open(int32_t deviceId) {
+void WaveOut::Open(int32_t deviceId) {
   deviceId_ = deviceId;
   // isOpen_ is a flag for the interface and publishes nothing: the device's own Open and
   // Close order the pulls, so every access to it is relaxed.
@@ -68,7 +68,7 @@ void TWaveOut::Open(int32_t deviceId) {
   isOpen_.store(true, std::memory_order_relaxed);
 }
 
-void TWaveOut::Close() {
+void WaveOut::Close() {
   if (!isOpen_.load(std::memory_order_relaxed)) {
     return;
   }
@@ -77,7 +77,7 @@ void TWaveOut::Close() {
   isOpen_.store(false, std::memory_order_relaxed);
 }
 
-void TWaveOut::Reset() {
+void WaveOut::Reset() {
   uint64_t returned = 0;
   {
     const std::lock_guard<std::mutex> hold(writerLock_);
@@ -95,7 +95,7 @@ void TWaveOut::Reset() {
   Finished(static_cast<uint32_t>(returned));
 }
 
-bool TWaveOut::DropFront(uint64_t block) {
+bool WaveOut::DropFront(uint64_t block) {
   // Acquire: a block found finished is one whose slot the device has let go.
   uint64_t cursor = cursor_.load(std::memory_order_acquire);
   while (BlockOf(cursor) == block) {
@@ -108,7 +108,7 @@ bool TWaveOut::DropFront(uint64_t block) {
   return false;
 }
 
-void TWaveOut::Write(const int16_t* data, int32_t byteCount) {
+void WaveOut::Write(const int16_t* data, int32_t byteCount) {
   const std::size_t frames = byteCount > 0 ? static_cast<std::size_t>(byteCount) / 2 : 0;
   bool dropped = false;
   {
@@ -137,16 +137,16 @@ void TWaveOut::Write(const int16_t* data, int32_t byteCount) {
   Finished(dropped ? 1 : 0);
 }
 
-void TWaveOut::SetCallback(std::function<void()> callback) {
+void WaveOut::SetCallback(std::function<void()> callback) {
   const std::lock_guard<std::mutex> hold(callbackLock_);
   callback_ = std::move(callback);
 }
 
-uint8_t TWaveOut::nextSlot() const {
+uint8_t WaveOut::nextSlot() const {
   return static_cast<uint8_t>(written_.load(std::memory_order_relaxed) % kSlots);
 }
 
-int TWaveOut::queuedBlocks() const {
+int WaveOut::queuedBlocks() const {
   // Acquire on the cursor: called from a block's callback, it sees the cursor at least as
   // far as that block's report (reported_ carries the order). Relaxed on written_: a
   // count that publishes nothing read here, and playback asks under the gate its own
@@ -158,7 +158,7 @@ int TWaveOut::queuedBlocks() const {
 // The device's real-time thread: copies what is queued, silence where nothing is. A
 // writer that drops the block being read moves the cursor on; the copy made from the
 // dropped block then counts as played before the drop.
-void TWaveOut::Pull(int16_t* out, std::size_t frames) noexcept {
+void WaveOut::Pull(int16_t* out, std::size_t frames) noexcept {
   std::size_t done = 0;
   uint32_t finished = 0;
   while (done < frames) {
@@ -198,7 +198,7 @@ void TWaveOut::Pull(int16_t* out, std::size_t frames) noexcept {
   Finished(finished);
 }
 
-void TWaveOut::Finished(uint32_t blocks) noexcept {
+void WaveOut::Finished(uint32_t blocks) noexcept {
   if (blocks == 0) {
     return;
   }
@@ -207,7 +207,7 @@ void TWaveOut::Finished(uint32_t blocks) noexcept {
   ::sem_post(&wake_);
 }
 
-void TWaveOut::NotificationLoop() {
+void WaveOut::NotificationLoop() {
   uint64_t run = 0; // callbacks run so far
   for (;;) {
     while (::sem_wait(&wake_) != 0 && errno == EINTR) {
@@ -232,7 +232,7 @@ void TWaveOut::NotificationLoop() {
   }
 }
 
-void TWaveOut::WaitForCallbacks() {
+void WaveOut::WaitForCallbacks() {
   std::unique_lock<std::mutex> hold(idleLock_);
   idle_.wait(hold, [this] {
     return stopping_.load(std::memory_order_acquire) ||

@@ -28,17 +28,17 @@ namespace lw {
 // are numbered as they are written; block n lives in slot n % 5, so the queue is the
 // run of blocks between the read cursor and the write count. WaveOut.cpp says which
 // memory order each atomic operation needs and why.
-class TWaveOut {
+class WaveOut {
 public:
   static constexpr int kSlots = 5;
   // Samples each slot holds without allocating: one block of live playback.
   static constexpr std::size_t kSlotCapacity = 6144;
 
   // Create: closed, no callback, nextSlot 0, deviceId -1.
-  TWaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts);
-  ~TWaveOut();
-  TWaveOut(const TWaveOut&) = delete;
-  TWaveOut& operator=(const TWaveOut&) = delete;
+  WaveOut(std::unique_ptr<AudioDevice> device, UserPrompts& prompts);
+  ~WaveOut();
+  WaveOut(const WaveOut&) = delete;
+  WaveOut& operator=(const WaveOut&) = delete;
 
   // Opens the default device (-1). A failure is shown in the system's wording and then
   // ignored: the device stays closed and blocks written to it are never played.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/SampleCommands.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "song/UserPrompts.h"
 
 #include <cstdint>

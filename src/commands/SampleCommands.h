@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/BlackBox.h"
-#include "samples/wav_unit.h"
+#include "engine/Engine.h"
+#include "samples/WavImport.h"
 #include "song/UserPrompts.h"
 
 #include <cstdint>

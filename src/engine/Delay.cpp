@@ -4,12 +4,12 @@
 
 namespace lw {
 
-void TDelay::Create() {
+void Delay::Create() {
   delayLine_.fill(0);
   delayIndex_ = static_cast<uint16_t>(restartIndex_);
 }
 
-void TDelay::SetParameters(uint16_t tempo, uint16_t steps, double feedback) {
+void Delay::SetParameters(uint16_t tempo, uint16_t steps, double feedback) {
   if (steps == 0) {
     delayLength_ = kLengthWithoutSteps;
   } else if (tempo == 0) {
@@ -26,7 +26,7 @@ void TDelay::SetParameters(uint16_t tempo, uint16_t steps, double feedback) {
   wrapIndex_ = delayLength_;
 }
 
-void TDelay::ClearDelayLine() {
+void Delay::ClearDelayLine() {
   delayLine_.fill(0);
 }
 

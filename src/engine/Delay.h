@@ -10,14 +10,14 @@ namespace lw {
 // The master delay: one feedback echo on integer samples, its time a whole number of
 // unshuffled steps. The ring is preallocated inside the object, so neither a parameter
 // change nor a sample ever allocates.
-class TDelay {
+class Delay {
 public:
   static constexpr int32_t kRingSize = 65537; // index 0..65536; 65536 is never reached
   static constexpr int32_t kMaxLength = 65536;
   static constexpr int32_t kLengthWithoutSteps = 256;
   static constexpr double kMaxFeedback = 0.9;
 
-  TDelay() { Create(); }
+  Delay() { Create(); }
 
   // Zeroes the ring and restarts it at index 0. Either thread, playback stopped.
   void Create();

@@ -8,7 +8,7 @@
 // the noise, halves and clips. Per output sample the arithmetic is exactly that of
 // mixing the voices one sample at a time: the sums are of integers, and every voice's
 // position advances by the same additions in the same order.
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 
 #include "engine/Overdrive.h"
 #include "engine/Scale.h"

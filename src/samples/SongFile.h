@@ -1,6 +1,6 @@
 #pragma once
 
-#include "samples/Manager.h"
+#include "samples/SampleTable.h"
 #include "song/FileIo.h"
 #include "song/Song.h"
 

@@ -1,6 +1,6 @@
 #include "ui/AutoSave.h"
 
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
 #include "samples/SongFile.h"
 
 #include <QtGlobal>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/Recovery.h"
+#include "session/Recovery.h"
 
 #include <QObject>
 #include <QTimer>

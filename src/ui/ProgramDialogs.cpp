@@ -1,14 +1,14 @@
 #include "ui/ProgramDialogs.h"
 
-#include "engine/BlackBox.h"
-#include "ui/About.h"
-#include "ui/Ctrl.h"
-#include "ui/RenderWAV.h"
-#include "ui/SampleMan.h"
-#include "ui/bouncer.h"
-#include "ui/intro.h"
-#include "ui/mainunit.h"
-#include "ui/sequence.h"
+#include "engine/Engine.h"
+#include "ui/AboutWindow.h"
+#include "ui/BounceDialog.h"
+#include "ui/RenderProgressDialog.h"
+#include "ui/SampleManagerWindow.h"
+#include "ui/SequencerWindow.h"
+#include "ui/SplashWindow.h"
+#include "ui/StepControllersDialog.h"
+#include "ui/main_window/MainWindow.h"
 
 namespace lw {
 
@@ -44,13 +44,15 @@ void ProgressRelay::SetOverall(int percent) {
 
 // The windows come after the main window in this order: sample manager, (splash,)
 // controllers, sequencer, render progress, bounce.
-ProgramDialogs::ProgramDialogs(TMain& main, Engine& engine, UserPrompts& prompts,
+ProgramDialogs::ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& prompts,
                                ProgressRelay& progress)
     : main_(main), engine_(engine), progress_(progress),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      sampleMan_(new TSampleMan(engine, prompts, main.sampleManager(), main.history(), &main)),
-      controllers_(new TControllers(engine, &main)), sequencer_(new Tsequencer(engine, main)),
-      renderWav_(new TRenderWAV(&main)), bounce_(new Tbounce(&main)) {
+      sampleMan_(
+          new SampleManagerWindow(engine, prompts, main.sampleManager(), main.history(), &main)),
+      controllers_(new StepControllersDialog(engine, &main)),
+      sequencer_(new SequencerWindow(engine, main)), renderWav_(new RenderProgressDialog(&main)),
+      bounce_(new BounceDialog(&main)) {
   progress_.setTarget(renderWav_);
 }
 
@@ -89,7 +91,7 @@ void ProgramDialogs::ShowControllers() {
 
 // Over the main window, shown once and then let go.
 void ProgramDialogs::ShowSplash() {
-  TSplash splash(&main_);
+  SplashWindow splash(&main_);
   splash.CoverWindow(main_);
   runModal_(splash);
 }
@@ -122,7 +124,7 @@ void ProgramDialogs::ShowAbout(int which) {
   if (which < static_cast<int>(AboutBox::LoopWren) || which > static_cast<int>(AboutBox::OskeLum)) {
     return;
   }
-  TAbout box(static_cast<AboutBox>(which), &main_);
+  AboutWindow box(static_cast<AboutBox>(which), &main_);
   runModal_(box);
 }
 

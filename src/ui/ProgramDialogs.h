@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio_out/Render.h"
-#include "ui/MainDialogs.h"
+#include "ui/main_window/MainDialogs.h"
 
 #include <functional>
 
@@ -10,12 +10,12 @@ class QDialog;
 namespace lw {
 
 struct Engine;
-class TControllers;
-class TMain;
-class TRenderWAV;
-class TSampleMan;
-class Tbounce;
-class Tsequencer;
+class StepControllersDialog;
+class MainWindow;
+class RenderProgressDialog;
+class SampleManagerWindow;
+class BounceDialog;
+class SequencerWindow;
 class UserPrompts;
 
 // The main window needs its render progress when it is made, before the progress dialog
@@ -41,7 +41,7 @@ public:
   // How a modal dialog is run: exec() in the program; tests operate it instead.
   using ModalRunner = std::function<int(QDialog&)>;
 
-  ProgramDialogs(TMain& main, Engine& engine, UserPrompts& prompts, ProgressRelay& progress);
+  ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& prompts, ProgressRelay& progress);
   ~ProgramDialogs() override;
   ProgramDialogs(const ProgramDialogs&) = delete;
   ProgramDialogs& operator=(const ProgramDialogs&) = delete;
@@ -62,22 +62,22 @@ public:
   void ShowAbout(int which) override;
   void RememberPlaces() override;
 
-  [[nodiscard]] TSampleMan& sampleManager() const { return *sampleMan_; }
-  [[nodiscard]] TControllers& controllers() const { return *controllers_; }
-  [[nodiscard]] Tsequencer& sequencer() const { return *sequencer_; }
-  [[nodiscard]] TRenderWAV& renderWav() const { return *renderWav_; }
-  [[nodiscard]] Tbounce& bounce() const { return *bounce_; }
+  [[nodiscard]] SampleManagerWindow& sampleManager() const { return *sampleMan_; }
+  [[nodiscard]] StepControllersDialog& controllers() const { return *controllers_; }
+  [[nodiscard]] SequencerWindow& sequencer() const { return *sequencer_; }
+  [[nodiscard]] RenderProgressDialog& renderWav() const { return *renderWav_; }
+  [[nodiscard]] BounceDialog& bounce() const { return *bounce_; }
 
 private:
-  TMain& main_;
+  MainWindow& main_;
   Engine& engine_;
   ProgressRelay& progress_;
   ModalRunner runModal_;
-  TSampleMan* sampleMan_;
-  TControllers* controllers_;
-  Tsequencer* sequencer_;
-  TRenderWAV* renderWav_;
-  Tbounce* bounce_;
+  SampleManagerWindow* sampleMan_;
+  StepControllersDialog* controllers_;
+  SequencerWindow* sequencer_;
+  RenderProgressDialog* renderWav_;
+  BounceDialog* bounce_;
 };
 
 } // namespace lw

@@ -9,7 +9,7 @@
 #include "TempDir.h"
 #include "audio_out/Playback.h"
 #include "commands/SongCommands.h"
-#include "commands/UndoHistory.h"
+#include "session/UndoHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
 
   auto fake = std::make_unique<test::FakeAudioDevice>();
   test::FakeAudioDevice* device = fake.get();
-  TWaveOut waveOut(std::move(fake), prompts);
+  WaveOut waveOut(std::move(fake), prompts);
   LivePlayback playback(e, waveOut);
   waveOut.Open(-1);
   {

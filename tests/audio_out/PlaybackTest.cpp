@@ -44,14 +44,14 @@ struct PlaybackFixture : ::testing::Test {
   Engine& e = *engine;
   test::FakePrompts prompts;
   test::FakeAudioDevice* device = nullptr;
-  std::unique_ptr<TWaveOut> waveOut;
+  std::unique_ptr<WaveOut> waveOut;
   std::unique_ptr<LivePlayback> playback;
   int refreshes = 0;
 
   void SetUp() override {
     auto fake = std::make_unique<test::FakeAudioDevice>();
     device = fake.get();
-    waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
     playback = std::make_unique<LivePlayback>(e, *waveOut);
     playback->refreshDisplay = [this] { ++refreshes; };
     waveOut->Open(-1);
@@ -164,7 +164,7 @@ TEST(PlaybackLifetime, ThePlaybackMayGoWhileFinishedBlocksAwaitTheirCallbacks) {
   for (int round = 0; round < 30; ++round) {
     auto fake = std::make_unique<test::FakeAudioDevice>();
     test::FakeAudioDevice* device = fake.get();
-    TWaveOut waveOut(std::move(fake), prompts);
+    WaveOut waveOut(std::move(fake), prompts);
     auto playback = std::make_unique<LivePlayback>(*engine, waveOut);
     waveOut.Open(-1);
     playback->PlayBtnClick();

@@ -102,13 +102,13 @@ TEST(RealTimeInstruments, SeeAnAllocationAndALock) {
 struct RealTimeFixture : ::testing::Test {
   test::FakePrompts prompts;
   test::FakeAudioDevice* device = nullptr;
-  std::unique_ptr<TWaveOut> waveOut;
+  std::unique_ptr<WaveOut> waveOut;
   std::vector<int16_t> out = std::vector<int16_t>(8192);
 
   void SetUp() override {
     auto fake = std::make_unique<test::FakeAudioDevice>();
     device = fake.get();
-    waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
     waveOut->Open(-1);
   }
   Counts Pull(std::size_t frames) {

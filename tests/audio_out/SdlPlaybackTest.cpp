@@ -53,7 +53,7 @@ TEST(SdlPlayback, TheDiskDriverCapturesExactlyTheOfflineRenderAfter12289SilentSa
     auto engine = test::NewEngine();
     MakeSong(*engine);
     test::FakePrompts prompts;
-    TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+    WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
     LivePlayback playback(*engine, waveOut);
     waveOut.Open(-1);
     ASSERT_TRUE(waveOut.isOpen()) << (prompts.notices.empty() ? "" : prompts.notices[0]);
@@ -88,7 +88,7 @@ TEST(SdlPlayback, TheDummyDriverPlaysAndStopsWithoutAMessage) {
   auto engine = test::NewEngine();
   MakeSong(*engine);
   test::FakePrompts prompts;
-  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
   waveOut.Open(-1);
   EXPECT_TRUE(waveOut.isOpen());
@@ -106,7 +106,7 @@ TEST(SdlPlayback, TheDummyDriverPlaysAndStopsWithoutAMessage) {
 TEST(SdlPlayback, AnUnknownDriverIsReportedInSdlsWords) {
   SetDriver("no-such-driver");
   test::FakePrompts prompts;
-  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   waveOut.Open(-1);
   EXPECT_FALSE(waveOut.isOpen());
   ASSERT_EQ(prompts.notices.size(), 1U);

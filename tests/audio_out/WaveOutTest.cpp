@@ -19,13 +19,13 @@ namespace {
 struct WaveOutFixture : ::testing::Test {
   test::FakePrompts prompts;
   test::FakeAudioDevice* device = nullptr;
-  std::unique_ptr<TWaveOut> waveOut;
+  std::unique_ptr<WaveOut> waveOut;
   std::atomic<int> callbacks{0};
 
   void SetUp() override {
     auto fake = std::make_unique<test::FakeAudioDevice>();
     device = fake.get();
-    waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
     waveOut->SetCallback([this] { ++callbacks; });
   }
   void Write(std::vector<int16_t> samples) {

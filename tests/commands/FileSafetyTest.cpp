@@ -10,7 +10,7 @@
 #include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "samples/SongFile.h"
-#include "samples/wav_unit.h"
+#include "samples/WavImport.h"
 
 #include <gtest/gtest.h>
 

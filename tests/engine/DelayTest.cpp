@@ -9,7 +9,7 @@ namespace lw {
 namespace {
 
 // Feeds one impulse and returns the output at every multiple of the delay length.
-std::vector<int32_t> EchoTrain(TDelay& delay, int32_t impulse, int echoes) {
+std::vector<int32_t> EchoTrain(Delay& delay, int32_t impulse, int echoes) {
   std::vector<int32_t> train;
   const int32_t length = delay.delayLength();
   for (int32_t n = 0; n <= length * echoes; ++n) {
@@ -24,7 +24,7 @@ std::vector<int32_t> EchoTrain(TDelay& delay, int32_t impulse, int echoes) {
 }
 
 TEST(Delay, LengthFollowsTempoAndStepsAndIsCapped) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   d->SetParameters(120, 0, 0.5);
   EXPECT_EQ(d->delayLength(), 256);
   d->SetParameters(30, 0, 0.5);
@@ -39,20 +39,20 @@ TEST(Delay, LengthFollowsTempoAndStepsAndIsCapped) {
 }
 
 TEST(Delay, EchoesFallByTheFeedbackRoundedHalfToEven) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   d->SetParameters(1230, 1, 0.5);
   EXPECT_EQ(EchoTrain(*d, 1000, 13),
             (std::vector<int32_t>{1000, 500, 250, 125, 62, 31, 16, 8, 4, 2, 1, 0, 0}));
 }
 
 TEST(Delay, ZeroFeedbackGivesExactlyOneEcho) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   d->SetParameters(120, 1, 0.0);
   EXPECT_EQ(EchoTrain(*d, -700, 3), (std::vector<int32_t>{-700, 0, 0}));
 }
 
 TEST(Delay, TheLongestRingWrapsItsIndexBy16BitOverflow) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   d->SetParameters(30, 6, 0.5);
   for (int n = 0; n < 65535; ++n) {
     d->Process(n == 0 ? 1000 : 0);
@@ -64,7 +64,7 @@ TEST(Delay, TheLongestRingWrapsItsIndexBy16BitOverflow) {
 }
 
 TEST(Delay, ParameterChangesKeepTheEchoesAndClearingKeepsTheRingPosition) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   d->SetParameters(120, 1, 0.5);
   d->Process(800);
   d->SetParameters(120, 1, 0.25);
@@ -82,7 +82,7 @@ TEST(Delay, ParameterChangesKeepTheEchoesAndClearingKeepsTheRingPosition) {
 }
 
 TEST(Delay, AShrunkRingRestartsAfterTheOldIndex) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   d->SetParameters(120, 2, 0.0);
   for (int n = 0; n < 1000; ++n) {
     d->Process(0);
@@ -93,7 +93,7 @@ TEST(Delay, AShrunkRingRestartsAfterTheOldIndex) {
 }
 
 TEST(Delay, AFreshDelayRestartsAfterEveryValueUntilItIsSet) {
-  auto d = std::make_unique<TDelay>();
+  auto d = std::make_unique<Delay>();
   EXPECT_EQ(d->Process(300), 0);
   EXPECT_EQ(d->delayIndex(), 0);
   EXPECT_EQ(d->Process(0), 300);

@@ -1,8 +1,8 @@
+#include "samples/WavImport.h"
 #include "FakePrompts.h"
 #include "SampleValues.h"
 #include "TempDir.h"
 #include "WavBuilder.h"
-#include "samples/wav_unit.h"
 
 #include <gtest/gtest.h>
 

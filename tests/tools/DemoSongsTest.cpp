@@ -8,7 +8,7 @@
 #include "audio_out/Render.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
-#include "samples/wav_unit.h"
+#include "samples/WavImport.h"
 #include "song/EditCommands.h"
 #include "song/SongPosition.h"
 

@@ -5,7 +5,7 @@
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "TempDir.h"
-#include "samples/wav_unit.h"
+#include "samples/WavImport.h"
 
 #include <gtest/gtest.h>
 

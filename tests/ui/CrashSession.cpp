@@ -4,13 +4,13 @@
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
-#include "commands/Recovery.h"
 #include "commands/SequencerCommands.h"
-#include "engine/BlackBox.h"
+#include "engine/Engine.h"
+#include "session/Recovery.h"
 #include "song/FileIo.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"
-#include "ui/mainunit.h"
+#include "ui/main_window/MainWindow.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -46,12 +46,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   QtPrompts prompts;
-  TWaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
+  WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
   LivePlayback playback(*engine, waveOut);
   RenderProgress progress;
   ProgramSettings settings;
-  TMain window(MainContext{*engine, waveOut, playback, prompts, progress, settings, ProgramFolder(),
-                           argv[1]});
+  MainWindow window(MainContext{*engine, waveOut, playback, prompts, progress, settings,
+                                ProgramFolder(), argv[1]});
   prompts.setParent(&window);
   window.setRecovery(recovery.get());
   window.FirstActivation();

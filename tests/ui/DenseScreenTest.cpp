@@ -60,7 +60,8 @@ void DenseScreenTest::clicksLandWhereTheyDoAtOneToOne() {
   f.window->show();
   const qreal ratio = qApp->devicePixelRatio();
   const QImage shot = f.window->client()->grab().toImage();
-  QCOMPARE(shot.size(), (QSizeF(TMain::kClientWidth, TMain::kClientHeight) * ratio).toSize());
+  QCOMPARE(shot.size(),
+           (QSizeF(MainWindow::kClientWidth, MainWindow::kClientHeight) * ratio).toSize());
   // The lcd's notes row and the step frame follow a click at the specified places.
   ImageControl* lcd = f.Control("lcd");
   QCOMPARE(lcd->geometry(), QRect(166, 8, 426, 81));

@@ -6,10 +6,10 @@
 #include "commands/SampleCommands.h"
 #include "commands/SongCommands.h"
 #include "ui/QtPrompts.h"
-#include "ui/SampleMan.h"
+#include "ui/SampleManagerWindow.h"
 #include "ui/SequenceGrid.h"
+#include "ui/SequencerWindow.h"
 #include "ui/Settings.h"
-#include "ui/sequence.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -107,7 +107,7 @@ void DesktopTest::songsDroppedOnEitherWindowOpen() {
 
   // Unsaved work is asked about; No keeps it.
   f.engine->state.songChanged = true;
-  Tsequencer& sequencer = f.dialogs->sequencer();
+  SequencerWindow& sequencer = f.dialogs->sequencer();
   f.dialogs->ShowSequencer();
   f.prompts.answers.push_back(false);
   QVERIFY(Drop(&sequencer, {second}));
@@ -124,7 +124,7 @@ void DesktopTest::songsDroppedOnEitherWindowOpen() {
 
 void DesktopTest::samplesDroppedOnTheManagerImport() {
   DialogsFixture f;
-  TSampleMan& manager = f.dialogs->sampleManager();
+  SampleManagerWindow& manager = f.dialogs->sampleManager();
   manager.show();
   const std::string before = f.window->sampleManager().lastImportFolder;
   QVERIFY(Drop(&manager, {WriteWav(f.dir, "kick.wav"), WriteWav(f.dir, "wide.wav", 2),
@@ -183,7 +183,7 @@ void DesktopTest::recentSongsKeepTheLastEight() {
 void DesktopTest::menuKeysWorkFromTheSequencer() {
   DialogsFixture f;
   f.window->show();
-  Tsequencer& sequencer = f.dialogs->sequencer();
+  SequencerWindow& sequencer = f.dialogs->sequencer();
   f.dialogs->ShowSequencer();
   QApplication::setActiveWindow(&sequencer);
   QVERIFY(QTest::qWaitForWindowActive(&sequencer));
@@ -193,9 +193,9 @@ void DesktopTest::menuKeysWorkFromTheSequencer() {
   QTest::keyClick(title, Qt::Key_S, Qt::ControlModifier);
   QCOMPARE(f.prompts.dialogs.back().title, std::string("Save your song"));
   QTest::keyClick(title, Qt::Key_F9);
-  QCOMPARE(f.modalShown.back(), QStringLiteral("TSampleMan"));
+  QCOMPARE(f.modalShown.back(), QStringLiteral("SampleManagerWindow"));
   QTest::keyClick(title, Qt::Key_B, Qt::ControlModifier);
-  QCOMPARE(f.modalShown.back(), QStringLiteral("Tbounce"));
+  QCOMPARE(f.modalShown.back(), QStringLiteral("BounceDialog"));
 
   // Copy and paste in the title box are the box's own; elsewhere they are the menus'.
   f.engine->state.song.step(0, 0, 0, 0).note = 55;
@@ -256,8 +256,8 @@ void DesktopTest::importFolderStartsWhereUsersKeepSamples() {
   const std::string file = dir + "/kick.wav";
   std::filesystem::copy_file(WriteWav(f.dir, "kick.wav"), file);
   f.prompts.files.emplace_back(file);
-  f.user = [](QDialog& d) { static_cast<TSampleMan&>(d).ImportBtnClick(); };
-  f.window->Manager1Click();
+  f.user = [](QDialog& d) { static_cast<SampleManagerWindow&>(d).ImportBtnClick(); };
+  f.window->SampleManagerClick();
   QVERIFY(std::filesystem::equivalent(StartingImportFolder(f.settings, "/nowhere/"), dir));
   f.prompts.files.emplace_back(std::nullopt);
   f.dialogs->sampleManager().ImportBtnClick();
@@ -267,8 +267,8 @@ void DesktopTest::importFolderStartsWhereUsersKeepSamples() {
 void DesktopTest::windowsComeBackWhereTheyWereAndStayOnScreen() {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   DialogsFixture f;
-  TMain& w = *f.window;
-  Tsequencer& sequencer = f.dialogs->sequencer();
+  MainWindow& w = *f.window;
+  SequencerWindow& sequencer = f.dialogs->sequencer();
   // Placed low on the screen, the sequencer cannot go below the main window.
   w.move(screen.left() + 10, screen.bottom() - w.frameGeometry().height() - 20);
   w.show();

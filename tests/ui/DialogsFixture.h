@@ -17,22 +17,22 @@ namespace lw::test {
 struct DialogsFixture {
   std::unique_ptr<Engine> engine = std::make_unique<Engine>();
   FakePrompts prompts;
-  std::unique_ptr<TWaveOut> waveOut;
+  std::unique_ptr<WaveOut> waveOut;
   std::unique_ptr<LivePlayback> playback;
   ProgressRelay progress;
   TempDir dir;
   TempDir settingsDir;
   ProgramSettings settings{QString::fromStdString(settingsDir.File("loopwren.conf"))};
-  std::unique_ptr<TMain> window;
+  std::unique_ptr<MainWindow> window;
   std::unique_ptr<ProgramDialogs> dialogs;
 
   std::vector<QString> modalShown;    // object names of the modal dialogs run, in order
   std::function<void(QDialog&)> user; // what the user does in the next modal dialog
 
   DialogsFixture() {
-    waveOut = std::make_unique<TWaveOut>(std::make_unique<FakeAudioDevice>(), prompts);
+    waveOut = std::make_unique<WaveOut>(std::make_unique<FakeAudioDevice>(), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
-    window = std::make_unique<TMain>(MainContext{
+    window = std::make_unique<MainWindow>(MainContext{
         *engine, *waveOut, *playback, prompts, progress, settings, dir.path().string() + "/", {}});
     dialogs = std::make_unique<ProgramDialogs>(*window, *engine, prompts, progress);
     dialogs->setModalRunner([this](QDialog& dialog) { return RunModal(dialog); });

@@ -22,7 +22,7 @@ private Q_SLOTS:
 
 namespace {
 
-void RunMenu(TMain& window, const QString& text) {
+void RunMenu(MainWindow& window, const QString& text) {
   for (QAction* action : window.findChildren<QAction*>()) {
     if (action->text() == text) {
       action->trigger();

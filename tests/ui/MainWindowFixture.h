@@ -7,7 +7,7 @@
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "ui/Settings.h"
-#include "ui/mainunit.h"
+#include "ui/main_window/MainWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -44,14 +44,14 @@ struct MainWindowFixture {
   std::unique_ptr<Engine> engine = std::make_unique<Engine>();
   FakePrompts prompts;
   FakeAudioDevice* device = nullptr;
-  std::unique_ptr<TWaveOut> waveOut;
+  std::unique_ptr<WaveOut> waveOut;
   std::unique_ptr<LivePlayback> playback;
   RenderProgress progress;
   RecordingDialogs dialogs;
   TempDir dir;
   TempDir settingsDir;
   ProgramSettings settings{QString::fromStdString(settingsDir.File("loopwren.conf"))};
-  std::unique_ptr<TMain> window;
+  std::unique_ptr<MainWindow> window;
 
   // With `recovery`, the window keeps its recovery copies there and start-up offers those
   // of runs that died.
@@ -63,9 +63,9 @@ struct MainWindowFixture {
     prompts.answers = std::move(answers);
     auto fake = std::make_unique<FakeAudioDevice>();
     device = fake.get();
-    waveOut = std::make_unique<TWaveOut>(std::move(fake), prompts);
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
-    window = std::make_unique<TMain>(MainContext{
+    window = std::make_unique<MainWindow>(MainContext{
         *engine, *waveOut, *playback, prompts, progress, settings,
         programFolder.empty() ? dir.path().string() + "/" : programFolder, commandSong});
     window->setDialogs(&dialogs);

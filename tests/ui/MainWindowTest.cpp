@@ -36,7 +36,7 @@ private Q_SLOTS:
 
 void MainWindowTest::startUpShowsTheDefaultSong() {
   MainWindowFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   const Skin& skin = w.skin();
   QCOMPARE(w.windowTitle(), QStringLiteral(" "));
   QCOMPARE(w.client()->size(), QSize(704, 291));
@@ -272,7 +272,7 @@ void MainWindowTest::coversFollowTheSampleCategory() {
 
 void MainWindowTest::lcdRowsAndMargins() {
   MainWindowFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   SongState& s = f.engine->state;
   w.lcdMouseDown({64, 10});
   w.lcdMouseDown({402, 10});
@@ -312,7 +312,7 @@ void MainWindowTest::lcdRowsAndMargins() {
 
 void MainWindowTest::popupEntriesAndColumns() {
   MainWindowFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   SongState& s = f.engine->state;
   PutSample(*f.engine, 0, {1}, 44100, SampleCategory::Drum, "Kick");
   PutSample(*f.engine, 2, {1}, 44100, SampleCategory::Drum, "Caisse claire — étouffée");

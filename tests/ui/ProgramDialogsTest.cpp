@@ -1,12 +1,12 @@
 #include "DialogsFixture.h"
-#include "ui/About.h"
-#include "ui/Ctrl.h"
-#include "ui/RenderWAV.h"
-#include "ui/SampleMan.h"
+#include "ui/AboutWindow.h"
+#include "ui/BounceDialog.h"
+#include "ui/RenderProgressDialog.h"
+#include "ui/SampleManagerWindow.h"
 #include "ui/SequenceGrid.h"
-#include "ui/bouncer.h"
-#include "ui/intro.h"
-#include "ui/sequence.h"
+#include "ui/SequencerWindow.h"
+#include "ui/SplashWindow.h"
+#include "ui/StepControllersDialog.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -27,7 +27,7 @@ using lw::test::PutSample;
 
 namespace {
 
-QAction* MenuItem(TMain& window, const QString& menu, const QString& item) {
+QAction* MenuItem(MainWindow& window, const QString& menu, const QString& item) {
   for (QAction* top : window.menuBar()->actions()) {
     if (top->text() == menu && top->menu() != nullptr) {
       for (QAction* action : top->menu()->actions()) {
@@ -43,7 +43,7 @@ QAction* MenuItem(TMain& window, const QString& menu, const QString& item) {
 // What the bounce dialog showed and the user's answer.
 void AnswerBounce(DialogsFixture& f, QString* proposed, const QString& typed, bool ok) {
   f.user = [proposed, typed, ok](QDialog& dialog) {
-    auto& bounce = static_cast<Tbounce&>(dialog);
+    auto& bounce = static_cast<BounceDialog&>(dialog);
     *proposed = bounce.loopName()->text();
     if (!typed.isEmpty()) {
       bounce.loopName()->clear();
@@ -71,17 +71,17 @@ private Q_SLOTS:
 
 void ProgramDialogsTest::windowsAreMadeInStartUpOrder() {
   DialogsFixture f;
+  const QStringList windows{"SampleManagerWindow", "StepControllersDialog", "SequencerWindow",
+                            "RenderProgressDialog", "BounceDialog"};
   QStringList order;
   for (QObject* child : f.window->children()) {
-    const QString name = child->objectName();
-    if (name.startsWith('T')) {
-      order << name;
+    if (windows.contains(child->objectName())) {
+      order << child->objectName();
     }
   }
-  QCOMPARE(order,
-           (QStringList{"TSampleMan", "TControllers", "Tsequencer", "TRenderWAV", "Tbounce"}));
-  QCOMPARE(f.modalShown, std::vector<QString>{"TSplash"}); // shown once, then let go
-  QVERIFY(f.window->findChild<QDialog*>("TSplash") == nullptr);
+  QCOMPARE(order, windows);
+  QCOMPARE(f.modalShown, std::vector<QString>{"SplashWindow"}); // shown once, then let go
+  QVERIFY(f.window->findChild<QDialog*>("SplashWindow") == nullptr);
   QVERIFY(!f.engine->state.songChanged);
 }
 
@@ -101,13 +101,13 @@ void ProgramDialogsTest::splashCoversTheMainWindow() {
   f.dialogs->ShowSplash();
   QCOMPARE(covered, f.window->frameGeometry());
   QCOMPARE(picture.center(), QRect(QPoint(), covered.size()).center());
-  QCOMPARE(picture.size(), QSize(TSplash::kWidth, TSplash::kHeight));
+  QCOMPARE(picture.size(), QSize(SplashWindow::kWidth, SplashWindow::kHeight));
   f.window->hide();
 }
 
 void ProgramDialogsTest::bounceDialogLayout() {
   DialogsFixture f;
-  Tbounce& b = f.dialogs->bounce();
+  BounceDialog& b = f.dialogs->bounce();
   QCOMPARE(b.windowTitle(), QStringLiteral("Bounce Pattern to Sample"));
   QCOMPARE(b.size(), QSize(305, 166));
   QVERIFY(!b.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -147,13 +147,13 @@ void ProgramDialogsTest::bounceNamesTheNewLoop() {
   Engine& e = *f.engine;
   QString proposed;
   AnswerBounce(f, &proposed, {}, false);
-  f.window->Bouncepattern1Click();
+  f.window->BouncePatternClick();
   QCOMPARE(proposed, QStringLiteral("Bounced 1-1"));
   QCOMPARE(CountUsedSlots(e.samples), 0);
   QVERIFY(!e.state.songChanged);
 
   AnswerBounce(f, &proposed, {}, true);
-  f.window->Bouncepattern1Click();
+  f.window->BouncePatternClick();
   QCOMPARE(e.samples.slots[0].name.text(), std::string("Bounced 1-1"));
   QCOMPARE(e.samples.slots[0].category, uint8_t{2});
   // The hidden sample manager's list already holds the new loop.
@@ -165,7 +165,7 @@ void ProgramDialogsTest::bounceNamesTheNewLoop() {
   f.window->BankPanelMouseDown(*f.Control("BankPanel"), {40, 20}); // bank 7
   const QString longName = QString(70, QChar(0xE8));               // è, one stored byte
   AnswerBounce(f, &proposed, longName, true);
-  f.window->Bouncepattern1Click();
+  f.window->BouncePatternClick();
   QCOMPARE(proposed, QStringLiteral("Bounced 7-1"));
   QCOMPARE(e.samples.slots[1].name.bytes(), std::string(64, '\xE8')); // no more could be typed
   QCOMPARE(list->count(), 2);
@@ -180,7 +180,7 @@ void ProgramDialogsTest::bounceWithAFullTable() {
   }
   QString proposed;
   AnswerBounce(f, &proposed, {}, true);
-  f.window->Bouncepattern1Click();
+  f.window->BouncePatternClick();
   QCOMPARE(f.prompts.notices,
            std::vector<std::string>{"Unfortunately you have reached the limit of 64 samples..."});
   QCOMPARE(f.engine->samples.slots[63].name.text(), std::string("full"));
@@ -188,7 +188,7 @@ void ProgramDialogsTest::bounceWithAFullTable() {
 
 void ProgramDialogsTest::renderDialogLayoutAndGaugeColours() {
   DialogsFixture f;
-  TRenderWAV& r = f.dialogs->renderWav();
+  RenderProgressDialog& r = f.dialogs->renderWav();
   QCOMPARE(r.windowTitle(), QStringLiteral("Rendering to Wav..."));
   QCOMPARE(r.size(), QSize(352, 143));
   QVERIFY(r.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -222,13 +222,13 @@ void ProgramDialogsTest::songloopRenderFillsTheGauges() {
     e.state.sequence.slots[slot] = {1, static_cast<int8_t>(slot)};
   }
   e.state.sequence.slots[9] = {0, 0}; // the song goes on after the loop
-  Tsequencer& s = f.dialogs->sequencer();
+  SequencerWindow& s = f.dialogs->sequencer();
   f.dialogs->ShowSequencer();
   s.seq()->SelectSlots(4, 7);
   QTest::mouseClick(s.loopBox(), Qt::LeftButton);
   QVERIFY(f.window->songloopAction()->isEnabled());
 
-  TRenderWAV& r = f.dialogs->renderWav();
+  RenderProgressDialog& r = f.dialogs->renderWav();
   QList<int> overall;
   QList<int> current;
   bool shownWhileRendering = true;
@@ -292,7 +292,7 @@ void ProgramDialogsTest::aboutBoxes() {
     QVERIFY2(item != nullptr, box.item);
     bool looked = false;
     f.user = [&](QDialog& dialog) {
-      auto& about = static_cast<TAbout&>(dialog);
+      auto& about = static_cast<AboutWindow&>(dialog);
       QCOMPARE(about.windowTitle(), QStringLiteral(" "));
       QCOMPARE(about.size(), box.size);
       QCOMPARE(about.palette().color(QPalette::Window), box.background);
@@ -310,22 +310,22 @@ void ProgramDialogsTest::aboutBoxes() {
     };
     item->trigger();
     QVERIFY(looked);
-    QCOMPARE(f.modalShown.back(), QStringLiteral("TAbout"));
-    QVERIFY(f.window->findChild<QDialog*>("TAbout") == nullptr); // destroyed once closed
+    QCOMPARE(f.modalShown.back(), QStringLiteral("AboutWindow"));
+    QVERIFY(f.window->findChild<QDialog*>("AboutWindow") == nullptr); // destroyed once closed
   }
 
-  TAbout program(AboutBox::LoopWren, nullptr);
+  AboutWindow program(AboutBox::LoopWren, nullptr);
   const QString text = program.text()->toPlainText();
   for (const char* word :
        {"LoopWren 1.2", "Qt 6", "SDL2", "zlib", "libsoxr", "LGPL version 3", "LGPL version 2.1"}) {
     QVERIFY2(text.contains(QString::fromLatin1(word)), word);
   }
-  TAbout author(AboutBox::OskeLum, nullptr);
+  AboutWindow author(AboutBox::OskeLum, nullptr);
   QCOMPARE(author.findChild<QLabel*>("filesLabel")->text(),
            QStringLiteral("Current files on subject:"));
   QCOMPARE(author.findChild<QLabel*>("filesLabel")->pos(), QPoint(256, 8));
   QCOMPARE(author.findChild<QLabel*>("about_author")->geometry(), QRect(0, 0, 250, 221));
-  TAbout sister(AboutBox::Kestra, nullptr);
+  AboutWindow sister(AboutBox::Kestra, nullptr);
   QCOMPARE(sister.findChild<QLabel*>("about_kestra_strip")->geometry(), QRect(72, 306, 320, 15));
   program.show();
   QTest::keyClick(&program, Qt::Key_Escape);

@@ -1,4 +1,4 @@
-#include "commands/Recovery.h"
+#include "session/Recovery.h"
 #include "MainWindowFixture.h"
 #include "commands/SongCommands.h"
 #include "samples/SongFile.h"
@@ -78,7 +78,7 @@ int32_t WriteSong(const std::string& path) {
   return engine->state.song.tempo;
 }
 
-void RunMenu(TMain& window, const QString& text) {
+void RunMenu(MainWindow& window, const QString& text) {
   for (QAction* action : window.findChildren<QAction*>()) {
     if (action->text() == text) {
       action->trigger();

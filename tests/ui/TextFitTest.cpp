@@ -3,8 +3,8 @@
 #include "DialogsFixture.h"
 #include "song/Song.h"
 #include "ui/DialogParts.h"
-#include "ui/RenderWAV.h"
-#include "ui/sequence.h"
+#include "ui/RenderProgressDialog.h"
+#include "ui/SequencerWindow.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

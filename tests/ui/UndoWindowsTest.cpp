@@ -1,8 +1,8 @@
 // Undo and redo from the windows: what a click, a drag or a key does, and what comes
 // back in every window.
 #include "DialogsFixture.h"
-#include "ui/SampleMan.h"
-#include "ui/sequence.h"
+#include "ui/SampleManagerWindow.h"
+#include "ui/SequencerWindow.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,7 +20,7 @@ using lw::test::PutSample;
 
 namespace {
 
-QAction* EditItem(TMain& w, const QString& startsWith) {
+QAction* EditItem(MainWindow& w, const QString& startsWith) {
   QMenu* edit = w.menuBar()->actions()[1]->menu();
   for (QAction* item : edit->actions()) {
     if (item->text().startsWith(startsWith)) {
@@ -30,7 +30,7 @@ QAction* EditItem(TMain& w, const QString& startsWith) {
   return nullptr;
 }
 
-void Key(TMain& w, const QKeySequence& keys) {
+void Key(MainWindow& w, const QKeySequence& keys) {
   QTest::keySequence(&w, keys);
 }
 
@@ -51,7 +51,7 @@ private Q_SLOTS:
 
 void UndoWindowsTest::theEditMenuNamesWhatUndoAndRedoWouldDo() {
   DialogsFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   w.show();
   QApplication::setActiveWindow(&w);
   QAction* undo = EditItem(w, QStringLiteral("Undo"));
@@ -93,7 +93,7 @@ void UndoWindowsTest::theEditMenuNamesWhatUndoAndRedoWouldDo() {
 
 void UndoWindowsTest::aKnobDragIsOneStepAndTheKnobsComeBack() {
   DialogsFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   ImageControl* knob = f.Control("DelFB");
   MainWindowFixture::Press(knob, {9, 10});
   for (int y = 8; y > -40; y -= 6) {
@@ -114,11 +114,11 @@ void UndoWindowsTest::aKnobDragIsOneStepAndTheKnobsComeBack() {
 
 void UndoWindowsTest::sampleManagerEditsComeBackInItsList() {
   DialogsFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   PutSample(*f.engine, 0, {1, 2, 3}, 44100, SampleCategory::Drum, "kick");
   PutSample(*f.engine, 3, {4, 5}, 44100, SampleCategory::Drum, "snare");
   lw::test::PutNote(*f.engine, 0, 0, 0, 0, 3);
-  TSampleMan& manager = f.dialogs->sampleManager();
+  SampleManagerWindow& manager = f.dialogs->sampleManager();
   manager.show();
   f.prompts.answers.push_back(true);
   manager.DeleteBtnClick(); // the last line: snare, which step 1 plays
@@ -140,8 +140,8 @@ void UndoWindowsTest::sampleManagerEditsComeBackInItsList() {
 
 void UndoWindowsTest::typingATitleIsOneStep() {
   DialogsFixture f;
-  TMain& w = *f.window;
-  Tsequencer& sequencer = f.dialogs->sequencer();
+  MainWindow& w = *f.window;
+  SequencerWindow& sequencer = f.dialogs->sequencer();
   f.dialogs->ShowSequencer();
   const std::string before = f.engine->state.song.title.text();
   sequencer.titleBox()->clear();
@@ -159,7 +159,7 @@ void UndoWindowsTest::typingATitleIsOneStep() {
 // comes next leads back to an unsaved song, not a saved one.
 void UndoWindowsTest::aFailedLoadStartsAfreshAndStaysUnsaved() {
   DialogsFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   MainWindowFixture::Click(f.Control("plus_10"));
   lw::test::WriteBytes(f.dir.File("cut.LW"), {'L', 'O', 'O', 'P', 'W', 'R', 'E', 'N', 1});
   f.prompts.files.emplace_back(f.dir.File("cut.LW"));
@@ -179,14 +179,14 @@ void UndoWindowsTest::aFailedLoadStartsAfreshAndStaysUnsaved() {
 // saved on the way back.
 void UndoWindowsTest::aKnobReleaseLostToTheSampleManagerLosesNoStep() {
   DialogsFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   PutSample(*f.engine, 0, {1, 2, 3}, 44100, SampleCategory::Drum, "kick");
   ImageControl* knob = f.Control("DelFB");
   MainWindowFixture::Press(knob, {9, 10});
   MainWindowFixture::Move(knob, {9, -10}, Qt::LeftButton); // and the release never comes
   const int32_t turned = f.engine->state.song.delayFeedback;
   QVERIFY(turned != 50);
-  TSampleMan& manager = f.dialogs->sampleManager();
+  SampleManagerWindow& manager = f.dialogs->sampleManager();
   manager.show();
   f.prompts.answers.push_back(true);
   manager.DeleteBtnClick();
@@ -217,7 +217,7 @@ void UndoWindowsTest::aKnobReleaseLostToTheSampleManagerLosesNoStep() {
 // the turn leaves a song that differs from its file.
 void UndoWindowsTest::aSaveDuringADragMarksWhatTheFileHolds() {
   DialogsFixture f;
-  TMain& w = *f.window;
+  MainWindow& w = *f.window;
   ImageControl* knob = f.Control("DelFB");
   MainWindowFixture::Press(knob, {9, 10});
   MainWindowFixture::Move(knob, {9, -10}, Qt::LeftButton);

@@ -1,0 +1,192 @@
+#pragma once
+
+#include "engine/Delay.h"
+#include "engine/EngineLock.h"
+#include "engine/Overdrive.h"
+#include "engine/Scale.h"
+#include "samples/SampleTable.h"
+#include "song/SongState.h"
+#include "song/Uninitialized.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace lw {
+
+inline constexpr int kOutputRate = 44100;
+
+// One of the three voices; voice v plays channel v of the pattern being played.
+// A new voice is silent: it names no sample, has no loop points and no speed.
+struct Voice {
+  int32_t stepSample = -1;     // sample byte of the current step, read as signed
+  uint8_t stepTrigger = 0;     // trigger byte of the current step
+  int32_t nextStepSample = -1; // the same one step ahead
+  uint8_t nextStepTrigger = 0;
+  int32_t sampleIndex = -1; // slot being played; -1 = none
+  double position = 0.0;    // read position in sample frames
+  double speed = 0.0;       // frames per output sample; <= 0 = silent
+  double loopStart = -1.0;  // where to jump back to after loopEnd; -1 = none
+  double loopEnd = -1.0;
+  double stopPoint = -1.0; // past this the voice reads silence; -1 = none
+  int32_t fade = 0;        // declick divisor; 0 = no fade
+  int32_t fadeStart = 0;   // the fade runs while fadeStart > samplesLeft; -1 = never
+  int32_t volume = 0;      // 0..127
+};
+
+// The step clock: which step plays and how long each step of a pattern lasts.
+struct StepClock {
+  int32_t currentStep = 0;
+  int32_t nextStep = 0;
+  int32_t samplesLeft = 0; // samples left in the current step
+  uint16_t stepLength = 0; // unshuffled
+  std::array<uint16_t, kSteps> stepLengths{};
+  int32_t patternSamples = 0;
+};
+
+// The record-surface noise bed, looped one value per output sample.
+struct VinylNoise {
+  UninitializedVector<int16_t> noise;
+  uint32_t count = 0;    // 0 = no noise
+  uint32_t position = 0; // index of the value played last; never reset by play or render
+
+  // The noise scaled by the vinyl amount, worked out as playback reaches it: valid for
+  // `scaledCount` values from `scaledFrom` on (wrapping at count), for `scaledAmount`
+  // (-1 = none yet). LoadVinylNoise sizes it with `noise`, so the mixer never allocates;
+  // noise without it is not played.
+  UninitializedVector<int16_t> scaled;
+  int32_t scaledAmount = -1;
+  uint32_t scaledFrom = 0;
+  uint32_t scaledCount = 0;
+};
+
+// All song and engine state of the program in one object: the song and its positions,
+// the sample table, the voices, the clock, the delay and the vinyl noise. The program
+// has one; tests build their own.
+//
+// `engineLock` guards everything but the atomics, and Clang checks it. The thread that
+// renders live audio holds it for each block it renders; the interface thread holds it
+// for each edit. It is never held during file I/O, a dialog, or a call into the audio
+// device. The interface thread is the only writer of the song, the sequence, the sample
+// table and the edit positions, so it may also read those without the lock through
+// Interface(); the render thread's fields (the play positions, voices, clock, delay and
+// vinyl position) are read under the lock only.
+struct Engine {
+  Engine();
+
+  EngineMutex engineLock;
+  SongState state LW_GUARDED_BY(engineLock);
+  SampleTable samples LW_GUARDED_BY(engineLock);
+  std::array<Voice, kChannels> voices LW_GUARDED_BY(engineLock);
+  StepClock clock LW_GUARDED_BY(engineLock);
+  std::atomic<bool> playing{false};  // live playback or a render is running
+  std::atomic<bool> songMode{false}; // patterns follow the song sequence
+  Delay delay LW_GUARDED_BY(engineLock);
+  VinylNoise vinyl LW_GUARDED_BY(engineLock);
+
+  // How often the song position has moved on (the position itself is
+  // state.songPosition). The render thread counts; the interface compares it with what it
+  // last showed, on its own thread, so the engine never calls out while it holds its lock.
+  std::atomic<uint32_t> songPositionMoves{0};
+
+  // Resets the song, the sequence and the positions to a new song's defaults and
+  // follows the new timing. The sample table, songFileName, songChanged and the edited
+  // pattern are the caller's. Interface thread, engine lock held.
+  void NewSong() LW_REQUIRES(engineLock);
+
+  // Turns tempo, shuffle and the delay settings into step lengths, the pattern length,
+  // voice speeds and delay parameters. Settings outside their control ranges (only a
+  // foreign song file holds them) are taken at the nearest value the controls can set.
+  // Interface thread with the engine lock held, or either thread while stopped.
+  void UpdateTiming() LW_REQUIRES(engineLock);
+
+  // Recomputes the speeds of the voices whose current step names a used drum or loop
+  // sample. Called by UpdateTiming.
+  void UpdateVoiceRates() noexcept LW_REQUIRES(engineLock);
+
+  // With `playing` false: restarts the clock at step 0 of (playBank, playPattern). With
+  // `playing` true: moves to the next step boundary. Render thread, or the thread that
+  // starts playback or a render, engine lock held. Never allocates or blocks.
+  void ProcessStep() noexcept LW_REQUIRES(engineLock);
+
+  // Produces the next output sample: advances the clock, mixes the voices with their
+  // fades, overdrive and volume, runs the delay, adds the vinyl noise, halves and clips.
+  // Render thread, engine lock held.
+  int16_t RenderSample() noexcept LW_REQUIRES(engineLock);
+
+  // The same for `count` samples in a row, as the renderers and live playback use it.
+  // Render thread, engine lock held throughout.
+  void RenderBlock(int16_t* out, std::size_t count) noexcept LW_REQUIRES(engineLock);
+
+  // The speed at which a slot plays for a step, by the slot's category.
+  [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept
+      LW_REQUIRES(engineLock);
+
+  // The song, the sequence, the sample table and the edit positions, read on the
+  // interface thread, which is the only thread that writes them. Never used for the
+  // render thread's fields.
+  [[nodiscard]] const SongState& Interface() const LW_NO_THREAD_SAFETY_ANALYSIS { return state; }
+  [[nodiscard]] const SampleTable& InterfaceSamples() const LW_NO_THREAD_SAFETY_ANALYSIS {
+    return samples;
+  }
+
+private:
+  struct MixSettings {
+    const int16_t* curve = nullptr; // the overdrive curve of distortAmount
+    int32_t distortAmount = 0;
+    int32_t vinylAmount = 0;
+    std::array<bool, kChannels> distort{};
+    std::array<int32_t, kChannels> send{};
+    // The tables of exact halves of each channel's send and of the vinyl amount.
+    std::array<const PercentHalves::Bits*, kChannels> sendHalves{};
+    const PercentHalves::Bits* vinylHalves = nullptr;
+    // The sample each voice plays: its values, how many may be read, and its length
+    // (nullptr and 0 when the voice names no slot).
+    std::array<const int16_t*, kChannels> data{};
+    std::array<uint64_t, kChannels> readable{};
+    std::array<double, kChannels> readableBound{}; // `readable` as a double
+    std::array<int32_t, kChannels> length{};
+  };
+  // What one voice adds to the mix and to the delay send for each sample value s at one
+  // curve, fade, volume and send, indexed by s / 16 + 2048 (overdrive looks up the
+  // magnitude in steps of 16): the whole chain from the sample value on, so a voice with
+  // overdrive on reads one entry per sample. Each entry packs both sums (see RunSum).
+  struct ShapeTable {
+    static constexpr int32_t kEntries = 2 * (kOverdriveEntries - 1) + 1;
+    int32_t curve = -1; // -1 = never built
+    int32_t fade = 0;
+    int32_t volume = 0;
+    int32_t send = 0;
+    std::array<int64_t, kEntries> entries;
+  };
+  // The longest run the mixer renders in one go, and so the size of its sums.
+  static constexpr int32_t kRunLength = 1024;
+
+  [[nodiscard]] MixSettings CurrentMixSettings() noexcept LW_REQUIRES(engineLock);
+  // Mixes `n` samples of the current step whose first sees the clock at `samplesLeft`.
+  void MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept
+      LW_REQUIRES(engineLock);
+  void MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept
+      LW_REQUIRES(engineLock);
+  const ShapeTable* ShapeTableFor(const MixSettings& settings, int v, int32_t fade,
+                                  int32_t runLength) noexcept LW_REQUIRES(engineLock);
+  void ScaleVinyl(int32_t n, int32_t amount, const PercentHalves::Bits& halves) noexcept
+      LW_REQUIRES(engineLock);
+
+  void StartClock() noexcept LW_REQUIRES(engineLock);
+  void StepBoundary() noexcept LW_REQUIRES(engineLock);
+  void TriggerVoice(Voice& voice, const Step& step) noexcept LW_REQUIRES(engineLock);
+  void ApplyStepControllers(Voice& voice, const Step& step) const noexcept LW_REQUIRES(engineLock);
+  [[nodiscard]] const SampleSlot* UsedSlot(int32_t index) const noexcept LW_REQUIRES(engineLock);
+
+  PercentHalves percentHalves_ LW_GUARDED_BY(engineLock);
+  std::array<ShapeTable, 8> shapeTables_ LW_GUARDED_BY(engineLock); // filled as voices meet them
+  uint32_t nextShapeTable_ LW_GUARDED_BY(engineLock) = 0;
+  // The voices' sums over a run: mix * 2^32 + send for each sample.
+  std::array<int64_t, kRunLength> runSums_ LW_GUARDED_BY(engineLock);
+  const OverdriveTable& overdrive_; // built once, read-only
+};
+
+} // namespace lw

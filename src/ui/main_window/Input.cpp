@@ -1,0 +1,125 @@
+// What the main window's buttons, tempo box, lcd rows, bank and pattern panels and
+// sample popup do.
+#include "audio_out/Playback.h"
+#include "commands/MainCommands.h"
+#include "engine/Engine.h"
+#include "session/UndoHistory.h"
+#include "ui/SampleMenu.h"
+#include "ui/main_window/MainWindow.h"
+
+#include <QLineEdit>
+
+#include <algorithm>
+
+namespace lw {
+
+void MainWindow::PlayBtnClick() {
+  context_.playback.PlayBtnClick();
+}
+
+void MainWindow::plus10Click() {
+  Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoUp(engine_); }));
+}
+
+void MainWindow::minus10Click() {
+  Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoDown(engine_); }));
+}
+
+// Runs on every change of the box's text, typed or written by the program. Replacing the
+// text runs it again on the new text before this run finishes.
+void MainWindow::tempoBoxChange() {
+  // Keystrokes in a row make one step; the display writing the box changes no tempo.
+  history_.Begin(engine_, "Tempo", {}, "tempo box");
+  const auto replacement = TempoBoxChange(engine_, tempoBox_->text().toStdString());
+  history_.End(engine_);
+  if (replacement) {
+    tempoBox_->setText(QString::fromStdString(*replacement));
+  }
+}
+
+void MainWindow::DistortClick(int channel) {
+  Refresh(Undoable(history_, engine_, "Distortion",
+                   [this, channel] { return ToggleDistortion(engine_, channel); }));
+}
+
+void MainWindow::ChannelClick(int channel) {
+  Refresh(SelectChannel(engine_, channel));
+}
+
+void MainWindow::KeyClick(int semitone) {
+  Refresh(Undoable(history_, engine_, "Note",
+                   [this, semitone] { return SetNoteKey(engine_, semitone); }));
+}
+
+void MainWindow::OctaveClick(int octave) {
+  Refresh(Undoable(history_, engine_, "Octave",
+                   [this, octave] { return SetNoteOctave(engine_, octave); }));
+}
+
+void MainWindow::lcdMouseDown(QPoint p) {
+  if (p.x() < 65 || p.x() > 401 || p.y() < 2 || p.y() > 75) {
+    return;
+  }
+  const int column = std::clamp((p.x() - 66) / 21, 0, kSteps - 1);
+  if (p.y() <= 24) {
+    Refresh(SelectStep(engine_, column));
+  } else if (p.y() <= 46) {
+    if (Undoable(history_, engine_, "Remove Note",
+                 [this, column] { return RemoveNoteAt(engine_, column); })) {
+      Refresh(RefreshFlags::StepOnly());
+    } else {
+      const QPoint origin = frameGeometry().topLeft(); // the window's outer corner
+      SampleMenuPopup(QPoint(origin.x() + lcd_->x() + p.x(), origin.y() + lcd_->y() + p.y() + 30));
+    }
+  } else {
+    SelectStep(engine_, column);
+    Undoable(history_, engine_, "Step Controllers", [this] { dialogs_->ShowControllers(); });
+    Refresh(RefreshFlags::StepOnly());
+  }
+}
+
+void MainWindow::SampleMenuPopup(QPoint globalPosition) {
+  if (CountUsedSlots(engine_.InterfaceSamples()) == 0) {
+    OpenSampleManager();
+    return;
+  }
+  SlotIndexMap map{};
+  sampleMenu_->Build(
+      SampleMenuEntries(engine_.InterfaceSamples(), engine_.Interface().lastSampleChoice, map));
+  sampleMenu_->PopupAt(globalPosition);
+}
+
+void MainWindow::sampleChoose(const QString& entryName) {
+  const bool lastUsed = entryName == QStringLiteral("MILU");
+  const int32_t slot = ChosenSlot(entryName, engine_.Interface().lastSampleChoice);
+  if (Undoable(history_, engine_, "Place Sample",
+               [&] { return ChooseSample(engine_, slot, lastUsed); })) {
+    Refresh(RefreshFlags::StepOnly());
+  }
+}
+
+void MainWindow::BankPanelMouseDown(ImageControl& panel, QPoint p) {
+  const int column = std::clamp(p.x() / 19, 0, 3);
+  const int row = std::clamp(p.y() / 18, 0, 1);
+  const PanelKind kind = &panel == bankPanel_ ? PanelKind::Bank : PanelKind::Pattern;
+  const RefreshFlags flags = SelectPanelCell(engine_, kind, column + 4 * row);
+  if (dialogs_->SequencerVisible()) {
+    Undoable(history_, engine_, "Sequence Slot", [this] {
+      dialogs_->SetSequenceSlot(engine_.Interface().editBank, engine_.Interface().editPattern);
+    });
+  }
+  Refresh(flags);
+}
+
+void MainWindow::SampleManagerClick() {
+  OpenSampleManager();
+  RefreshDisplay(false, false, true);
+}
+
+void MainWindow::PatternSequencerClick() {
+  if (!dialogs_->SequencerVisible()) {
+    dialogs_->ShowSequencer();
+  }
+}
+
+} // namespace lw

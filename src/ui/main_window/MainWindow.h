@@ -1,0 +1,216 @@
+#pragma once
+
+#include "commands/SampleCommands.h"
+#include "commands/SongCommands.h"
+#include "session/UndoHistory.h"
+#include "song/EditCommands.h"
+#include "ui/AutoSave.h"
+#include "ui/ImageControl.h"
+#include "ui/KnobState.h"
+#include "ui/Skin.h"
+#include "ui/main_window/MainDialogs.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+
+namespace lw {
+
+struct Engine;
+class LivePlayback;
+class ProgramSettings;
+class RenderProgress;
+class SampleMenu;
+class WaveOut;
+class UserPrompts;
+
+// Everything the main window works with, handed over by the program (or a test).
+struct MainContext {
+  Engine& engine;
+  WaveOut& waveOut;
+  LivePlayback& playback;
+  UserPrompts& prompts;
+  RenderProgress& renderProgress;
+  ProgramSettings& settings; // folders, window places and recent songs between runs
+  std::string appDir;        // the program's folder, with its trailing separator
+  std::string commandSong;   // the first command-line argument, or empty
+};
+
+// The skinned main window: the channel section, the lcd step display, the keyboard,
+// pitch, tempo and effects sections, the bank and pattern selectors, and the menus.
+class MainWindow : public QMainWindow {
+public:
+  static constexpr int kClientWidth = 704;
+  static constexpr int kClientHeight = 291;
+
+  explicit MainWindow(MainContext context);
+  ~MainWindow() override;
+
+  void setDialogs(MainDialogs* dialogs) { dialogs_ = dialogs != nullptr ? dialogs : &noDialogs_; }
+  // This run's recovery files (nothing: none are kept). From now on the song is copied
+  // there while it has unsaved changes, and start-up offers the copies of runs that died.
+  // Set before the first activation; the files outlive the window.
+  void setRecovery(RecoveryInstance* recovery, AutoSaveTiming timing = {});
+  [[nodiscard]] AutoSave* autoSave() const { return autoSave_.get(); }
+
+  // The one-time start-up work; runs on the first activation, or directly from tests.
+  void FirstActivation();
+
+  // Brings every indicator in line with the song.
+  void RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep);
+  void Refresh(RefreshFlags flags) {
+    RefreshDisplay(flags.refreshPanels, flags.refreshChannel, flags.refreshStep);
+  }
+
+  // True when closing may go on: nothing unsaved, or the user agrees to lose it.
+  bool ConfirmDiscardChanges();
+
+  // Opens a song given without the file dialog: dropped on a window or picked from the
+  // recent songs. Asks first when unsaved changes would be lost.
+  void OpenGivenSongFile(const std::string& path);
+  // Where the window opens: where it was last time, while that is on a screen; else in
+  // the middle of the screen.
+  void PlaceAtStart();
+  // Keeps the windows' places and the import folder for the next run.
+  void RememberPlaces();
+  [[nodiscard]] ProgramSettings& settings() const { return context_.settings; }
+  // Every edit of the song passes through it, from every window.
+  [[nodiscard]] UndoHistory& history() { return history_; }
+
+  // Controls by name, and the pieces tests look at.
+  [[nodiscard]] ImageControl* control(const QString& name) const;
+  [[nodiscard]] QLineEdit* tempoBox() const { return tempoBox_; }
+  [[nodiscard]] SampleMenu* sampleMenu() const { return sampleMenu_; }
+  [[nodiscard]] const KnobState& knob(const QString& name) const;
+  [[nodiscard]] QAction* songloopAction() const { return songloopAction_; }
+  [[nodiscard]] QMenu* recentMenu() const { return recentMenu_; }
+  [[nodiscard]] QWidget* client() const { return client_; }
+  [[nodiscard]] const Skin& skin() const { return skin_; }
+  [[nodiscard]] const QPixmap& lcdPicture() const { return lcdPicture_; }
+  [[nodiscard]] const std::string& songFolder() const { return songFolder_; }
+  [[nodiscard]] const std::string& renderFolder() const { return renderFolder_; }
+  [[nodiscard]] SampleManagerState& sampleManager() { return manager_; }
+
+  // Handlers, public so that the other windows and tests reach them as a click would.
+  void PlayBtnClick();
+  void plus10Click();
+  void minus10Click();
+  void tempoBoxChange();
+  void lcdMouseDown(QPoint position);
+  void BankPanelMouseDown(ImageControl& panel, QPoint position);
+  void sampleChoose(const QString& entryName);
+  void SampleManagerClick();
+  void PatternSequencerClick();
+  void BouncePatternClick();
+  void UndoClick();
+  void RedoClick();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+private:
+  void BuildControls();
+  void BuildMenus();
+  ImageControl* AddImage(const QString& name, QRect geometry, const QPixmap& picture, bool hand);
+  ImageControl* AddButton(const QString& name, QRect geometry, const QPixmap& picture,
+                          std::function<void()> action);
+  ImageControl* AddKnob(const QString& name, QPoint at, int index);
+
+  void ShowKnobFrame(int index);
+  void KnobMouseDown(int index, QPoint position);
+  void KnobMouseUp();
+  void KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                     QPoint position);
+  void WriteKnob(int index);
+  void LoadSongKnobs();
+
+  void DistortClick(int channel);
+  void ChannelClick(int channel);
+  void KeyClick(int semitone);
+  void OctaveClick(int octave);
+  void SampleMenuPopup(QPoint globalPosition);
+  void DrawLcdStep(int step);
+  void ShowCategory();
+
+  void NewClick();
+  void OpenClick();
+  void SaveClick();
+  void SaveAsClick();
+  void SettleDrag();
+  void RenderClick(int kind);
+  void QuitClick();
+  void OpenSampleManager();
+  void RebuildRecentMenu();
+  void RememberSong();
+  void AfterSongReplaced(bool showSequencer);
+  bool AfterOpen(const OpenResult& result);
+  void OfferRecoveredSong();
+  void AfterUndo();
+  void UpdateUndoItems();
+  void Edit(const char* what, const std::function<RefreshFlags()>& command);
+
+  MainContext context_;
+  Engine& engine_;
+  MainDialogs noDialogs_;
+  MainDialogs* dialogs_ = &noDialogs_;
+  Skin skin_;
+  QPixmap lcdPicture_;
+  EditClipboard clip_;
+  UndoHistory history_;
+  bool firstActivation_ = true;
+  bool quitting_ = false;
+  std::string songFolder_;
+  std::string renderFolder_;
+  SampleManagerState manager_; // the sample manager's list and import folder
+  RecoveryInstance* recovery_ = nullptr;
+  std::unique_ptr<AutoSave> autoSave_;
+
+  QWidget* client_ = nullptr;
+  QLineEdit* tempoBox_ = nullptr;
+  SampleMenu* sampleMenu_ = nullptr;
+  QAction* songloopAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
+  ImageControl* lcd_ = nullptr;
+  QWidget* stepFrame_ = nullptr;
+  ImageControl* playBtn_ = nullptr;
+  ImageControl* coverKeys_ = nullptr;
+  ImageControl* coverPitch_ = nullptr;
+  ImageControl* activeLed_ = nullptr;
+  ImageControl* bankPanel_ = nullptr;
+  ImageControl* patPanel_ = nullptr;
+  std::array<ImageControl*, 3> distort_{};
+  std::array<ImageControl*, 3> channel_{};
+  std::array<ImageControl*, 12> keys_{};
+  std::array<ImageControl*, 5> octaves_{};
+
+  // The twelve knobs: DelFB, DelSteps, DistortKnob, VinylKnob, ShuffleKnob, DelayKnob1..3,
+  // volKnob1..3, PitchKnob.
+  enum Knob {
+    kDelFB,
+    kDelSteps,
+    kDistort,
+    kVinyl,
+    kShuffle,
+    kDelay1,
+    kVol1 = kDelay1 + 3,
+    kPitch = kVol1 + 3,
+    kKnobCount
+  };
+  std::array<KnobState, kKnobCount> knobs_{};
+  std::array<ImageControl*, kKnobCount> knobImages_{};
+};
+
+} // namespace lw
