@@ -2,7 +2,7 @@
 
 #include "engine/Engine.h"
 #include "engine/Vinyl.h"
-#include "song/FileIo.h"
+#include "song/Paths.h"
 
 #include <cmath>
 #include <memory>

@@ -6,7 +6,7 @@
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
 #include "engine/Engine.h"
-#include "song/FileIo.h"
+#include "song/Paths.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "song/FileIo.h"
+#include "song/ReadOnlyFile.h"
 #include "song/UserPrompts.h"
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 // Usage: loopwren_fuzz_seeds FOLDER   (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl)
 #include "engine/Engine.h"
 #include "samples/SongFile.h"
-#include "song/FileIo.h"
+#include "song/AtomicFileWriter.h"
 
 #include <sys/stat.h>
 

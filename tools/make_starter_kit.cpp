@@ -12,6 +12,7 @@
 // Usage: make_starter_kit OUTPUT_FOLDER
 #include "audio_out/WavFile.h"
 #include "engine/Engine.h"
+#include "song/AtomicFileWriter.h"
 #include "song/FileIo.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "audio_out/Playback.h"
 #include "audio_out/Render.h"
 #include "engine/Engine.h"
-#include "song/FileIo.h"
+#include "song/Paths.h"
 #include "ui/DialogParts.h"
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"

@@ -5,6 +5,7 @@
 #include "audio_out/SdlAudioDevice.h"
 #include "engine/Engine.h"
 #include "session/Recovery.h"
+#include "song/Paths.h"
 #include "song/FileIo.h"
 #include "ui/DialogParts.h"
 #include "ui/ProgramDialogs.h"

@@ -3,7 +3,8 @@
 #include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
-#include "song/FileIo.h"
+#include "song/ReadOnlyFile.h"
+#include "song/Paths.h"
 
 #include <unistd.h>
 

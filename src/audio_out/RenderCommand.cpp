@@ -1,6 +1,8 @@
 #include "audio_out/RenderCommand.h"
 
 #include "audio_out/WavFile.h"
+#include "song/AtomicFileWriter.h"
+#include "song/Paths.h"
 #include "song/FileIo.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "commands/SampleCommands.h"
 
-#include "song/FileIo.h"
+#include "song/Paths.h"
 
 #include <utility>
 

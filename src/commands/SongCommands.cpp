@@ -1,6 +1,7 @@
 #include "commands/SongCommands.h"
 
 #include "samples/SongFile.h"
+#include "song/Paths.h"
 #include "song/SongPosition.h"
 
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "engine/Vinyl.h"
 
-#include "song/FileIo.h"
+#include "song/ReadOnlyFile.h"
 #include "song/Uninitialized.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/Engine.h"
-#include "song/FileIo.h"
+#include "song/ReadOnlyFile.h"
 #include "song/Uninitialized.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 #include "samples/WavImport.h"
 
 #include "samples/Resample.h"
-#include "song/FileIo.h"
+#include "song/ReadOnlyFile.h"
 
 #include <algorithm>
 #include <array>

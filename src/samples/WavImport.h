@@ -1,7 +1,7 @@
 #pragma once
 
 #include "samples/SampleTable.h"
-#include "song/FileIo.h"
+#include "song/ReadOnlyFile.h"
 #include "song/UserPrompts.h"
 
 #include <cstdint>

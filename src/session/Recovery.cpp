@@ -1,6 +1,7 @@
 #include "session/Recovery.h"
 
 #include "samples/SongFile.h"
+#include "song/Paths.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "ui/Settings.h"
 
-#include "song/FileIo.h"
+#include "song/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>

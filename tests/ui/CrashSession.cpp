@@ -7,6 +7,7 @@
 #include "commands/SequencerCommands.h"
 #include "engine/Engine.h"
 #include "session/Recovery.h"
+#include "song/Paths.h"
 #include "song/FileIo.h"
 #include "ui/QtPrompts.h"
 #include "ui/Settings.h"

@@ -2,7 +2,7 @@
 // where the render dialog starts.
 #include "MainWindowFixture.h"
 #include "commands/SongCommands.h"
-#include "song/FileIo.h"
+#include "song/Paths.h"
 
 #include <QAction>
 #include <QTest>

@@ -2,7 +2,7 @@
 // songs, and what it remembers between runs.
 #include "commands/SongCommands.h"
 #include "engine/Engine.h"
-#include "song/FileIo.h"
+#include "song/Paths.h"
 #include "ui/DialogParts.h"
 #include "ui/Drops.h"
 #include "ui/Settings.h"

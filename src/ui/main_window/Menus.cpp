@@ -5,7 +5,7 @@
 #include "commands/EditMenu.h"
 #include "commands/SongCommands.h"
 #include "engine/Engine.h"
-#include "song/FileIo.h"
+#include "song/Paths.h"
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"
 
