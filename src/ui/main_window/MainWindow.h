@@ -157,6 +157,7 @@ private:
   bool AfterOpen(const OpenResult& result);
   void OfferRecoveredSong();
   void AfterUndo();
+  void ShowWholeSong(bool showSequencer);
   void UpdateUndoItems();
   void Edit(const char* what, const std::function<RefreshFlags()>& command);
 

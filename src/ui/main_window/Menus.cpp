@@ -123,28 +123,31 @@ void MainWindow::RedoClick() {
   }
 }
 
-// Anything may have come back: every window shows the song again. The refresh rewrites
-// the tempo box, whose change handling marks the song changed; the history already said
-// whether it is.
-void MainWindow::AfterUndo() {
+// Every window shows the song again: the song-wide knobs, the sequencer (shown when
+// asked), the sample list and the main window. The refresh rewrites the tempo box, whose
+// change handling marks the song changed; whether it is was settled before, and stays.
+void MainWindow::ShowWholeSong(bool showSequencer) {
   const bool changed = engine_.Interface().songChanged;
-  LoadSongKnobs();
-  dialogs_->RefreshSequencer();
-  dialogs_->RefreshSampleList();
-  RefreshDisplay(true, true, true);
-  SetSongChanged(engine_, changed);
-}
-
-// New and Open replace the whole song: the song-wide knobs take its settings, the
-// sequencer shows its sequence, and nothing counts as changed afterwards.
-void MainWindow::AfterSongReplaced(bool showSequencer) {
   LoadSongKnobs();
   dialogs_->RefreshSequencer();
   if (showSequencer) {
     dialogs_->ShowSequencer();
   }
+  dialogs_->RefreshSampleList();
   RefreshDisplay(true, true, true);
+  SetSongChanged(engine_, changed);
+}
+
+// Anything may have come back.
+void MainWindow::AfterUndo() {
+  ShowWholeSong(false);
+}
+
+// New and Open replace the whole song: the song-wide knobs take its settings, the
+// sequencer shows its sequence, and nothing counts as changed afterwards.
+void MainWindow::AfterSongReplaced(bool showSequencer) {
   SetSongChanged(engine_, false);
+  ShowWholeSong(showSequencer);
   history_.Clear();
   history_.MarkSaved();
   if (autoSave_ != nullptr) {

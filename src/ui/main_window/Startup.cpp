@@ -3,6 +3,7 @@
 #include "commands/SongCommands.h"
 #include "engine/Engine.h"
 #include "engine/Vinyl.h"
+#include "song/Paths.h"
 #include "song/SongPosition.h"
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"
@@ -116,12 +117,7 @@ void MainWindow::OfferRecoveredSong() {
   }
   // No state undo can reach is what the song's file holds.
   history_.Clear();
-  LoadSongKnobs();
-  dialogs_->RefreshSequencer();
-  if (outcome.opened.showSequencer) {
-    dialogs_->ShowSequencer();
-  }
-  RefreshDisplay(true, true, true);
+  ShowWholeSong(outcome.opened.showSequencer);
   if (outcome.adopted && autoSave_ != nullptr) {
     autoSave_->Adopted();
   }
