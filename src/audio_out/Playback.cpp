@@ -15,7 +15,7 @@ LivePlayback::~LivePlayback() {
 
 void LivePlayback::PlayBtnClick() {
   {
-    const std::lock_guard<std::mutex> gate(gate_);
+    const MutexHold gate(gate_);
     bool nowPlaying = false;
     {
       const EngineHold hold(engine_.engineLock);
@@ -46,7 +46,7 @@ void LivePlayback::PlayBtnClick() {
 }
 
 void LivePlayback::BufferDone() noexcept {
-  const std::lock_guard<std::mutex> gate(gate_);
+  const MutexHold gate(gate_);
   // Only this gate's holders write, and the device only takes blocks away, so the queue
   // is no deeper when the write comes.
   if (!engine_.playing || waveOut_.queuedBlocks() >= kQueuedBlocks) {
@@ -59,7 +59,7 @@ void LivePlayback::BufferDone() noexcept {
 
 void LivePlayback::FormClose() {
   {
-    const std::lock_guard<std::mutex> gate(gate_);
+    const MutexHold gate(gate_);
     if (engine_.playing) {
       engine_.playing = false;
       waveOut_.Reset();

@@ -56,10 +56,10 @@ public:
 private:
   Engine& engine_;
   WaveOut& waveOut_;
-  std::vector<int16_t> outputBuffer_;
   // Orders a block's hand-over against starts and stops: no block is queued after a
   // stop has reset the device.
-  std::mutex gate_;
+  Mutex gate_;
+  std::vector<int16_t> outputBuffer_ LW_GUARDED_BY(gate_);
 };
 
 } // namespace lw

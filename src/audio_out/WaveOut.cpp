@@ -80,7 +80,7 @@ void WaveOut::Close() {
 void WaveOut::Reset() {
   uint64_t returned = 0;
   {
-    const std::lock_guard<std::mutex> hold(writerLock_);
+    const MutexHold hold(writerLock_);
     // Only writers store written_, and they take turns under the lock.
     const uint64_t end = written_.load(std::memory_order_relaxed);
     // The exchange reads the cursor again when this guess is out of date.
@@ -112,7 +112,7 @@ void WaveOut::Write(const int16_t* data, int32_t byteCount) {
   const std::size_t frames = byteCount > 0 ? static_cast<std::size_t>(byteCount) / 2 : 0;
   bool dropped = false;
   {
-    const std::lock_guard<std::mutex> hold(writerLock_);
+    const MutexHold hold(writerLock_);
     const uint64_t block = written_.load(std::memory_order_relaxed); // writers take turns
     const auto k = static_cast<int>(block % kSlots);
     // Five blocks queued: the oldest one lives in this slot and gives way.
@@ -138,7 +138,7 @@ void WaveOut::Write(const int16_t* data, int32_t byteCount) {
 }
 
 void WaveOut::SetCallback(std::function<void()> callback) {
-  const std::lock_guard<std::mutex> hold(callbackLock_);
+  const MutexHold hold(callbackLock_);
   callback_ = std::move(callback);
 }
 
@@ -220,7 +220,7 @@ void WaveOut::NotificationLoop() {
     for (const uint64_t reported = reported_.load(std::memory_order_acquire); run < reported;
          ++run) {
       {
-        const std::lock_guard<std::mutex> hold(callbackLock_);
+        const MutexHold hold(callbackLock_);
         if (callback_) {
           callback_();
         }

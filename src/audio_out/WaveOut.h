@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio_out/AudioDevice.h"
+#include "engine/EngineLock.h"
 #include "song/UserPrompts.h"
 
 #include <semaphore.h>
@@ -87,7 +88,7 @@ private:
   void NotificationLoop();
   // Moves the read cursor past `block` if that block is still being read. Writer lock
   // held.
-  bool DropFront(uint64_t block);
+  bool DropFront(uint64_t block) LW_REQUIRES(writerLock_);
 
   std::unique_ptr<AudioDevice> device_;
   UserPrompts& prompts_;
@@ -97,7 +98,7 @@ private:
   std::array<Slot, kSlots> slots_;
   // Writers (the interface thread starting playback, the notification thread) take
   // turns; the device thread never takes this lock.
-  std::mutex writerLock_;
+  Mutex writerLock_;
   std::atomic<uint64_t> written_{0};  // blocks written so far
   std::atomic<uint64_t> cursor_{0};   // block being read, and the read position in it
   std::atomic<int> reading_{kNoSlot}; // the slot the device thread is copying from
@@ -106,8 +107,10 @@ private:
   sem_t wake_{};
   std::atomic<uint64_t> reported_{0};
   std::atomic<bool> stopping_{false};
-  std::mutex callbackLock_; // held while the callback runs and while it is replaced
-  std::function<void()> callback_;
+  Mutex callbackLock_; // held while the callback runs and while it is replaced
+  std::function<void()> callback_ LW_GUARDED_BY(callbackLock_);
+  // A plain mutex for the condition variable; the analysis cannot follow a wait's
+  // predicate, so completed_ says in words what guards it.
   std::mutex idleLock_;
   std::condition_variable idle_;
   uint64_t completed_ = 0; // guarded by idleLock_

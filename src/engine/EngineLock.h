@@ -6,9 +6,9 @@
 
 namespace lw {
 
-// The engine lock: a std::mutex the thread-safety analysis knows about. The render
-// thread holds it for each block it renders; the interface thread for each edit.
-class LW_CAPABILITY("mutex") EngineMutex {
+// A std::mutex the thread-safety analysis knows about, so that Clang checks who holds it
+// where the fields it guards are touched.
+class LW_CAPABILITY("mutex") Mutex {
 public:
   void lock() LW_ACQUIRE() { mutex_.lock(); }
   void unlock() LW_RELEASE() { mutex_.unlock(); }
@@ -18,18 +18,18 @@ private:
   std::mutex mutex_;
 };
 
-// Holds the engine lock for a scope; Unlock and Relock let it go and take it back in the
-// middle, as a render does around its file writes.
-class LW_SCOPED_CAPABILITY EngineHold {
+// Holds a Mutex for a scope; Unlock and Relock let it go and take it back in the middle,
+// as a render does around its file writes.
+class LW_SCOPED_CAPABILITY MutexHold {
 public:
-  explicit EngineHold(EngineMutex& mutex) LW_ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
-  ~EngineHold() LW_RELEASE() {
+  explicit MutexHold(Mutex& mutex) LW_ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
+  ~MutexHold() LW_RELEASE() {
     if (held_) {
       mutex_.unlock();
     }
   }
-  EngineHold(const EngineHold&) = delete;
-  EngineHold& operator=(const EngineHold&) = delete;
+  MutexHold(const MutexHold&) = delete;
+  MutexHold& operator=(const MutexHold&) = delete;
 
   void Unlock() LW_RELEASE() {
     mutex_.unlock();
@@ -41,8 +41,13 @@ public:
   }
 
 private:
-  EngineMutex& mutex_;
+  Mutex& mutex_;
   bool held_ = true;
 };
+
+// The engine lock. The render thread holds it for each block it renders; the interface
+// thread for each edit.
+using EngineMutex = Mutex;
+using EngineHold = MutexHold;
 
 } // namespace lw
