@@ -82,7 +82,7 @@ bool WriteSong(const Engine& engine, const std::string& path) {
   if (!out.Open(path)) {
     return false;
   }
-  const SongState& state = engine.Interface();
+  const SongDocument& state = engine.Interface();
   WriteSongBody(out, state.song, state.sequence, engine.InterfaceSamples());
   out.Commit();
   return true;

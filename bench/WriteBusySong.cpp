@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    const SongState& state = engine->Interface();
+    const SongDocument& state = engine->Interface();
     WriteSongBody(out, state.song, state.sequence, engine->InterfaceSamples());
     out.Commit();
   } catch (const IoError& error) {

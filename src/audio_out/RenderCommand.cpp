@@ -2,8 +2,8 @@
 
 #include "audio_out/WavFile.h"
 #include "song/AtomicFileWriter.h"
-#include "song/Paths.h"
 #include "song/FileIo.h"
+#include "song/Paths.h"
 
 #include <fcntl.h>
 #include <unistd.h>

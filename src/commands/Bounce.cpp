@@ -6,7 +6,7 @@
 
 namespace lw {
 
-std::string ProposedBounceName(const SongState& state) {
+std::string ProposedBounceName(const SongDocument& state) {
   return "Bounced " + std::to_string(state.editBank + 1) + "-" +
          std::to_string(state.editPattern + 1);
 }

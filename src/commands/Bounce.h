@@ -16,7 +16,7 @@ namespace lw {
 using BounceNameDialog = std::function<std::optional<std::string>(const std::string& proposed)>;
 
 // "Bounced 1-3" for bank 0, pattern 2: the edited pattern as the panels number it.
-[[nodiscard]] std::string ProposedBounceName(const SongState& state);
+[[nodiscard]] std::string ProposedBounceName(const SongDocument& state);
 
 // Tools > Bounce pattern: renders the edited pattern into memory, normalises it and stores
 // it as a new loop sample in the lowest free slot, then refreshes the sample manager's list.

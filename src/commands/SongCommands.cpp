@@ -51,7 +51,7 @@ OpenResult ReadAndReplace(Engine& engine, UserPrompts& prompts, const std::strin
 // The interface thread is the only writer of what a song file holds, so it writes the
 // file without holding the lock.
 bool WriteTo(Engine& engine, UserPrompts& prompts) {
-  const SongState& state = engine.Interface();
+  const SongDocument& state = engine.Interface();
   const std::string& path = state.songFileName;
   AtomicFileWriter out;
   int error = 0;

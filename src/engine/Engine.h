@@ -127,7 +127,9 @@ struct Engine {
   // The song, the sequence, the sample table and the edit positions, read on the
   // interface thread, which is the only thread that writes them. Never used for the
   // render thread's fields.
-  [[nodiscard]] const SongState& Interface() const LW_NO_THREAD_SAFETY_ANALYSIS { return state; }
+  [[nodiscard]] const SongDocument& Interface() const LW_NO_THREAD_SAFETY_ANALYSIS { return state; }
+  // The song position and the loop fields, atomics that any thread may read and write.
+  [[nodiscard]] SongPlayPosition& PlayPosition() LW_NO_THREAD_SAFETY_ANALYSIS { return state; }
   [[nodiscard]] const SampleTable& InterfaceSamples() const LW_NO_THREAD_SAFETY_ANALYSIS {
     return samples;
   }

@@ -389,7 +389,7 @@ std::optional<std::string> CheckSongCopy(const std::string& path) {
   return std::nullopt;
 }
 
-uint64_t SongFingerprint(const SongState& state, const SampleTable& samples) {
+uint64_t SongFingerprint(const SongDocument& state, const SampleTable& samples) {
   uint64_t hash = 14695981039346656037ULL; // FNV-1a
   const auto mix = [&hash](const void* data, std::size_t count) {
     const auto* bytes = static_cast<const uint8_t*>(data);

@@ -82,7 +82,7 @@ enum class RecoveryChoice { Ask, KeepAside };
 // A cheap fingerprint of everything a song file and its side file hold: the song, the
 // sequence, the slot records and the file name. Sample data is only ever replaced whole,
 // never changed in place, so its address and length stand for it. Interface thread.
-[[nodiscard]] uint64_t SongFingerprint(const SongState& state, const SampleTable& samples);
+[[nodiscard]] uint64_t SongFingerprint(const SongDocument& state, const SampleTable& samples);
 
 // This run's own recovery files.
 class RecoveryInstance {
@@ -279,7 +279,7 @@ private:
 // why copies failed, for a warning.
 [[nodiscard]] std::vector<std::string>
 PollRecoveryCopy(AutoSaveSchedule& schedule, RecoveryWriter& writer,
-                 AutoSaveSchedule::Clock::time_point now, const SongState& state,
+                 AutoSaveSchedule::Clock::time_point now, const SongDocument& state,
                  const SampleTable& samples, const std::function<std::string()>& makeCopy);
 
 } // namespace lw

@@ -171,7 +171,7 @@ void RecoveryWriter::Run() {
 
 std::vector<std::string> PollRecoveryCopy(AutoSaveSchedule& schedule, RecoveryWriter& writer,
                                           AutoSaveSchedule::Clock::time_point now,
-                                          const SongState& state, const SampleTable& samples,
+                                          const SongDocument& state, const SampleTable& samples,
                                           const std::function<std::string()>& makeCopy) {
   std::vector<std::string> failures;
   for (RecoveryWriter::Done& done : writer.TakeFinished()) {

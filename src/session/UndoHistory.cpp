@@ -113,7 +113,7 @@ void UndoHistory::Open(const Engine& engine, std::string what, std::string merge
   p->what = std::move(what);
   p->mergeKey = std::move(mergeKey);
   p->drag = drag;
-  const SongState& state = engine.Interface();
+  const SongDocument& state = engine.Interface();
   std::memcpy(&p->before.song, &state.song, sizeof(Song));
   std::memcpy(&p->before.sequence, &state.sequence, sizeof(SongSequence));
   const SampleTable& table = engine.InterfaceSamples();
@@ -160,7 +160,7 @@ void UndoHistory::End(Engine& engine) {
 void UndoHistory::Finish(const Engine& engine) {
   const std::unique_ptr<Pending> p = std::move(pending_);
   auto step = std::make_unique<Step>();
-  const SongState& state = engine.Interface();
+  const SongDocument& state = engine.Interface();
   bool changed = !SameBytes(&p->before.song, &state.song, sizeof(Song)) ||
                  !SameBytes(&p->before.sequence, &state.sequence, sizeof(SongSequence));
   const SampleTable& table = engine.InterfaceSamples();

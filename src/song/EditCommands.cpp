@@ -31,16 +31,16 @@ void ResetControllers(Step& step) {
 
 } // namespace
 
-void CopyPattern(const SongState& state, EditClipboard& clip) {
+void CopyPattern(const SongDocument& state, EditClipboard& clip) {
   CopyIn(clip, EditClipboard::kPattern, state.song.pattern(state.editBank, state.editPattern));
 }
 
-void CopyChannel(const SongState& state, EditClipboard& clip) {
+void CopyChannel(const SongDocument& state, EditClipboard& clip) {
   CopyIn(clip, EditClipboard::kChannel,
          state.song.channel(state.editBank, state.editPattern, state.activeChannel));
 }
 
-void CopyNote(const SongState& state, EditClipboard& clip) {
+void CopyNote(const SongDocument& state, EditClipboard& clip) {
   CopyIn(clip, EditClipboard::kNote,
          state.song.step(state.editBank, state.editPattern, state.activeChannel, state.activeStep));
 }

@@ -40,9 +40,9 @@ struct EditClipboard {
 // being played. Interface thread, with the engine lock held: the render thread reads the
 // song while playback goes on.
 
-void CopyPattern(const SongState& state, EditClipboard& clip);
-void CopyChannel(const SongState& state, EditClipboard& clip);
-void CopyNote(const SongState& state, EditClipboard& clip);
+void CopyPattern(const SongDocument& state, EditClipboard& clip);
+void CopyChannel(const SongDocument& state, EditClipboard& clip);
+void CopyNote(const SongDocument& state, EditClipboard& clip);
 
 // Overwrites the edited pattern, channel or active step with what was copied last; with
 // nothing copied it changes nothing. Marks the song changed either way.

@@ -20,7 +20,7 @@ AutoSave::~AutoSave() {
 }
 
 void AutoSave::Poll(std::chrono::steady_clock::time_point now) {
-  const SongState& state = engine_.Interface();
+  const SongDocument& state = engine_.Interface();
   const SampleTable& samples = engine_.InterfaceSamples();
   const std::vector<std::string> failures =
       PollRecoveryCopy(schedule_, writer_, now, state, samples,

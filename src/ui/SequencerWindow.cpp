@@ -244,7 +244,7 @@ void SequencerWindow::PlayBtnMouseUp(Qt::MouseButton button) {
                                              [this] { main_.PlayBtnClick(); });
   ShowPlayPicture(picture == PlayPicture::PlayOn);
   if (picture == PlayPicture::PlayOn) {
-    seq_->ShowCurrent(engine_.Interface().songPosition.load());
+    seq_->ShowCurrent(engine_.PlayPosition().songPosition.load());
   }
 }
 
@@ -252,7 +252,7 @@ void SequencerWindow::FollowSongPosition() {
   const uint32_t moves = engine_.songPositionMoves.load(std::memory_order_acquire);
   if (moves != shownMoves_) {
     shownMoves_ = moves;
-    seq_->ShowCurrent(engine_.Interface().songPosition.load());
+    seq_->ShowCurrent(engine_.PlayPosition().songPosition.load());
   }
 }
 

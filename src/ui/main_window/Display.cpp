@@ -25,7 +25,7 @@ void MainWindow::ShowKnobFrame(int index) {
 }
 
 void MainWindow::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep) {
-  const SongState& s = engine_.Interface();
+  const SongDocument& s = engine_.Interface();
   const Song& song = s.song;
 
   tempoBox_->setText(QString::number(song.tempo));
@@ -84,7 +84,7 @@ void MainWindow::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool re
 
 // Which of the pitch knob and the keys applies to the active step's sample.
 void MainWindow::ShowCategory() {
-  const SongState& s = engine_.Interface();
+  const SongDocument& s = engine_.Interface();
   const Step& step = s.song.step(s.editBank, s.editPattern, s.activeChannel, s.activeStep);
   const int32_t slot = step.sampleIndex();
   int category = -1;
@@ -109,7 +109,7 @@ void MainWindow::ShowCategory() {
 // One step of the active channel on the lcd: its sample's symbol in the notes row, and
 // in the ctrl. row an open square for a step with a controller or a small ring.
 void MainWindow::DrawLcdStep(int i) {
-  const SongState& s = engine_.Interface();
+  const SongDocument& s = engine_.Interface();
   const Step& step = s.song.step(s.editBank, s.editPattern, s.activeChannel, i);
   const int x = 21 * i;
   QPainter painter(&lcdPicture_);
