@@ -4,6 +4,7 @@
 #include "engine/EngineLock.h"
 #include "engine/Overdrive.h"
 #include "engine/Scale.h"
+#include "engine/StepClock.h"
 #include "samples/SampleTable.h"
 #include "song/SongState.h"
 #include "song/Uninitialized.h"
@@ -34,16 +35,6 @@ struct Voice {
   int32_t fade = 0;        // declick divisor; 0 = no fade
   int32_t fadeStart = 0;   // the fade runs while fadeStart > samplesLeft; -1 = never
   int32_t volume = 0;      // 0..127
-};
-
-// The step clock: which step plays and how long each step of a pattern lasts.
-struct StepClock {
-  int32_t currentStep = 0;
-  int32_t nextStep = 0;
-  int32_t samplesLeft = 0; // samples left in the current step
-  uint16_t stepLength = 0; // unshuffled
-  std::array<uint16_t, kSteps> stepLengths{};
-  int32_t patternSamples = 0;
 };
 
 // The record-surface noise bed, looped one value per output sample.
