@@ -20,6 +20,7 @@
 #include "commands/SequencerCommands.h"
 #include "commands/SongCommands.h"
 #include "commands/StepControllers.h"
+#include "song/Paths.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -4,6 +4,7 @@
 #include "TempDir.h"
 #include "commands/SampleCommands.h"
 #include "samples/SongFile.h"
+#include "song/Paths.h"
 #include "song/Round.h"
 #include "song/SequenceEditing.h"
 

@@ -4,6 +4,7 @@
 #include "FileFaults.h"
 #include "TempDir.h"
 #include "samples/SongFile.h"
+#include "song/Paths.h"
 
 #include <gtest/gtest.h>
 

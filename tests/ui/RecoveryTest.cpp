@@ -2,6 +2,7 @@
 #include "MainWindowFixture.h"
 #include "commands/SongCommands.h"
 #include "samples/SongFile.h"
+#include "song/Paths.h"
 
 #include <QAction>
 #include <QDateTime>

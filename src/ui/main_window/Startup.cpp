@@ -3,6 +3,7 @@
 #include "commands/SongCommands.h"
 #include "engine/Engine.h"
 #include "engine/Vinyl.h"
+#include "song/Paths.h"
 #include "song/SongPosition.h"
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"
