@@ -5,7 +5,11 @@ add_executable(loopwren_command_tests
   samples/WavImportTest.cpp
   commands/EditMenuTest.cpp
   commands/MainCommandsTest.cpp
-  session/RecoveryTest.cpp
+  session/RecoveryFilesTest.cpp
+  session/RecoveryOfferTest.cpp
+  session/AutoSaveScheduleTest.cpp
+  session/RecoveryWriterTest.cpp
+  session/RecoveryTestSupport.h
   commands/SampleCommandsTest.cpp
   commands/SequencerCommandsTest.cpp
   commands/BounceTest.cpp

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "session/Recovery.h"
+#include "session/AutoSaveSchedule.h"
+#include "session/RecoveryInstance.h"
+#include "session/RecoveryWriter.h"
 
 #include <QObject>
 #include <QTimer>

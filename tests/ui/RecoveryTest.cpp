@@ -1,7 +1,9 @@
-#include "session/Recovery.h"
 #include "MainWindowFixture.h"
 #include "commands/SongCommands.h"
 #include "samples/SongFile.h"
+#include "session/RecoveryFiles.h"
+#include "session/RecoveryInstance.h"
+#include "session/RecoveryOffer.h"
 #include "song/Paths.h"
 
 #include <QAction>

@@ -3,6 +3,7 @@
 #include "commands/SongCommands.h"
 #include "engine/Engine.h"
 #include "engine/Vinyl.h"
+#include "session/RecoveryOffer.h"
 #include "song/Paths.h"
 #include "song/SongPosition.h"
 #include "ui/Settings.h"
