@@ -45,7 +45,7 @@ WaveOut::~WaveOut() {
   ::sem_post(&wake_);
   notifier_.join();
   {
-    const std::lock_guard<std::mutex> hold(idleLock_); // no waiter misses the stop
+    const MutexHold hold(idleLock_); // no waiter misses the stop
   }
   idle_.notify_all();
   ::sem_destroy(&wake_);
@@ -225,7 +225,7 @@ void WaveOut::NotificationLoop() {
           callback_();
         }
       }
-      const std::lock_guard<std::mutex> hold(idleLock_);
+      const MutexHold hold(idleLock_);
       completed_ = run + 1;
       idle_.notify_all();
     }
@@ -233,11 +233,11 @@ void WaveOut::NotificationLoop() {
 }
 
 void WaveOut::WaitForCallbacks() {
-  std::unique_lock<std::mutex> hold(idleLock_);
-  idle_.wait(hold, [this] {
-    return stopping_.load(std::memory_order_acquire) ||
-           completed_ >= reported_.load(std::memory_order_acquire);
-  });
+  MutexHold hold(idleLock_);
+  while (!stopping_.load(std::memory_order_acquire) &&
+         completed_ < reported_.load(std::memory_order_acquire)) {
+    idle_.wait(hold);
+  }
 }
 
 } // namespace lw

@@ -109,11 +109,9 @@ private:
   std::atomic<bool> stopping_{false};
   Mutex callbackLock_; // held while the callback runs and while it is replaced
   std::function<void()> callback_ LW_GUARDED_BY(callbackLock_);
-  // A plain mutex for the condition variable; the analysis cannot follow a wait's
-  // predicate, so completed_ says in words what guards it.
-  std::mutex idleLock_;
-  std::condition_variable idle_;
-  uint64_t completed_ = 0; // guarded by idleLock_
+  Mutex idleLock_;
+  std::condition_variable_any idle_;
+  uint64_t completed_ LW_GUARDED_BY(idleLock_) = 0;
   std::thread notifier_;
 };
 

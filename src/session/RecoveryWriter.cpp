@@ -19,7 +19,7 @@ RecoveryWriter::~RecoveryWriter() {
 void RecoveryWriter::Write(std::string bytes, RecoveryInfo info, uint64_t fingerprint) {
   std::optional<Request> replaced;
   {
-    const std::lock_guard lock(mutex_);
+    const MutexHold lock(mutex_);
     if (stopping_) {
       return;
     }
@@ -33,7 +33,7 @@ void RecoveryWriter::Write(std::string bytes, RecoveryInfo info, uint64_t finger
 void RecoveryWriter::Remove() {
   std::optional<Request> replaced;
   {
-    const std::lock_guard lock(mutex_);
+    const MutexHold lock(mutex_);
     if (stopping_) {
       return;
     }
@@ -44,19 +44,21 @@ void RecoveryWriter::Remove() {
 }
 
 bool RecoveryWriter::Busy() const {
-  const std::lock_guard lock(mutex_);
+  const MutexHold lock(mutex_);
   return pending_.has_value() || working_;
 }
 
 void RecoveryWriter::Wait() {
-  std::unique_lock lock(mutex_);
-  idle_.wait(lock, [this] { return (!pending_ && !working_) || stopping_; });
+  MutexHold lock(mutex_);
+  while ((pending_ || working_) && !stopping_) {
+    idle_.wait(lock);
+  }
 }
 
 void RecoveryWriter::Stop() {
   std::optional<Request> dropped;
   {
-    const std::lock_guard lock(mutex_);
+    const MutexHold lock(mutex_);
     stopping_ = true;
     cancel_ = true;
     dropped = std::move(pending_);
@@ -70,14 +72,16 @@ void RecoveryWriter::Stop() {
 }
 
 std::vector<RecoveryWriter::Done> RecoveryWriter::TakeFinished() {
-  const std::lock_guard lock(mutex_);
+  const MutexHold lock(mutex_);
   return std::exchange(finished_, {});
 }
 
 void RecoveryWriter::Run() {
-  std::unique_lock lock(mutex_);
+  MutexHold lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || pending_.has_value(); });
+    while (!stopping_ && !pending_.has_value()) {
+      wake_.wait(lock);
+    }
     if (stopping_) {
       return;
     }
@@ -87,7 +91,7 @@ void RecoveryWriter::Run() {
     if (!request.remove) {
       cancel_ = false;
     }
-    lock.unlock();
+    lock.Unlock();
 
     Done done{request.fingerprint, false, {}};
     try {
@@ -105,7 +109,7 @@ void RecoveryWriter::Run() {
     const bool wrote = !request.remove;
     request = Request{}; // the copy's bytes are freed before the next request is taken
 
-    lock.lock();
+    lock.Relock();
     working_ = false;
     // A write cancelled because it is no longer wanted is no failure to try again.
     if (wrote && (done.written || !cancel_)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/EngineLock.h"
 #include "session/RecoveryFiles.h"
 #include "session/RecoveryInstance.h"
 
@@ -52,14 +53,14 @@ private:
   void Run();
 
   const RecoveryInstance& instance_;
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable idle_;
-  std::optional<Request> pending_;
-  bool working_ = false;
-  bool stopping_ = false;
+  mutable Mutex mutex_;
+  std::condition_variable_any wake_;
+  std::condition_variable_any idle_;
+  std::optional<Request> pending_ LW_GUARDED_BY(mutex_);
+  bool working_ LW_GUARDED_BY(mutex_) = false;
+  bool stopping_ LW_GUARDED_BY(mutex_) = false;
   std::atomic<bool> cancel_{false};
-  std::vector<Done> finished_;
+  std::vector<Done> finished_ LW_GUARDED_BY(mutex_);
   std::thread thread_;
 };
 
