@@ -5,9 +5,9 @@
 //        loopwren_songfile_bench --write-only SONG.LW   (only writes the song, to profile)
 #include "BusySong.h"
 #include "samples/SongFile.h"
-#include "song/ReadOnlyFile.h"
 #include "song/AtomicFileWriter.h"
 #include "song/Paths.h"
+#include "song/ReadOnlyFile.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

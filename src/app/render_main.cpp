@@ -3,8 +3,8 @@
 #include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
-#include "song/ReadOnlyFile.h"
 #include "song/Paths.h"
+#include "song/ReadOnlyFile.h"
 
 #include <unistd.h>
 

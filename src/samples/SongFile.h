@@ -1,8 +1,8 @@
 #pragma once
 
 #include "samples/SampleTable.h"
-#include "song/ReadOnlyFile.h"
 #include "song/AtomicFileWriter.h"
+#include "song/ReadOnlyFile.h"
 #include "song/Song.h"
 
 #include <cstdint>
