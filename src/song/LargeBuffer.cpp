@@ -59,15 +59,19 @@ void* AllocateLarge(std::size_t bytes) {
   if (raw == MAP_FAILED) {
     throw std::bad_alloc();
   }
-  const auto start = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = RoundUp(start, kHugePage);
-  if (aligned > start) {
-    ::munmap(raw, aligned - start);
+  // Pointer arithmetic within the mapping, so the block stays derived from it.
+  auto* start = static_cast<char*>(raw);
+  const auto address = reinterpret_cast<std::uintptr_t>(raw);
+  const std::size_t before = RoundUp(address, kHugePage) - address;
+  char* aligned = start + before;
+  if (before > 0) {
+    ::munmap(start, before);
   }
-  if (start + reserved > aligned + length) {
-    ::munmap(reinterpret_cast<void*>(aligned + length), start + reserved - (aligned + length));
+  const std::size_t after = reserved - before - length;
+  if (after > 0) {
+    ::munmap(aligned + length, after);
   }
-  auto* block = reinterpret_cast<void*>(aligned);
+  void* block = aligned;
   // Fails where the kernel has no transparent huge pages: the memory is the same without.
   (void)::madvise(block, length, MADV_HUGEPAGE);
   return block;
