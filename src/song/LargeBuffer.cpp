@@ -77,6 +77,10 @@ void* AllocateLarge(std::size_t bytes) {
   return block;
 }
 
+bool LargeBlocksMapped() noexcept {
+  return !kHeapOnly;
+}
+
 void FreeLarge(void* block, std::size_t bytes) noexcept {
   if (kHeapOnly || bytes < kHugePage) {
     std::free(block);

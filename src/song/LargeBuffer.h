@@ -17,6 +17,9 @@ namespace lw {
 // std::bad_alloc.
 [[nodiscard]] void* AllocateLarge(std::size_t bytes);
 void FreeLarge(void* block, std::size_t bytes) noexcept;
+// False where every block comes from the heap (under AddressSanitizer, which checks
+// overruns there): large blocks are then not aligned to a huge page.
+[[nodiscard]] bool LargeBlocksMapped() noexcept;
 
 // An allocator for such buffers, leaving new values uninitialised as
 // DefaultInitAllocator does. Freeing a large block is a system call: never on the audio
