@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -265,6 +266,36 @@ ImportedAudio ConvertSound(ReadOnlyFile& file, const std::string& name, UserProm
     prompts.ReportIoError(FileErrorText(kOutOfMemory, name));
   }
   return {};
+}
+
+bool WavNeedsConversion(const std::string& path) {
+  std::string upper = path;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  ReadOnlyFile file;
+  if (upper.find(".WAV") == std::string::npos || !file.Open(path)) {
+    return false;
+  }
+  VirtualFile vf{file, {}};
+  SF_VIRTUAL_IO io{FileLength, FileSeek, FileRead, FileWrite, FileTell};
+  SF_INFO format{};
+  const Sndfile sound(sf_open_virtual(&io, SFM_READ, &format, &vf));
+  if (!sound) {
+    return false;
+  }
+  switch (format.format & SF_FORMAT_SUBMASK) {
+  case SF_FORMAT_PCM_S8:
+  case SF_FORMAT_PCM_U8:
+  case SF_FORMAT_PCM_24:
+  case SF_FORMAT_PCM_32:
+  case SF_FORMAT_FLOAT:
+  case SF_FORMAT_DOUBLE:
+    return true;
+  case SF_FORMAT_PCM_16:
+    return format.channels > 1;
+  default:
+    return false;
+  }
 }
 
 ImportedAudio ConvertSoundFile(const std::string& path, UserPrompts& prompts,

@@ -44,6 +44,11 @@ inline constexpr std::size_t kSoundFileHeadBytes = 4096;
 [[nodiscard]] ImportedAudio ConvertSoundFile(const std::string& path, UserPrompts& prompts,
                                              tWavImportInfo& importInfo);
 
+// Whether `path` is named as WAV (as ImportAudioFile tells) and holds a WAV the plain
+// import refuses for its depth or its channel count: more than one channel, or 8, 24 or
+// 32-bit or floating-point samples. Such a file is converted when it is dropped.
+[[nodiscard]] bool WavNeedsConversion(const std::string& path);
+
 // The warning of a file the converting import cannot read.
 [[nodiscard]] std::string SoundFileErrorText(const std::string& name, std::string_view reason);
 
