@@ -29,8 +29,7 @@ public:
 
 // Two detuned tones with a little noise, so the encoder has real work to undo.
 std::string WriteFlac() {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "loopwren-bench-40s.flac").string();
+  std::string path = (std::filesystem::temp_directory_path() / "loopwren-bench-40s.flac").string();
   constexpr int kRate = 48000;
   constexpr int kFrames = 40 * kRate;
   SF_INFO info{};

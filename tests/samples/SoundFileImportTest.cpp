@@ -177,9 +177,9 @@ TEST_F(ConvertFixture, RatesAbove65535AreResampledAsTheWavImportDoes) {
 }
 
 TEST_F(ConvertFixture, OggVorbisKeepsItsRateAndLength) {
-  std::vector<double> frames;
-  for (int i = 0; i < 2 * 22050; ++i) {
-    frames.push_back(0.5 * std::sin(i * 0.01));
+  std::vector<double> frames(2 * 22050);
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    frames[i] = 0.5 * std::sin(static_cast<double>(i) * 0.01);
   }
   const ImportedAudio got =
       Convert("tone.ogg", {SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 22050, frames});

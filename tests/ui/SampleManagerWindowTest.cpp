@@ -41,7 +41,7 @@ std::string WriteStereo(const lw::test::TempDir& dir, const std::string& name, i
   info.format = format;
   info.channels = 2;
   info.samplerate = 48000;
-  const std::string path = dir.File(name);
+  std::string path = dir.File(name);
   SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
   std::vector<int> values;
   for (int n = 0; n < frames; ++n) {
