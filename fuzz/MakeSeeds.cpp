@@ -1,11 +1,13 @@
 // Writes the fuzzers' seed inputs: songs written by the program's own writer with varied
 // content, WAV files with every header field broken in turn, raw data and noise.
 //
-// Usage: loopwren_fuzz_seeds FOLDER   (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl)
+// Usage: loopwren_fuzz_seeds FOLDER
+// (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl, FOLDER/sound_file)
 #include "engine/Engine.h"
 #include "samples/SongFile.h"
 #include "song/AtomicFileWriter.h"
 
+#include <sndfile.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -34,6 +36,25 @@ SampleData Wave(std::size_t n, int period) {
         (static_cast<int>(i % static_cast<std::size_t>(period)) * 60000 / period) - 30000);
   }
   return data;
+}
+
+// A short sound written by libsndfile itself in `format`, `channels` wide.
+bool WriteSound(const std::string& path, int format, int channels, int rate) {
+  SF_INFO info{};
+  info.format = format;
+  info.channels = channels;
+  info.samplerate = rate;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (f == nullptr) {
+    return false;
+  }
+  constexpr sf_count_t kFrames = 300;
+  std::vector<double> frames;
+  for (sf_count_t i = 0; i < kFrames * channels; ++i) {
+    frames.push_back(static_cast<double>((i * 37) % 200 - 100) / 101);
+  }
+  const bool ok = sf_writef_double(f, frames.data(), kFrames) == kFrames;
+  return sf_close(f) == 0 && ok;
 }
 
 // A song built by `build`, written as the program writes it.
@@ -121,7 +142,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string root = argv[1];
-  for (const char* sub : {"", "/song", "/wav", "/raw", "/vinyl"}) {
+  for (const char* sub : {"", "/song", "/wav", "/raw", "/vinyl", "/sound_file"}) {
     ::mkdir((root + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -201,6 +222,25 @@ int main(int argc, char** argv) {
   w = Wav{};
   w.dataBytes = 7;
   wav("cut", w);
+
+  const struct {
+    const char* name;
+    int format;
+    int channels;
+    int rate;
+  } sounds[] = {
+      {"tiny.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 8000},
+      {"stereo24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, 48000},
+      {"drum.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 22050},
+      {"stereo24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 44100},
+      {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 96000},
+      {"hit.caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, 1, 44100},
+      {"hit.w64", SF_FORMAT_W64 | SF_FORMAT_PCM_U8, 1, 11025},
+      {"tone.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 1, 8000},
+  };
+  for (const auto& s : sounds) {
+    ok = WriteSound(root + "/sound_file/" + s.name, s.format, s.channels, s.rate) && ok;
+  }
 
   ok = Put(root + "/raw/short.raw", {1, 2, 3}) && ok;
   ok = Put(root + "/raw/ramp.raw", Wav{}.Build()) && ok;

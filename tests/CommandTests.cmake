@@ -3,6 +3,7 @@ add_executable(loopwren_command_tests
   song/EditCommandsTest.cpp
   song/SequenceEditingTest.cpp
   samples/WavImportTest.cpp
+  samples/SoundFileImportTest.cpp
   commands/EditMenuTest.cpp
   commands/MainCommandsTest.cpp
   session/RecoveryFilesTest.cpp
@@ -14,5 +15,5 @@ add_executable(loopwren_command_tests
   commands/SequencerCommandsTest.cpp
   commands/BounceTest.cpp
   session/UndoHistoryTest.cpp)
-target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support)
+target_link_libraries(loopwren_command_tests PRIVATE loopwren_test_support PkgConfig::SNDFILE)
 gtest_discover_tests(loopwren_command_tests DISCOVERY_TIMEOUT 60)

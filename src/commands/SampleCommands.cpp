@@ -1,5 +1,6 @@
 #include "commands/SampleCommands.h"
 
+#include "samples/SoundFileImport.h"
 #include "song/Paths.h"
 
 #include <utility>
@@ -115,6 +116,32 @@ void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& m
 ImportOutcome ImportSampleFile(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
                                const std::string& path) {
   return StoreImport(engine, prompts, manager, ImportAudioFile(path, prompts, manager.importInfo));
+}
+
+FileDialogSpec ConvertSampleDialog(const std::string& folder) {
+  return {"Import and convert a sample",
+          "Sound files (*.wav *.aif *.aiff *.aifc *.flac *.ogg *.oga *.opus *.mp3 *.caf *.w64 "
+          "*.rf64)|*.wav;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.mp3;*.caf;*.w64;*.rf64|"
+          "All files (*)|*",
+          "", folder};
+}
+
+void ImportAndConvertSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
+  const auto chosen = prompts.AskOpenFile(ConvertSampleDialog(manager.lastImportFolder));
+  if (!chosen) {
+    return;
+  }
+  ImportedAudio audio = ConvertSoundFile(*chosen, prompts, manager.importInfo);
+  manager.lastImportFolder = FolderForNextImport(*chosen);
+  StoreImport(engine, prompts, manager, std::move(audio));
+}
+
+ImportOutcome ImportDroppedSampleFile(Engine& engine, UserPrompts& prompts,
+                                      SampleManagerState& manager, const std::string& path) {
+  if (!WavNeedsConversion(path)) {
+    return ImportSampleFile(engine, prompts, manager, path);
+  }
+  return StoreImport(engine, prompts, manager, ConvertSoundFile(path, prompts, manager.importInfo));
 }
 
 void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {

@@ -53,6 +53,14 @@ void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& m
 enum class ImportOutcome { Imported, Refused, TableFull };
 ImportOutcome ImportSampleFile(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
                                const std::string& path);
+// "Import and convert...": asks for any sound file libsndfile reads and puts it, converted
+// to 16-bit mono (ConvertSound), into the lowest free slot as "Import new sample" does.
+void ImportAndConvertSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+[[nodiscard]] FileDialogSpec ConvertSampleDialog(const std::string& folder);
+// A dropped file: converted when it is a WAV the plain import would refuse for its depth
+// or channel count, otherwise as ImportSampleFile.
+ImportOutcome ImportDroppedSampleFile(Engine& engine, UserPrompts& prompts,
+                                      SampleManagerState& manager, const std::string& path);
 // "Delete": asks, then removes the song's references to the selected sample and frees it.
 void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
 // "Replace": asks, then gives the selected sample a new sound from a file; its slot, its

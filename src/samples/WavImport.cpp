@@ -1,6 +1,7 @@
 #include "samples/WavImport.h"
 
 #include "samples/Resample.h"
+#include "samples/SoundFileImport.h"
 #include "song/ReadOnlyFile.h"
 
 #include <algorithm>
@@ -21,8 +22,7 @@ constexpr const char* kNoData = "This WAV-file contains no data, or is in an unk
 constexpr const char* kStereo = "This appears to be stereo WAV-file...";
 constexpr const char* kWavTooLarge =
     "This WAV-file is larger than 4 Mb. Import the first part anyway ?";
-constexpr const char* kRawTooLarge =
-    "This audio file is larger than 4 Mb. Import the first part anyway ?";
+constexpr const char* kRawTooLarge = kAudioTooLargeQuestion;
 
 // The data tag may begin at any of this many offsets from the end of the byte-rate field,
 // which lets it sit behind other chunks, or even inside one.
@@ -210,6 +210,29 @@ ImportedAudio ReadWith(Reader reader, const std::string& path, UserPrompts& prom
   return ReadFrom(reader, file, path, prompts, info);
 }
 
+// A file not named as WAV: raw data, unless its first bytes say it is a sound file.
+ImportedAudio ReadUnnamedFile(const std::string& path, UserPrompts& prompts, tWavImportInfo& info) {
+  ReadOnlyFile file;
+  if (!file.Open(path)) {
+    prompts.Warning(kOpenFailed);
+    return {};
+  }
+  bool sound = false;
+  if (file.SizeKnown()) { // a file of unknown size may not seek back: it stays raw
+    try {
+      std::array<uint8_t, kSoundFileHeadBytes> head{};
+      const std::size_t got = file.ReadSome(head.data(), head.size());
+      sound = LooksLikeSoundFile({head.data(), got});
+      file.Seek(0);
+    } catch (const IoError& error) {
+      prompts.ReportIoError(FileErrorText(error.what(), path));
+      return {};
+    }
+  }
+  return sound ? ConvertSound(file, path, prompts, info)
+               : ReadFrom(ReadRawBody, file, path, prompts, info);
+}
+
 } // namespace
 
 ImportedAudio ReadWavFile(const std::string& path, UserPrompts& prompts,
@@ -246,7 +269,7 @@ ImportedAudio ImportAudioFile(const std::string& path, UserPrompts& prompts,
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   ImportedAudio result = upper.find(".WAV") != std::string::npos
                              ? ReadWavFile(path, prompts, importInfo)
-                             : ReadRawFile(path, prompts, importInfo);
+                             : ReadUnnamedFile(path, prompts, importInfo);
   importInfo.name = ImportNameOf(path);
   return result;
 }

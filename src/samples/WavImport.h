@@ -14,6 +14,9 @@ inline constexpr uint32_t kImportLimitBytes = 4 * 1024 * 1024;
 // Samples are stored with a 16-bit rate; a file above it is resampled to this rate.
 inline constexpr uint32_t kHighestStoredRate = 65535;
 inline constexpr uint32_t kResampledRate = 44100;
+// Asked before a raw or converted file is cut to the limit.
+inline constexpr const char* kAudioTooLargeQuestion =
+    "This audio file is larger than 4 Mb. Import the first part anyway ?";
 
 // The description of the last import. The sample manager owns the one instance and
 // reads it right after each import; sampleRate, bits and channels change only when
@@ -38,7 +41,9 @@ struct ImportedAudio {
 // nothing. Interface thread; they take no lock, so call them outside the engine lock.
 
 // Reads `path` as WAV when its upper-case form contains ".WAV" anywhere (folders
-// included), otherwise as raw data, and sets importInfo.name.
+// included). Any other file whose content begins a sound container (LooksLikeSoundFile)
+// goes through the converting import, so an MP3 or FLAC never becomes a slot of noise;
+// the rest is raw data. Sets importInfo.name.
 [[nodiscard]] ImportedAudio ImportAudioFile(const std::string& path, UserPrompts& prompts,
                                             tWavImportInfo& importInfo);
 

@@ -111,6 +111,10 @@ void SampleManagerWindow::BuildControls() {
   replaceBtn_->setIcon(ButtonIcon(QStringLiteral("replace16")));
   connect(replaceBtn_, &QPushButton::clicked, this, [this] { ReplaceBtnClick(); });
   importBtn_ = Button(this, "ImportBtn", QStringLiteral("Import new sample"), {16, 288, 177, 25});
+  // In the gap between the import and Done, on the import's row.
+  convertBtn_ =
+      Button(this, "ConvertBtn", QStringLiteral("Import and convert..."), {200, 288, 113, 25});
+  connect(convertBtn_, &QPushButton::clicked, this, [this] { ConvertBtnClick(); });
   importBtn_->setDefault(true);
   connect(importBtn_, &QPushButton::clicked, this, [this] { ImportBtnClick(); });
   doneBtn_ = Button(this, "DoneBtn", QStringLiteral("Done"), {320, 288, 75, 25});
@@ -186,10 +190,16 @@ void SampleManagerWindow::ImportBtnClick() {
   ShowList();
 }
 
+void SampleManagerWindow::ConvertBtnClick() {
+  Undoable(history_, engine_, "Import Sample",
+           [this] { ImportAndConvertSample(engine_, prompts_, manager_); });
+  ShowList();
+}
+
 void SampleManagerWindow::ImportDroppedFiles(const std::vector<std::string>& paths) {
   Undoable(history_, engine_, paths.size() == 1 ? "Import Sample" : "Import Samples", [&] {
     for (const std::string& path : paths) {
-      if (ImportSampleFile(engine_, prompts_, manager_, path) == ImportOutcome::TableFull) {
+      if (ImportDroppedSampleFile(engine_, prompts_, manager_, path) == ImportOutcome::TableFull) {
         break;
       }
     }

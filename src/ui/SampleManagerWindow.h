@@ -39,6 +39,7 @@ public:
   void FormShow();
   void sampleListClick();
   void ImportBtnClick();
+  void ConvertBtnClick();
   void DeleteBtnClick();
   void ReplaceBtnClick();
   void rbDrumClick();
@@ -57,6 +58,7 @@ public:
   [[nodiscard]] QPushButton* deleteButton() const { return deleteBtn_; }
   [[nodiscard]] QPushButton* replaceButton() const { return replaceBtn_; }
   [[nodiscard]] QPushButton* importButton() const { return importBtn_; }
+  [[nodiscard]] QPushButton* convertButton() const { return convertBtn_; }
   [[nodiscard]] QPushButton* doneButton() const { return doneBtn_; }
 
 protected:
@@ -86,6 +88,7 @@ private:
   QPushButton* deleteBtn_ = nullptr;
   QPushButton* replaceBtn_ = nullptr;
   QPushButton* importBtn_ = nullptr;
+  QPushButton* convertBtn_ = nullptr;
   QPushButton* doneBtn_ = nullptr;
 };
 

@@ -2,12 +2,16 @@
 #include "DialogsFixture.h"
 #include "WavBuilder.h"
 
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+
+#include <sndfile.h>
 
 #include <filesystem>
 
@@ -27,6 +31,34 @@ std::string WriteWav(const lw::test::TempDir& dir, const std::string& name, std:
   std::string path = dir.File(name);
   lw::test::WriteBytes(path, wav.Build());
   return path;
+}
+
+// A stereo file of `frames` frames whose channels are n * 256 and n * 256 + 512 at the
+// file's depth (24 or 16 bits): their mean is exactly n + 1 in 16 bits.
+std::string WriteStereo(const lw::test::TempDir& dir, const std::string& name, int format,
+                        int frames) {
+  SF_INFO info{};
+  info.format = format;
+  info.channels = 2;
+  info.samplerate = 48000;
+  std::string path = dir.File(name);
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  std::vector<int> values;
+  for (int n = 0; n < frames; ++n) {
+    values.push_back(n << 16);       // n in 16 bits
+    values.push_back((n + 2) << 16); // n + 2
+  }
+  sf_writef_int(f, values.data(), frames);
+  sf_close(f);
+  return path;
+}
+
+void ExpectConverted(const SampleSlot& slot, int frames) {
+  QCOMPARE(slot.data.size(), static_cast<std::size_t>(frames));
+  for (int n = 0; n < frames; ++n) {
+    QCOMPARE(slot.data[static_cast<std::size_t>(n)], static_cast<int16_t>(n + 1));
+  }
+  QCOMPARE(slot.rate, uint32_t{48000});
 }
 
 // The sample manager shown, as F9 shows it, for the test's steps to act in.
@@ -67,6 +99,8 @@ private Q_SLOTS:
   void openedFromF9TheSamplesButtonAndAnEmptySampleMenu();
   void importingKick();
   void cancelledAndRefusedImports();
+  void importAndConvertTakesAStereoFlac();
+  void aDroppedStereo24BitWavIsConverted();
   void deletingSelectsTheLastRemainingSample();
   void replacingKeepsSlotCategoryAndPlace();
   void categoryButtons();
@@ -189,6 +223,44 @@ void SampleManagerWindowTest::cancelledAndRefusedImports() {
   QVERIFY(!m.f.prompts.warnings.empty());
   QVERIFY(m.Lines().isEmpty());
   QVERIFY(m.f.engine->state.songChanged);
+}
+
+void SampleManagerWindowTest::importAndConvertTakesAStereoFlac() {
+  Manager m;
+  m.Show();
+  QCOMPARE(m.d.convertButton()->text(), QStringLiteral("Import and convert..."));
+  m.f.prompts.files.push_back(
+      WriteStereo(m.f.dir, "pad.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 3000));
+  m.Click(m.d.convertButton());
+  QCOMPARE(m.f.prompts.dialogs.back().title, std::string("Import and convert a sample"));
+  QVERIFY(m.f.prompts.silent());
+  QCOMPARE(m.Lines(), QStringList{"01> pad"});
+  ExpectConverted(m.f.engine->samples.slots[0], 3000);
+  QCOMPARE(m.d.qualityLabel()->text(), QStringLiteral("48000Hz, 16Bit, Mono"));
+  QVERIFY(m.f.engine->state.songChanged);
+  QCOMPARE(m.f.window->history().UndoName(), std::string("Import Sample"));
+  m.f.window->history().Undo(*m.f.engine);
+  QVERIFY(!m.f.engine->samples.slots[0].isUsed());
+}
+
+void SampleManagerWindowTest::aDroppedStereo24BitWavIsConverted() {
+  Manager m;
+  m.Show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(
+                    WriteStereo(m.f.dir, "wide.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 500))),
+                QUrl::fromLocalFile(QString::fromStdString(WriteWav(m.f.dir, "kick.wav", 10)))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&m.d, &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&m.d, &drop);
+  QVERIFY(m.f.prompts.silent());
+  QCOMPARE(m.Lines(), (QStringList{"01> wide", "02> kick"}));
+  ExpectConverted(m.f.engine->samples.slots[0], 500);
+  const auto ramp = lw::test::Ramp(10); // 16-bit mono: imported as before
+  const auto& kick = m.f.engine->samples.slots[1].data;
+  QVERIFY(std::equal(kick.begin(), kick.end(), ramp.begin(), ramp.end()));
 }
 
 void SampleManagerWindowTest::deletingSelectsTheLastRemainingSample() {
