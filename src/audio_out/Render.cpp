@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <span>
 
 namespace lw {
 
@@ -61,18 +60,54 @@ private:
   bool songMode_ = false;
 };
 
-// Pulls one pattern's samples out of the running engine into `buffer`, taking the lock
-// for every stretch between two progress updates.
-void PullPattern(Engine& engine, std::span<int16_t> buffer, RenderProgress& progress) {
-  const auto n = static_cast<int32_t>(buffer.size());
-  progress.PatternStarted();
-  for (int32_t i = 0; i < n; i += kProgressEvery) {
-    progress.SetCurrent(ProgressPercent(i, n));
-    const int32_t end = std::min(n, i + kProgressEvery);
-    const EngineHold hold(engine.engineLock);
-    engine.RenderBlock(&buffer[static_cast<std::size_t>(i)], static_cast<std::size_t>(end - i));
+// One pattern's samples, and its stems where the sink wants them: filled whole by the
+// render, so never zero-filled first.
+class PatternBuffer {
+public:
+  PatternBuffer(std::size_t length, bool stems)
+      : length_(length), mix_(std::make_unique_for_overwrite<int16_t[]>(length)) {
+    if (stems) {
+      stems_ = std::make_unique_for_overwrite<int32_t[]>(length * Engine::kStems);
+    }
   }
-}
+
+  // Renders the pattern, taking the lock for every stretch between two progress updates.
+  void Pull(Engine& engine, RenderProgress& progress) {
+    const auto n = static_cast<int32_t>(length_);
+    progress.PatternStarted();
+    for (int32_t i = 0; i < n; i += kProgressEvery) {
+      progress.SetCurrent(ProgressPercent(i, n));
+      const auto from = static_cast<std::size_t>(i);
+      const auto count = static_cast<std::size_t>(std::min(n, i + kProgressEvery) - i);
+      const EngineHold hold(engine.engineLock);
+      if (stems_ == nullptr) {
+        engine.RenderBlock(&mix_[from], count);
+      } else {
+        Engine::StemOutputs to{};
+        for (std::size_t s = 0; s < to.size(); ++s) {
+          to[s] = &stems_[s * length_ + from];
+        }
+        engine.RenderBlockWithStems(&mix_[from], to, count);
+      }
+    }
+  }
+
+  void HandTo(PatternSink& sink) const {
+    sink.Append(mix_.get(), length_);
+    if (stems_ != nullptr) {
+      PatternSink::Stems from{};
+      for (std::size_t s = 0; s < from.size(); ++s) {
+        from[s] = &stems_[s * length_];
+      }
+      sink.AppendStems(from, length_);
+    }
+  }
+
+private:
+  std::size_t length_;
+  std::unique_ptr<int16_t[]> mix_;
+  std::unique_ptr<int32_t[]> stems_;
+};
 
 bool InBankRange(int8_t value) {
   return value >= 0 && value < kBanks;
@@ -105,13 +140,11 @@ SlotRange SelectionRange(int32_t firstSlot, int32_t width) {
 
 void RenderPattern(Engine& engine, int32_t bank, int32_t pattern, PatternSink& sink,
                    RenderProgress& progress) {
-  // One pattern's samples, filled whole by the render, so never zero-filled first.
-  const std::size_t length = PatternLength(engine);
-  const auto buffer = std::make_unique_for_overwrite<int16_t[]>(length);
+  PatternBuffer buffer(PatternLength(engine), sink.WantsStems());
   {
     const RenderScope render(engine, bank, pattern, RenderScope::Voices::KeepSounding);
-    PullPattern(engine, {buffer.get(), length}, progress);
-    sink.Append(buffer.get(), length);
+    buffer.Pull(engine, progress);
+    buffer.HandTo(sink);
   }
   progress.SetOverall(100);
 }
@@ -127,9 +160,7 @@ void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
     pattern = InBankRange(first.pattern) ? first.pattern : engine.state.playPattern;
   }
   const RenderScope render(engine, bank, pattern, RenderScope::Voices::KeepSounding);
-  // One pattern's samples, filled whole by the render, so never zero-filled first.
-  const std::size_t length = PatternLength(engine);
-  const auto buffer = std::make_unique_for_overwrite<int16_t[]>(length);
+  PatternBuffer buffer(PatternLength(engine), sink.WantsStems());
   for (int32_t k = range.first; k <= range.last; ++k) {
     {
       const EngineHold hold(engine.engineLock);
@@ -139,8 +170,8 @@ void RenderSong(Engine& engine, const SlotRange& range, PatternSink& sink,
                    InBankRange(entry.pattern) ? entry.pattern : engine.state.playPattern);
       engine.playing = true;
     }
-    PullPattern(engine, {buffer.get(), length}, progress);
-    sink.Append(buffer.get(), length);
+    buffer.Pull(engine, progress);
+    buffer.HandTo(sink);
     progress.SetOverall(ProgressPercent(k - range.first + 1, range.last - range.first + 1));
   }
 }

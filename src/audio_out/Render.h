@@ -2,6 +2,7 @@
 
 #include "engine/Engine.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,6 +27,11 @@ class PatternSink {
 public:
   virtual ~PatternSink() = default;
   virtual void Append(const int16_t* samples, std::size_t count) = 0;
+  // A sink that wants them also gets the stems of the same samples (see
+  // Engine::RenderBlockWithStems), right after each Append.
+  using Stems = std::array<const int32_t*, Engine::kStems>;
+  [[nodiscard]] virtual bool WantsStems() const { return false; }
+  virtual void AppendStems(const Stems& /*stems*/, std::size_t /*count*/) {}
 };
 
 // done / total * 100, rounded half to even and kept within 0..100.

@@ -54,10 +54,9 @@ private:
   uint64_t expected_ = 0;
 };
 
-// Makes sure the target can be written before anything is rendered. An existing target
-// is opened without truncating it, so a failed render cannot destroy it; a new one is
-// created empty and removed again if the render fails. False with errno in `error`.
-bool ProbeTarget(const std::string& target, bool& created, int& error) {
+} // namespace
+
+bool ProbeRenderTarget(const std::string& target, bool& created, int& error) {
   created = false;
   // Never waits: a pipe nobody reads from is refused (ENXIO) instead of hanging.
   int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -73,13 +72,10 @@ bool ProbeTarget(const std::string& target, bool& created, int& error) {
   return true;
 }
 
-// How many samples a render of `patterns` patterns gives.
 uint64_t RenderLength(Engine& engine, int32_t patterns) {
   const EngineHold hold(engine.engineLock);
   return static_cast<uint64_t>(patterns) * static_cast<uint64_t>(engine.clock.patternSamples);
 }
-
-} // namespace
 
 FileDialogSpec RenderDialog(const std::string& folder) {
   return {"Stream to a wave-file...", "Windows wave-files (*.wav)|*.wav|All files (*.*)|*.*",
@@ -99,7 +95,7 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
   const BusyCursor busy(prompts);
   bool createdTarget = false;
   int error = 0;
-  if (!ProbeTarget(target, createdTarget, error)) {
+  if (!ProbeRenderTarget(target, createdTarget, error)) {
     prompts.Notice("Error creating wave-file \"" + target + "\"...\n" + SystemErrorText(error));
     return false;
   }

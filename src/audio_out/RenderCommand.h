@@ -20,6 +20,15 @@ inline constexpr const char* kRenderTempPrefix = ".lwrender-";
 // The save dialog of the render commands, starting in `folder`.
 [[nodiscard]] FileDialogSpec RenderDialog(const std::string& folder);
 
+// Makes sure a render's target can be written before anything is rendered. An existing
+// target is opened without truncating it, so a failed render cannot destroy it; a new one
+// is created empty (`created`), to be removed again if the render fails. False with errno
+// in `error`.
+bool ProbeRenderTarget(const std::string& target, bool& created, int& error);
+
+// How many samples a render of `patterns` patterns gives.
+[[nodiscard]] uint64_t RenderLength(Engine& engine, int32_t patterns);
+
 // The target path for a chosen name: ".wav" is added when the path holds no dot at all.
 [[nodiscard]] std::string RenderTargetPath(const std::string& chosen);
 

@@ -111,6 +111,17 @@ struct Engine {
   // Render thread, engine lock held throughout.
   void RenderBlock(int16_t* out, std::size_t count) noexcept LW_REQUIRES(engineLock);
 
+  // What reaches the mix before it is halved and clipped: each channel's voice (volume,
+  // overdrive and fade applied), the delay's return and the vinyl noise, in that order.
+  // Their sum halved toward zero and clipped is the mix sample.
+  static constexpr int kStems = kChannels + 2;
+  using StemOutputs = std::array<int32_t*, kStems>;
+
+  // RenderBlock that also writes `count` values of every stem, from the same pass: the
+  // mix it produces is the one RenderBlock would. Render thread, engine lock held.
+  void RenderBlockWithStems(int16_t* out, const StemOutputs& stems, std::size_t count) noexcept
+      LW_REQUIRES(engineLock);
+
   // The speed at which a slot plays for a step, by the slot's category.
   [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept
       LW_REQUIRES(engineLock);
@@ -158,11 +169,21 @@ private:
   static constexpr int32_t kRunLength = 1024;
 
   [[nodiscard]] MixSettings CurrentMixSettings() noexcept LW_REQUIRES(engineLock);
-  // Mixes `n` samples of the current step whose first sees the clock at `samplesLeft`.
-  void MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept
+  // RenderBlock, with the stems written where `stems` is not null.
+  void RenderRuns(int16_t* out, const StemOutputs* stems, std::size_t count) noexcept
       LW_REQUIRES(engineLock);
-  void MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept
+  // Mixes `n` samples of the current step whose first sees the clock at `samplesLeft`;
+  // with `stems`, writes theirs from the start of each.
+  void MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings,
+              const StemOutputs* stems) noexcept LW_REQUIRES(engineLock);
+  // Runs the delay over the voices' sums, adds the noise, halves and clips; `tap` sees
+  // each sample's echo and noise.
+  template <class Tap>
+  void FinishRun(int16_t* out, int32_t n, const MixSettings& settings, const Tap& tap) noexcept
       LW_REQUIRES(engineLock);
+  // Adds what voice `v` plays over the run to `sums`.
+  void MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings,
+                int64_t* sums) noexcept LW_REQUIRES(engineLock);
   const ShapeTable* ShapeTableFor(const MixSettings& settings, int v, int32_t fade,
                                   int32_t runLength) noexcept LW_REQUIRES(engineLock);
   void ScaleVinyl(int32_t n, int32_t amount, const PercentHalves::Bits& halves) noexcept
@@ -179,6 +200,8 @@ private:
   uint32_t nextShapeTable_ LW_GUARDED_BY(engineLock) = 0;
   // The voices' sums over a run: mix * 2^32 + send for each sample.
   std::array<int64_t, kRunLength> runSums_ LW_GUARDED_BY(engineLock);
+  // Each voice's own sums, kept apart only while stems are rendered.
+  std::array<std::array<int64_t, kRunLength>, kChannels> voiceSums_ LW_GUARDED_BY(engineLock);
   const OverdriveTable& overdrive_; // built once, read-only
 };
 

@@ -133,7 +133,20 @@ int16_t Engine::RenderSample() noexcept {
 }
 
 void Engine::RenderBlock(int16_t* out, std::size_t count) noexcept {
+  RenderRuns(out, nullptr, count);
+}
+
+void Engine::RenderBlockWithStems(int16_t* out, const StemOutputs& stems,
+                                  std::size_t count) noexcept {
+  RenderRuns(out, &stems, count);
+}
+
+void Engine::RenderRuns(int16_t* out, const StemOutputs* stems, std::size_t count) noexcept {
   MixSettings settings = CurrentMixSettings();
+  StemOutputs stemsAt{};
+  if (stems != nullptr) {
+    stemsAt = *stems;
+  }
   while (count > 0) {
     // Each sample counts the step down first; the one that reaches 0 begins the next
     // step and is its first sample.
@@ -149,24 +162,60 @@ void Engine::RenderBlock(int16_t* out, std::size_t count) noexcept {
     if (samplesLeft > 0) {
       n = std::min(n, samplesLeft);
     }
-    MixRun(out, n, samplesLeft, settings);
+    MixRun(out, n, samplesLeft, settings, stems != nullptr ? &stemsAt : nullptr);
     clock.samplesLeft = samplesLeft - (n - 1);
     out += n;
+    if (stems != nullptr) {
+      for (int32_t*& stem : stemsAt) {
+        stem += n;
+      }
+    }
     count -= static_cast<std::size_t>(n);
   }
 }
 
-void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft,
-                    const MixSettings& settings) noexcept {
+void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings,
+                    const StemOutputs* stems) noexcept {
   int64_t* sums = runSums_.data();
-  std::fill_n(sums, n, 0);
-  for (int v = 0; v < kChannels; ++v) {
-    MixVoice(v, n, samplesLeft, settings);
+  if (stems == nullptr) {
+    std::fill_n(sums, n, 0);
+    for (int v = 0; v < kChannels; ++v) {
+      MixVoice(v, n, samplesLeft, settings, sums);
+    }
+    FinishRun(out, n, settings, [](int32_t, int32_t, int32_t) {});
+    return;
   }
+  // Each voice sums apart; the sums are of integers, so adding them afterwards gives
+  // the very sums the voices would have made together.
+  for (int v = 0; v < kChannels; ++v) {
+    int64_t* own = voiceSums_[static_cast<std::size_t>(v)].data();
+    std::fill_n(own, n, 0);
+    MixVoice(v, n, samplesLeft, settings, own);
+  }
+  const StemOutputs& to = *stems;
+  for (int32_t k = 0; k < n; ++k) {
+    int64_t sum = 0;
+    for (int v = 0; v < kChannels; ++v) {
+      const int64_t own = voiceSums_[static_cast<std::size_t>(v)][static_cast<std::size_t>(k)];
+      to[static_cast<std::size_t>(v)][k] = MixOf(own);
+      sum += own;
+    }
+    sums[k] = sum;
+  }
+  FinishRun(out, n, settings, [&to](int32_t k, int32_t echo, int32_t noise) {
+    to[kChannels][k] = echo;
+    to[kChannels + 1][k] = noise;
+  });
+}
 
+template <class Tap>
+void Engine::FinishRun(int16_t* out, int32_t n, const MixSettings& settings,
+                       const Tap& tap) noexcept {
+  const int64_t* sums = runSums_.data();
   const auto send = [sums](int32_t k) { return SendOf(sums[k]); };
   if (vinyl.count == 0 || vinyl.scaled.size() != vinyl.count) {
-    delay.ProcessRun(n, send, [sums, out](int32_t k, int32_t echo) {
+    delay.ProcessRun(n, send, [sums, out, &tap](int32_t k, int32_t echo) {
+      tap(k, echo, 0);
       const int32_t sum = (MixOf(sums[k]) + echo) / 2; // toward zero
       out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
     });
@@ -181,13 +230,15 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft,
     if (position >= count) {
       position = 0;
     }
+    tap(k, echo, noise[position]);
     const int32_t sum = (MixOf(sums[k]) + echo + noise[position]) / 2;
     out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
   });
   vinyl.position = position;
 }
 
-void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings) noexcept {
+void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings,
+                      int64_t* sums) noexcept {
   Voice& voice = voices[v];
   if (!(voice.speed > 0.0)) {
     return;
@@ -199,7 +250,6 @@ void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& 
   const int16_t* curve = settings.distort[v] ? settings.curve : nullptr;
   const ArithmeticShape arithmetic{curve, 0, voice.volume, settings.send[v],
                                    settings.sendHalves[v]};
-  int64_t* sums = runSums_.data();
 
   // The fade doubles on every sample that sees the clock below fadeStart: from sample
   // `fading` of the run on.

@@ -148,6 +148,30 @@ void AtomicFileWriter::Write(const void* data, std::size_t count) {
   }
 }
 
+void AtomicFileWriter::Overwrite(uint64_t offset, const void* data, std::size_t count) {
+  if (offset > written_ || count > written_ - offset) {
+    throw IoError("A write went past the end of the file");
+  }
+  if (inPlace_) {
+    buffer_.replace(offset, count, static_cast<const char*>(data), count);
+    return;
+  }
+  Flush();
+  const auto* in = static_cast<const char*>(data);
+  while (count > 0) {
+    const ssize_t n = ::pwrite(fd_, in, count, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw IoError(SystemErrorText(errno));
+    }
+    in += n;
+    offset += static_cast<uint64_t>(n);
+    count -= static_cast<std::size_t>(n);
+  }
+}
+
 std::string AtomicFileWriter::ReadTarget() {
   std::string content;
   if (::lseek(fd_, 0, SEEK_SET) < 0) {
@@ -228,10 +252,13 @@ void AtomicFileWriter::SyncFolder() {
   }
 }
 
-void AtomicFileWriter::Commit() {
-  if (inPlace_) {
-    WriteInPlace();
+void AtomicFileWriter::Finish() {
+  if (fd_ >= 0 && !inPlace_) { // an in-place target is written only at Commit
+    CloseFile();
   }
+}
+
+void AtomicFileWriter::CloseFile() {
   Flush();
   // Devices and pipes cannot be synced; for them the write is all there is.
   if (CurrentFileCalls().fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
@@ -241,6 +268,15 @@ void AtomicFileWriter::Commit() {
   fd_ = -1;
   if (::close(fd) != 0) {
     throw IoError(SystemErrorText(errno));
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  if (inPlace_) {
+    WriteInPlace();
+  }
+  if (fd_ >= 0) {
+    CloseFile();
   }
   if (!tempName_.empty()) {
     if (CurrentFileCalls().renameat(folderFd_, tempName_.c_str(), folderFd_, targetName_.c_str()) !=

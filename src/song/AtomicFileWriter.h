@@ -32,6 +32,12 @@ public:
   bool Open(const std::string& targetPath, int* error = nullptr,
             const char* tempPrefix = ".lwsave-");
   void Write(const void* data, std::size_t count);
+  // Replaces `count` bytes written before, from `offset` on: encoders that fill in a
+  // header once they know the length. Throws IoError where the target cannot seek.
+  void Overwrite(uint64_t offset, const void* data, std::size_t count);
+  // Puts the whole content on disk under the temporary name, so that several files can
+  // be made ready before any replaces its target. Commit calls it where it was not.
+  void Finish();
   void Commit();
   [[nodiscard]] uint64_t Written() const { return written_; }
   // True when the target is written in place (see above).
@@ -39,6 +45,7 @@ public:
 
 private:
   void Flush();
+  void CloseFile();
   void WriteDirect(const void* data, std::size_t count);
   void WriteInPlace();
   [[nodiscard]] std::string ReadTarget();

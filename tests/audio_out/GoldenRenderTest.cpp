@@ -10,7 +10,9 @@
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "Sha256.h"
+#include "SoundFiles.h"
 #include "TempDir.h"
+#include "audio_out/AudioExport.h"
 #include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -344,6 +347,92 @@ TEST_P(GoldenRender, SoundsTheSameInBlocksOfAnySize) {
   const auto whole = play([](std::size_t) { return std::size_t{1} << 30; });
   EXPECT_EQ(bySample, byBlock);
   EXPECT_EQ(bySample, whole);
+}
+
+// Stems come from the same pass as the mix and leave it as it was: every mix sample is
+// the stems' sum halved toward zero and clipped, in blocks of any size.
+TEST_P(GoldenRender, StemsAddUpToTheMixTheyCameWith) {
+  const GoldenCase& c = GetParam();
+  const auto start = [&] {
+    auto e = Program(c);
+    e->songMode = c.kind != RenderKind::ThisPattern;
+    test::Start(*e);
+    return e;
+  };
+  auto plain = start();
+  auto split = start();
+  const auto n = static_cast<std::size_t>(2 * plain->clock.patternSamples);
+  std::vector<int16_t> mix(n);
+  plain->RenderBlock(mix.data(), n);
+  std::vector<int16_t> withStems(n);
+  std::vector<std::vector<int32_t>> stems(Engine::kStems, std::vector<int32_t>(n));
+  Lcg sizes(static_cast<uint32_t>(c.name.size()) + 1);
+  for (std::size_t at = 0; at < n;) {
+    const auto count = std::min(static_cast<std::size_t>(sizes.Between(1, 5000)), n - at);
+    Engine::StemOutputs to{};
+    for (std::size_t s = 0; s < to.size(); ++s) {
+      to[s] = &stems[s][at];
+    }
+    split->RenderBlockWithStems(&withStems[at], to, count);
+    at += count;
+  }
+  ASSERT_EQ(withStems, mix);
+  bool anySound = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    int64_t sum = 0;
+    for (const auto& stem : stems) {
+      sum += stem[i];
+    }
+    anySound = anySound || stems[0][i] != 0;
+    ASSERT_EQ(std::clamp<int64_t>(sum / 2, -32768, 32767), mix[i]) << "sample " << i;
+  }
+  EXPECT_TRUE(anySound);
+}
+
+// Exported with stems, the 16-bit WAV mix keeps its pinned bytes, and the stem files,
+// summed, give the mix within one step per stem wherever neither clips.
+TEST_P(GoldenRender, ExportedStemsSumToTheExportedMix) {
+  const GoldenCase& c = GetParam();
+  auto engine = Program(c);
+  if (c.kind == RenderKind::SongLoop) {
+    engine->state.songPosition = c.loop.first;
+    engine->state.loopEnabled = true;
+    engine->state.loopFirstSlot = c.loop.first;
+    engine->state.loopLastSlot = c.loop.last;
+  }
+  test::FakePrompts prompts;
+  RenderProgress quiet;
+  const std::string out = dir.File("song.wav");
+  ExportOptions options;
+  options.stems = true;
+  ASSERT_TRUE(ExportAudioFile(*engine, prompts, quiet, c.kind, out, c.loop, options));
+  const auto bytes = test::ReadBytes(out);
+  EXPECT_EQ(bytes.size(), PinnedRender(c.name).bytes);
+  EXPECT_EQ(test::Sha256Hex(bytes), PinnedRender(c.name).sha256);
+
+  const auto mix = test::ReadSoundFile(out);
+  std::vector<std::vector<int32_t>> stems;
+  for (const std::string& path : StemPaths(out, ExportFormat::Wav16)) {
+    stems.push_back(test::ReadSoundFile(path).samples);
+    ASSERT_EQ(stems.back().size(), mix.samples.size()) << path;
+  }
+  // A 16-bit stem clips where it alone goes past full scale (a delay fed back can), so
+  // those samples cannot add up; they must stay rare.
+  const auto clipped = [](int32_t v) { return v == 32767 || v == -32768; };
+  std::size_t compared = 0;
+  for (std::size_t i = 0; i < mix.samples.size(); ++i) {
+    int32_t sum = 0;
+    bool anyClipped = clipped(mix.samples[i]);
+    for (const auto& stem : stems) {
+      sum += stem[i];
+      anyClipped = anyClipped || clipped(stem[i]);
+    }
+    if (!anyClipped) {
+      ++compared;
+      ASSERT_LE(std::abs(sum - mix.samples[i]), Engine::kStems) << "sample " << i;
+    }
+  }
+  EXPECT_GT(compared, mix.samples.size() * 9 / 10);
 }
 
 std::vector<GoldenCase> FileRenders() {
