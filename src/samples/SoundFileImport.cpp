@@ -154,13 +154,21 @@ int16_t MixFrame(const double* frame, int channels) {
 }
 
 // Decodes up to `limit` frames into `out`; false when libsndfile or a read reported an
-// error (the reason is then in `error`).
-bool Decode(SNDFILE* sound, int channels, std::size_t limit, SampleData& out, std::string& error) {
-  const std::size_t framesPerPiece = std::max<std::size_t>(1, kPieceValues / channels);
-  std::vector<double> piece(framesPerPiece * static_cast<std::size_t>(channels));
+// error (the reason is then in `error`). `declared` is the length the header claims, which
+// only sizes the pieces read: a header may lie either way.
+bool Decode(SNDFILE* sound, int channels, sf_count_t declared, std::size_t limit, SampleData& out,
+            std::string& error) {
+  // No bigger than the sound claims to fill, and never zeroed: every value used is read
+  // first.
+  std::size_t framesPerPiece = std::max<std::size_t>(1, kPieceValues / channels);
+  if (declared >= 0 && static_cast<uint64_t>(declared) < framesPerPiece) {
+    framesPerPiece = static_cast<std::size_t>(declared) + 1;
+  }
+  const auto piece =
+      std::make_unique_for_overwrite<double[]>(framesPerPiece * static_cast<std::size_t>(channels));
   while (out.size() < limit) {
     const std::size_t want = std::min(framesPerPiece, limit - out.size());
-    const sf_count_t got = sf_readf_double(sound, piece.data(), static_cast<sf_count_t>(want));
+    const sf_count_t got = sf_readf_double(sound, piece.get(), static_cast<sf_count_t>(want));
     for (sf_count_t i = 0; i < got; ++i) {
       out.push_back(MixFrame(&piece[static_cast<std::size_t>(i) * channels], channels));
     }
@@ -189,7 +197,7 @@ ImportedAudio ConvertOpen(SNDFILE* sound, const SF_INFO& format, VirtualFile& vf
   SampleData data;
   std::string error;
   // One frame past the limit tells whether the file holds more than can be kept.
-  const bool decoded = Decode(sound, format.channels, kLimitValues + 1, data, error);
+  const bool decoded = Decode(sound, format.channels, format.frames, kLimitValues + 1, data, error);
   if (!vf.error.empty()) {
     prompts.ReportIoError(FileErrorText(vf.error, name));
     return {};
