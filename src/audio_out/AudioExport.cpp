@@ -24,7 +24,7 @@ public:
       try {
         files_.push_back(OpenExportFile(path, options, samples, kExportTempPrefix));
       } catch (const IoError& failure) {
-        throw FileFailure(path, failure.what());
+        throw FileFailure{path, failure.what()};
       }
     }
     paths_ = paths;
@@ -59,7 +59,7 @@ private:
     try {
       action();
     } catch (const IoError& failure) {
-      throw FileFailure(paths_[file], failure.what());
+      throw FileFailure{paths_[file], failure.what()};
     }
   }
 
