@@ -54,7 +54,8 @@ public:
   // finishes leaves a gap and a report behind, so each gap is filled by one report and
   // the queue never grows past its depth (a full queue would drop a block on every
   // write, each drop report another finished block, and the notification thread render
-  // and throw away audio without end).
+  // and throw away audio without end). While the song is stopped it tops the queue up
+  // with a preview's blocks alone, the same way.
   void BufferDone() noexcept;
 
   // The main window closes: stop, then close the device.
