@@ -79,12 +79,6 @@ TEST(SamplePreview, OtherRatesAreReadAtExactPositionsAndLastTheirLengthAt44100) 
   EXPECT_EQ(SamplePreview::OutputLength(1001, 0), 0U);
 }
 
-TEST(SamplePreview, HalfwayBetweenTwoValuesAt22050IsTheirMeanCutTowardTheFirst) {
-  SamplePreview preview;
-  (void)preview.Start(Sound({100, 300, -300, -301}, 22050));
-  EXPECT_EQ(Drain(preview, 1), (std::vector<int16_t>{100, 200, 300, 0, -300, -300, -301, -301}));
-}
-
 TEST(SamplePreview, ItIsAddedToWhatIsThereAndClipped) {
   SamplePreview preview;
   (void)preview.Start(Sound({10000, -10000, 5, 32767}, 44100));
@@ -109,16 +103,6 @@ TEST(SamplePreview, StartBeginsAfreshAndStopSilencesEachHandingBackTheSoundBefor
   EXPECT_FALSE(preview.MixInto(silent.data(), silent.size()));
   EXPECT_EQ(silent, std::vector<int16_t>(10, 4));
   EXPECT_TRUE(preview.Stop().empty());
-}
-
-TEST(SamplePreview, SoundsWithoutValuesOrRateAreNotHeard) {
-  for (const PreviewSound& sound : {PreviewSound{}, Sound({}, 44100), Sound({5, 6}, 0)}) {
-    SamplePreview preview;
-    (void)preview.Start(sound);
-    EXPECT_FALSE(preview.active());
-    std::vector<int16_t> out(4, 0);
-    EXPECT_FALSE(preview.MixInto(out.data(), out.size()));
-  }
 }
 
 } // namespace
