@@ -2,6 +2,7 @@
 add_executable(loopwren_playback_tests
   audio_out/WaveOutTest.cpp
   audio_out/PlaybackTest.cpp
+  audio_out/SamplePreviewTest.cpp
   audio_out/SdlPlaybackTest.cpp)
 target_link_libraries(loopwren_playback_tests PRIVATE loopwren_test_support loopwren::audio_out)
 gtest_discover_tests(loopwren_playback_tests DISCOVERY_TIMEOUT 60)

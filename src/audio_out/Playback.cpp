@@ -1,6 +1,7 @@
 #include "audio_out/Playback.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace lw {
 
@@ -14,8 +15,10 @@ LivePlayback::~LivePlayback() {
 }
 
 void LivePlayback::PlayBtnClick() {
+  PreviewSound ended; // freed after the gate is let go
   {
     const MutexHold gate(gate_);
+    ended = preview_.Stop();
     bool nowPlaying = false;
     {
       const EngineHold hold(engine_.engineLock);
@@ -32,7 +35,13 @@ void LivePlayback::PlayBtnClick() {
       nowPlaying = !engine_.playing;
       engine_.playing = nowPlaying;
     }
+    songPlaying_ = nowPlaying;
     if (nowPlaying) {
+      // Blocks of a preview may still be queued: the song starts on an empty queue, so
+      // that its first sample is heard where it always is.
+      if (waveOut_.queuedBlocks() > 0) {
+        waveOut_.Reset();
+      }
       std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
       waveOut_.Write(outputBuffer_.data(), kBlockBytes);
       waveOut_.Write(outputBuffer_.data(), 2);
@@ -49,19 +58,69 @@ void LivePlayback::BufferDone() noexcept {
   const MutexHold gate(gate_);
   // Only this gate's holders write, and the device only takes blocks away, so the queue
   // is no deeper when the write comes.
-  if (!engine_.playing || waveOut_.queuedBlocks() >= kQueuedBlocks) {
+  if (waveOut_.queuedBlocks() >= kQueuedBlocks) {
     return;
   }
+  if (!songPlaying_) {
+    QueuePreviewBlocks();
+    return;
+  }
+  // Added as the block is queued rather than as it is rendered: a block sooner.
+  preview_.MixInto(outputBuffer_.data(), outputBuffer_.size());
   waveOut_.Write(outputBuffer_.data(), kBlockBytes);
   const EngineHold hold(engine_.engineLock);
   engine_.RenderBlock(outputBuffer_.data(), outputBuffer_.size());
 }
 
-void LivePlayback::FormClose() {
+void LivePlayback::QueuePreviewBlocks() {
+  while (preview_.active() && waveOut_.queuedBlocks() < kQueuedBlocks) {
+    std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
+    preview_.MixInto(outputBuffer_.data(), outputBuffer_.size());
+    waveOut_.Write(outputBuffer_.data(), kBlockBytes);
+  }
+}
+
+void LivePlayback::Preview(PreviewSound sound) {
+  PreviewSound replaced; // freed after the gate is let go
   {
     const MutexHold gate(gate_);
+    if (!songPlaying_ && !waveOut_.isOpen()) {
+      // Queued now, the sound would play whenever the device is taken back.
+      replaced = preview_.Stop();
+    } else {
+      replaced = preview_.Start(std::move(sound));
+      if (!songPlaying_) {
+        waveOut_.Reset();
+        QueuePreviewBlocks();
+      }
+    }
+  }
+}
+
+void LivePlayback::StopPreview() {
+  PreviewSound ended; // freed after the gate is let go
+  {
+    const MutexHold gate(gate_);
+    ended = preview_.Stop();
+    if (!songPlaying_) {
+      waveOut_.Reset();
+    }
+  }
+}
+
+bool LivePlayback::previewing() {
+  const MutexHold gate(gate_);
+  return preview_.active();
+}
+
+void LivePlayback::FormClose() {
+  PreviewSound ended; // freed after the gate is let go
+  {
+    const MutexHold gate(gate_);
+    ended = preview_.Stop();
     if (engine_.playing) {
       engine_.playing = false;
+      songPlaying_ = false;
       waveOut_.Reset();
     }
   }
@@ -69,9 +128,16 @@ void LivePlayback::FormClose() {
 }
 
 void LivePlayback::DeactivatePlayBack() {
-  if (!engine_.playing) {
-    waveOut_.Close();
+  if (engine_.playing) {
+    return;
   }
+  PreviewSound ended; // freed after the gate is let go
+  {
+    // Ended before the device closes, so that no block of it is queued on a closed device.
+    const MutexHold gate(gate_);
+    ended = preview_.Stop();
+  }
+  waveOut_.Close();
 }
 
 void LivePlayback::ReactivatePlayBack() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio_out/SamplePreview.h"
 #include "audio_out/WaveOut.h"
 #include "engine/Engine.h"
 
@@ -12,8 +13,8 @@ namespace lw {
 // Live playback: joins the engine to the wave-output device. Every finished block
 // queues the block rendered last time and renders the next one, so two blocks are
 // queued while the third is rendered; the first rendered sample is heard 12,289 samples
-// after the start.
-class LivePlayback {
+// after the start. It also plays the sample manager's previews (see Preview).
+class LivePlayback : public SamplePreviewer {
 public:
   static constexpr int kBlockSamples = 6144; // about 139 ms
   static constexpr int kBlockBytes = kBlockSamples * 2;
@@ -24,13 +25,26 @@ public:
   LivePlayback(Engine& engine, WaveOut& waveOut);
   // Takes BufferDone off the device, waiting for a run of it to finish, so that no
   // block finished later calls into a playback that is gone.
-  ~LivePlayback();
+  ~LivePlayback() override;
   LivePlayback(const LivePlayback&) = delete;
   LivePlayback& operator=(const LivePlayback&) = delete;
 
   // Starts or stops playback. In pattern mode it starts with the pattern on screen; in
-  // song mode it keeps the positions the engine holds. Interface thread.
+  // song mode it keeps the positions the engine holds. Either way the output begins
+  // afresh, which ends a preview. Interface thread.
   void PlayBtnClick();
+
+  // Plays `sound` once from its start, ending the preview before it. While the song
+  // plays, the sound is added to each block of the song as the block is queued, so it is
+  // heard behind the blocks already queued and the song stays what the engine renders.
+  // While the song is stopped, the output plays the sound alone (the one before is cut
+  // off at once) and falls silent at its end. With the device released to other
+  // programs nothing is heard. Interface thread.
+  void Preview(PreviewSound sound) override;
+  // Ends the preview: at once while stopped, behind the queued blocks while playing.
+  void StopPreview() override;
+  // Whether some of a preview is still to be queued.
+  [[nodiscard]] bool previewing();
 
   // Run once per finished block, on the device's notification thread. It tops the queue
   // up to kQueuedBlocks and does nothing when the queue is that deep already: a stop
@@ -40,13 +54,14 @@ public:
   // finishes leaves a gap and a report behind, so each gap is filled by one report and
   // the queue never grows past its depth (a full queue would drop a block on every
   // write, each drop report another finished block, and the notification thread render
-  // and throw away audio without end).
+  // and throw away audio without end). While the song is stopped it tops the queue up
+  // with a preview's blocks alone, the same way.
   void BufferDone() noexcept;
 
   // The main window closes: stop, then close the device.
   void FormClose();
   // The application loses or regains the focus: while stopped the device is released to
-  // other programs and taken back; while playing it keeps playing.
+  // other programs (ending a preview) and taken back; while playing it keeps playing.
   void DeactivatePlayBack();
   void ReactivatePlayBack();
 
@@ -54,12 +69,19 @@ public:
   std::function<void()> refreshDisplay;
 
 private:
+  // Tops the queue up with blocks of the preview alone. Song stopped.
+  void QueuePreviewBlocks() LW_REQUIRES(gate_);
+
   Engine& engine_;
   WaveOut& waveOut_;
   // Orders a block's hand-over against starts and stops: no block is queued after a
   // stop has reset the device.
   Mutex gate_;
   std::vector<int16_t> outputBuffer_ LW_GUARDED_BY(gate_);
+  // Live playback's own record of playing: an offline render sets engine_.playing too,
+  // and must never have its samples taken by a block that finished meanwhile.
+  bool songPlaying_ LW_GUARDED_BY(gate_) = false;
+  SamplePreview preview_ LW_GUARDED_BY(gate_);
 };
 
 } // namespace lw

@@ -3,11 +3,56 @@
 #include "samples/SoundFileImport.h"
 #include "song/Paths.h"
 
+#include <memory>
+#include <string_view>
 #include <utility>
 
 namespace lw {
 
 namespace {
+
+// The user's side for a file read only to be heard: nothing is shown, and a file too
+// large to import whole is heard as far as the import would keep it.
+class QuietPrompts : public UserPrompts {
+public:
+  void Notice(std::string_view /*text*/) override {}
+  void Warning(std::string_view /*text*/) override {}
+  bool Confirm(std::string_view text) override { return text == kAudioTooLargeQuestion; }
+  void ReportIoError(std::string_view /*text*/) override {}
+  std::optional<std::string> AskOpenFile(const FileDialogSpec& /*dialog*/) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> AskSaveFile(const FileDialogSpec& /*dialog*/) override {
+    return std::nullopt;
+  }
+};
+
+PreviewSound SoundOf(ImportedAudio audio, const tWavImportInfo& info) {
+  if (audio.bytes == 0 || info.sampleRate <= 0) {
+    return {};
+  }
+  return {std::make_shared<const SampleData>(std::move(audio.data)),
+          static_cast<uint32_t>(info.sampleRate)};
+}
+
+// Asks for a file with `dialog`. With a previewer, the files selected while the dialog
+// is open are heard as `read` reads them, and a preview begun there ends with the dialog.
+std::optional<std::string> AskHearing(UserPrompts& prompts, FileDialogSpec dialog,
+                                      SamplePreviewer* preview,
+                                      PreviewSound (*read)(const std::string&)) {
+  bool heard = false;
+  if (preview != nullptr) {
+    dialog.preview = [preview, read, &heard](const std::string& path) {
+      heard = true;
+      preview->Preview(read(path)); // an unreadable file silences the one before
+    };
+  }
+  std::optional<std::string> chosen = prompts.AskOpenFile(dialog);
+  if (heard) {
+    preview->StopPreview();
+  }
+  return chosen;
+}
 
 // The slot behind the selected line, or -1.
 int32_t SelectedSlot(const Engine& engine, const SampleManagerState& manager) {
@@ -24,8 +69,10 @@ std::string FolderForNextImport(const std::string& chosen) {
 }
 
 // Asks for a file and imports it. Nothing when the dialog was cancelled.
-std::optional<ImportedAudio> AskAndImport(UserPrompts& prompts, SampleManagerState& manager) {
-  const auto chosen = prompts.AskOpenFile(ImportSampleDialog(manager.lastImportFolder));
+std::optional<ImportedAudio> AskAndImport(UserPrompts& prompts, SampleManagerState& manager,
+                                          SamplePreviewer* preview) {
+  const auto chosen =
+      AskHearing(prompts, ImportSampleDialog(manager.lastImportFolder), preview, ImportFileSound);
   if (!chosen) {
     return std::nullopt;
   }
@@ -106,8 +153,9 @@ SampleDetails ShowSampleDetails(Engine& engine, const SampleManagerState& manage
   return details;
 }
 
-void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
-  std::optional<ImportedAudio> audio = AskAndImport(prompts, manager);
+void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                     SamplePreviewer* preview) {
+  std::optional<ImportedAudio> audio = AskAndImport(prompts, manager, preview);
   if (audio) {
     StoreImport(engine, prompts, manager, std::move(*audio));
   }
@@ -126,8 +174,10 @@ FileDialogSpec ConvertSampleDialog(const std::string& folder) {
           "", folder};
 }
 
-void ImportAndConvertSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
-  const auto chosen = prompts.AskOpenFile(ConvertSampleDialog(manager.lastImportFolder));
+void ImportAndConvertSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                            SamplePreviewer* preview) {
+  const auto chosen =
+      AskHearing(prompts, ConvertSampleDialog(manager.lastImportFolder), preview, ConvertFileSound);
   if (!chosen) {
     return;
   }
@@ -166,7 +216,8 @@ void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSta
   MarkChanged(engine);
 }
 
-void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager) {
+void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                           SamplePreviewer* preview) {
   if (CountUsedSlots(engine.InterfaceSamples()) == 0) {
     return;
   }
@@ -179,7 +230,7 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
   if (slot < 0 || !engine.InterfaceSamples().slots[static_cast<std::size_t>(slot)].isUsed()) {
     return;
   }
-  std::optional<ImportedAudio> audio = AskAndImport(prompts, manager);
+  std::optional<ImportedAudio> audio = AskAndImport(prompts, manager, preview);
   if (!audio) {
     return;
   }
@@ -194,6 +245,34 @@ void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerSt
     RefreshSampleList(engine, manager);
   }
   MarkChanged(engine);
+}
+
+PreviewSound SelectedSampleSound(const Engine& engine, const SampleManagerState& manager) {
+  const int32_t slot = SelectedSlot(engine, manager);
+  if (slot < 0) {
+    return {};
+  }
+  const SampleSlot& s = engine.InterfaceSamples().slots[static_cast<std::size_t>(slot)];
+  if (!s.isUsed() || s.length <= 0 || s.data.size() < static_cast<std::size_t>(s.length)) {
+    return {};
+  }
+  return {std::make_shared<const SampleData>(s.data.begin(), s.data.begin() + s.length), s.rate};
+}
+
+PreviewSound ImportFileSound(const std::string& path) {
+  QuietPrompts quiet;
+  tWavImportInfo info;
+  PreviewSound sound = SoundOf(ImportAudioFile(path, quiet, info), info);
+  if (sound.empty() && WavNeedsConversion(path)) {
+    return ConvertFileSound(path);
+  }
+  return sound;
+}
+
+PreviewSound ConvertFileSound(const std::string& path) {
+  QuietPrompts quiet;
+  tWavImportInfo info;
+  return SoundOf(ConvertSoundFile(path, quiet, info), info);
 }
 
 void SetSelectedCategory(Engine& engine, const SampleManagerState& manager,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio_out/SamplePreview.h"
 #include "engine/Engine.h"
 #include "samples/WavImport.h"
 #include "song/UserPrompts.h"
@@ -46,16 +47,20 @@ void SelectSample(SampleManagerState& manager, int32_t position);
 
 // "Import new sample": asks for a file and puts it into the lowest free slot as an
 // instrument sample. Once a file was chosen the song counts as changed, even when the
-// file was refused.
-void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// file was refused. With a previewer, each file selected in the dialog is heard through
+// it as ImportFileSound reads it, and closing the dialog ends that.
+void ImportNewSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                     SamplePreviewer* preview = nullptr);
 // The same for a file given without the dialog (dropped on the window), with the same
 // checks and messages. The import folder stays where it was.
 enum class ImportOutcome { Imported, Refused, TableFull };
 ImportOutcome ImportSampleFile(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
                                const std::string& path);
 // "Import and convert...": asks for any sound file libsndfile reads and puts it, converted
-// to 16-bit mono (ConvertSound), into the lowest free slot as "Import new sample" does.
-void ImportAndConvertSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// to 16-bit mono (ConvertSound), into the lowest free slot as "Import new sample" does;
+// the dialog's selection is heard as ConvertFileSound reads it.
+void ImportAndConvertSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                            SamplePreviewer* preview = nullptr);
 [[nodiscard]] FileDialogSpec ConvertSampleDialog(const std::string& folder);
 // A dropped file: converted when it is a WAV the plain import would refuse for its depth
 // or channel count, otherwise as ImportSampleFile.
@@ -64,8 +69,23 @@ ImportOutcome ImportDroppedSampleFile(Engine& engine, UserPrompts& prompts,
 // "Delete": asks, then removes the song's references to the selected sample and frees it.
 void DeleteSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
 // "Replace": asks, then gives the selected sample a new sound from a file; its slot, its
-// category and the notes that play it stay.
-void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager);
+// category and the notes that play it stay. Its dialog is heard as the import's is.
+void ReplaceSelectedSample(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
+                           SamplePreviewer* preview = nullptr);
+// The sounds the sample manager lets the user hear. They tell the user nothing: what
+// cannot be read is simply not heard (an empty sound).
+//
+// The selected sample's sound, copied out of the table so that a delete or a replace
+// leaves it whole; empty while no line is selected.
+[[nodiscard]] PreviewSound SelectedSampleSound(const Engine& engine,
+                                               const SampleManagerState& manager);
+// A file as "Import new sample" reads it (a WAV, raw data, or a converted sound file); a
+// WAV that import refuses for its depth or channels is heard converted. A file too large
+// to import whole is heard as far as the import would keep it.
+[[nodiscard]] PreviewSound ImportFileSound(const std::string& path);
+// A file as "Import and convert..." reads it.
+[[nodiscard]] PreviewSound ConvertFileSound(const std::string& path);
+
 // The category radio buttons; nothing happens while no line is selected.
 void SetSelectedCategory(Engine& engine, const SampleManagerState& manager,
                          SampleCategory category);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,9 @@ struct FileDialogSpec {
   std::string filter;
   std::string defaultExtension;
   std::string initialFolder;
+  // An open dialog calls it with each file the user selects in it, to let the user hear
+  // the file before choosing it; none for the dialogs that play nothing.
+  std::function<void(const std::string& path)> preview = nullptr;
 };
 
 // Everything the core asks or tells the user. The core never shows anything itself: the

@@ -1,5 +1,6 @@
 #include "ui/ProgramDialogs.h"
 
+#include "audio_out/Playback.h"
 #include "engine/Engine.h"
 #include "ui/AboutWindow.h"
 #include "ui/BounceDialog.h"
@@ -48,8 +49,8 @@ ProgramDialogs::ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& pr
                                ProgressRelay& progress)
     : main_(main), engine_(engine), progress_(progress),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      sampleMan_(
-          new SampleManagerWindow(engine, prompts, main.sampleManager(), main.history(), &main)),
+      sampleMan_(new SampleManagerWindow(engine, prompts, main.sampleManager(), main.history(),
+                                         main.playback(), &main)),
       controllers_(new StepControllersDialog(engine, &main)),
       sequencer_(new SequencerWindow(engine, main)), renderWav_(new RenderProgressDialog(&main)),
       bounce_(new BounceDialog(&main)) {

@@ -39,6 +39,15 @@ std::optional<std::string> Ask(QWidget* parent, const FileDialogSpec& spec,
   // command reports a file that cannot be opened itself.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setNameFilters(NameFilters(spec.filter));
+  if (spec.preview) {
+    // The toolkit's own dialog: a desktop's dialog may not tell what is selected in it.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&spec](const QString& path) {
+      if (QFileInfo(path).isFile()) {
+        spec.preview(path.toLocal8Bit().toStdString());
+      }
+    });
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }

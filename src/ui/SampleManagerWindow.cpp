@@ -9,14 +9,18 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
+#include <QHideEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace lw {
 
@@ -54,10 +58,10 @@ QRadioButton* Radio(QWidget* parent, const char* name, const QString& text, QRec
 
 SampleManagerWindow::SampleManagerWindow(Engine& engine, UserPrompts& prompts,
                                          SampleManagerState& manager, UndoHistory& history,
-                                         QWidget* parent)
+                                         SamplePreviewer& preview, QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      engine_(engine), prompts_(prompts), manager_(manager), history_(history) {
+      engine_(engine), prompts_(prompts), manager_(manager), history_(history), preview_(preview) {
   setObjectName("SampleManagerWindow");
   setWindowTitle(QStringLiteral("Sample Manager"));
   setFixedSize(kClientWidth, kClientHeight);
@@ -80,6 +84,13 @@ void SampleManagerWindow::BuildControls() {
   bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
   bevel->setGeometry(208, 16, 185, 257);
   AddLabel(this, "Label1", QStringLiteral("Selected sample:"), {216, 24});
+  // Beside the caption of the sample it plays, in the frame's free top right corner.
+  playBtn_ = Button(this, "PlayBtn", QStringLiteral("Play"), {320, 20, 65, 25});
+  connect(playBtn_, &QPushButton::clicked, this, [this] { PlayBtnClick(); });
+  // Ahead of the focused button's own use of the key: here it always plays.
+  auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+  space->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(space, &QShortcut::activated, this, [this] { PlayBtnClick(); });
   AddLabel(this, "Label4", QStringLiteral("Name:"), {216, 48});
   nameLabel_ = AddLabel(this, "NameLabel", QStringLiteral("---"), {264, 48});
   AddLabel(this, "Label3", QStringLiteral("Size:"), {216, 64});
@@ -142,6 +153,13 @@ void SampleManagerWindow::showEvent(QShowEvent* event) {
   }
 }
 
+void SampleManagerWindow::hideEvent(QHideEvent* event) {
+  QDialog::hideEvent(event);
+  if (!event->spontaneous()) {
+    preview_.StopPreview();
+  }
+}
+
 void SampleManagerWindow::FormShow() {
   RefreshSampleList();
 }
@@ -176,6 +194,7 @@ void SampleManagerWindow::ShowSampleDetails() {
   }
   deleteBtn_->setEnabled(details.canDeleteOrReplace);
   replaceBtn_->setEnabled(details.canDeleteOrReplace);
+  playBtn_->setEnabled(details.canDeleteOrReplace);
 }
 
 void SampleManagerWindow::sampleListClick() {
@@ -186,13 +205,13 @@ void SampleManagerWindow::sampleListClick() {
 
 void SampleManagerWindow::ImportBtnClick() {
   Undoable(history_, engine_, "Import Sample",
-           [this] { ImportNewSample(engine_, prompts_, manager_); });
+           [this] { ImportNewSample(engine_, prompts_, manager_, &preview_); });
   ShowList();
 }
 
 void SampleManagerWindow::ConvertBtnClick() {
   Undoable(history_, engine_, "Import Sample",
-           [this] { ImportAndConvertSample(engine_, prompts_, manager_); });
+           [this] { ImportAndConvertSample(engine_, prompts_, manager_, &preview_); });
   ShowList();
 }
 
@@ -238,9 +257,17 @@ void SampleManagerWindow::DeleteBtnClick() {
 
 void SampleManagerWindow::ReplaceBtnClick() {
   history_.Begin(engine_, "Replace Sample", {SelectedSlot()});
-  ReplaceSelectedSample(engine_, prompts_, manager_);
+  ReplaceSelectedSample(engine_, prompts_, manager_, &preview_);
   history_.End(engine_);
   ShowList();
+}
+
+// Nothing is selected: nothing to hear, and a preview playing goes on.
+void SampleManagerWindow::PlayBtnClick() {
+  PreviewSound sound = SelectedSampleSound(engine_, manager_);
+  if (!sound.empty()) {
+    preview_.Preview(std::move(sound));
+  }
 }
 
 void SampleManagerWindow::SetCategory(SampleCategory category) {

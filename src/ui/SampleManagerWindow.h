@@ -15,6 +15,7 @@ namespace lw {
 
 struct Engine;
 struct SampleManagerState;
+class SamplePreviewer;
 class UndoHistory;
 class UserPrompts;
 enum class SampleCategory : uint8_t;
@@ -23,6 +24,8 @@ enum class SampleCategory : uint8_t;
 // quality, sets its category, imports, replaces and deletes samples. Every change to the
 // table is made at once; "Done" only closes. It works on the sample manager state the
 // main window owns, so a bounce refreshes the same list even while this is hidden.
+// "Play" and the space bar let the user hear the selected sample, and the import dialogs
+// the file selected in them, through `preview`; hiding the window ends a preview.
 class SampleManagerWindow : public QDialog {
 public:
   static constexpr int kClientWidth = 408;
@@ -30,7 +33,7 @@ public:
 
   // Every change goes into `history`, so that it can be undone.
   SampleManagerWindow(Engine& engine, UserPrompts& prompts, SampleManagerState& manager,
-                      UndoHistory& history, QWidget* parent);
+                      UndoHistory& history, SamplePreviewer& preview, QWidget* parent);
 
   // Rebuilds the list from the table, selects its last line and shows its details.
   void RefreshSampleList();
@@ -42,6 +45,7 @@ public:
   void ConvertBtnClick();
   void DeleteBtnClick();
   void ReplaceBtnClick();
+  void PlayBtnClick();
   void rbDrumClick();
   void rbInstrumentClick();
   void rbLoopClick();
@@ -60,9 +64,11 @@ public:
   [[nodiscard]] QPushButton* importButton() const { return importBtn_; }
   [[nodiscard]] QPushButton* convertButton() const { return convertBtn_; }
   [[nodiscard]] QPushButton* doneButton() const { return doneBtn_; }
+  [[nodiscard]] QPushButton* playButton() const { return playBtn_; }
 
 protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -78,6 +84,7 @@ private:
   UserPrompts& prompts_;
   SampleManagerState& manager_;
   UndoHistory& history_;
+  SamplePreviewer& preview_;
   QListWidget* sampleList_ = nullptr;
   QLabel* nameLabel_ = nullptr;
   QLabel* sizeLabel_ = nullptr;
@@ -90,6 +97,7 @@ private:
   QPushButton* importBtn_ = nullptr;
   QPushButton* convertBtn_ = nullptr;
   QPushButton* doneBtn_ = nullptr;
+  QPushButton* playBtn_ = nullptr;
 };
 
 } // namespace lw

@@ -1,8 +1,8 @@
 // Live playback through a fake device, pulled faster than real time, while another
 // thread edits steps, pastes, changes tempo, imports, replaces and deletes samples,
-// undoes and redoes those edits, moves the song position and loads a new song, and a third follows
-// the song position as the sequencer window does. Built with ThreadSanitizer, any data race fails
-// the run.
+// undoes and redoes those edits, moves the song position, loads a new song and previews
+// samples, and a third follows the song position as the sequencer window does. Built with
+// ThreadSanitizer, any data race fails the run.
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
@@ -130,6 +130,13 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
       history.Redo(e);
     }
     e.state.songPosition = round % 4; // a click in the sequencer's grid
+    // The sample manager's play control, heard over the song and, after a stop, alone.
+    if (round % 5 == 0) {
+      playback.Preview({std::make_shared<const SampleData>(3000, static_cast<int16_t>(round)),
+                        static_cast<uint32_t>(8000 + round % 50000)});
+    } else if (round % 13 == 0) {
+      playback.StopPreview();
+    }
     if (round % 20 == 0) {
       prompts.files.emplace_back(dir.File("other.LW"));
       prompts.answers.push_back(true); // the edits are not saved: lose them
@@ -138,6 +145,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
     }
     if (round % 50 == 0) {
       playback.PlayBtnClick();
+      playback.Preview({std::make_shared<const SampleData>(20000, int16_t{500}), 44100});
       playback.PlayBtnClick();
     }
   }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace lw {
@@ -261,6 +262,226 @@ TEST_F(PlaybackFixture, StartingWithAClosedDevicePlaysNothingAndSaysNothing) {
   playback->PlayBtnClick();
   EXPECT_TRUE(e.playing);
   EXPECT_EQ(Play(100), std::vector<int16_t>(100, 0));
+  EXPECT_TRUE(prompts.silent());
+}
+
+// Previews. The fixture's Play pulls 1024 values at a time and drops what it pulled past
+// `frames`, so pulls that go on from each other ask for multiples of 1024.
+
+PreviewSound Sound(const std::vector<int16_t>& values, uint32_t rate = 44100) {
+  return {std::make_shared<const SampleData>(values.begin(), values.end()), rate};
+}
+
+// Small values of one sign, never 0, so that a preview shows in what is heard and one
+// preview is never taken for the other.
+std::vector<int16_t> Rising(std::size_t n) {
+  std::vector<int16_t> values(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    values[i] = static_cast<int16_t>(1 + (i * 13) % 2000);
+  }
+  return values;
+}
+std::vector<int16_t> Falling(std::size_t n) {
+  std::vector<int16_t> values = Rising(n);
+  for (int16_t& v : values) {
+    v = static_cast<int16_t>(-v);
+  }
+  return values;
+}
+
+void Append(std::vector<int16_t>& to, const std::vector<int16_t>& more) {
+  to.insert(to.end(), more.begin(), more.end());
+}
+
+// The first index from `from` on where `live` is not the song; live.size() for none.
+std::size_t FirstDifference(const std::vector<int16_t>& live, const std::vector<int16_t>& song,
+                            std::size_t from) {
+  while (from < live.size() && live[from] == song[from]) {
+    ++from;
+  }
+  return from;
+}
+
+// How many leading values of `sound` `live` holds added to the song from `at` on.
+std::size_t Carried(const std::vector<int16_t>& live, const std::vector<int16_t>& song,
+                    std::size_t at, const std::vector<int16_t>& sound) {
+  std::size_t k = 0;
+  while (k < sound.size() && at + k < live.size() &&
+         live[at + k] == std::clamp(song[at + k] + sound[k], -32768, 32767)) {
+    ++k;
+  }
+  return k;
+}
+
+// Blocks of the song begin 6145 values after the start (a silent block, then one value).
+bool AtABlockStart(std::size_t at) {
+  return at >= 6145 && (at - 6145) % kBlock == 0;
+}
+
+struct PreviewFixture : PlaybackFixture {
+  // `n` values of what a start plays: silence, then the pattern as rendered offline.
+  std::vector<int16_t> Song(std::size_t n) {
+    std::vector<int16_t> song(12289, 0);
+    Append(song, Offline());
+    EXPECT_GE(song.size(), n) << "the pattern is long enough for the test";
+    song.resize(n);
+    return song;
+  }
+};
+
+TEST_F(PreviewFixture, WhileStoppedTheSoundIsHeardAloneAtItsRateThenSilence) {
+  const std::vector<int16_t> values = Rising(10000);
+  for (const uint32_t rate : {44100U, 22050U}) {
+    std::weak_ptr<const SampleData> kept;
+    {
+      PreviewSound sound = Sound(values, rate);
+      kept = sound.data;
+      playback->Preview(std::move(sound));
+    }
+    EXPECT_EQ(waveOut->queuedBlocks(), 2) << "heard at once";
+    const std::vector<int16_t> heard = Play(25 * 1024);
+    SamplePreview reading;
+    (void)reading.Start(Sound(values, rate));
+    std::vector<int16_t> expected(SamplePreview::OutputLength(values.size(), rate), 0);
+    reading.MixInto(expected.data(), expected.size());
+    ASSERT_EQ(expected.size(), rate == 44100 ? 10000U : 20000U);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), heard.begin())) << rate;
+    EXPECT_TRUE(std::all_of(heard.begin() + static_cast<long>(expected.size()), heard.end(),
+                            [](int16_t v) { return v == 0; }))
+        << rate;
+    waveOut->WaitForCallbacks();
+    EXPECT_EQ(waveOut->queuedBlocks(), 0) << "nothing is queued after the sound";
+    EXPECT_FALSE(playback->previewing());
+    EXPECT_FALSE(kept.expired()) << "the notification thread never frees a sound";
+    playback->StopPreview();
+    EXPECT_TRUE(kept.expired()) << "the interface thread does, when it lets go";
+  }
+  EXPECT_FALSE(e.playing);
+  EXPECT_EQ(refreshes, 0);
+}
+
+TEST_F(PreviewFixture, WhilePlayingTheSoundIsAddedToTheSongWhichStaysAsRendered) {
+  playback->PlayBtnClick();
+  std::vector<int16_t> live = Play(19 * 1024);
+  const std::vector<int16_t> sound = Rising(8000);
+  playback->Preview(Sound(sound));
+  Append(live, Play(24 * 1024));
+  const std::vector<int16_t> song = Song(live.size());
+
+  const std::size_t onset = FirstDifference(live, song, 0);
+  EXPECT_GE(onset, 19U * 1024) << "nothing of it before it was asked for";
+  EXPECT_LE(onset, 19U * 1024 + 2 * kBlock) << "behind the two blocks queued at most";
+  EXPECT_TRUE(AtABlockStart(onset)) << onset;
+  EXPECT_EQ(Carried(live, song, onset, sound), sound.size());
+  EXPECT_EQ(FirstDifference(live, song, onset + sound.size()), live.size())
+      << "then the song alone";
+  EXPECT_TRUE(e.playing);
+  EXPECT_FALSE(playback->previewing());
+}
+
+TEST_F(PreviewFixture, ANewPreviewEndsTheOneBefore) {
+  // While playing: behind the queued blocks, at the start of a block.
+  playback->PlayBtnClick();
+  std::vector<int16_t> live = Play(19 * 1024);
+  const std::vector<int16_t> first = Rising(30000);
+  const std::vector<int16_t> second = Falling(3000);
+  playback->Preview(Sound(first));
+  Append(live, Play(6 * 1024));
+  playback->Preview(Sound(second));
+  Append(live, Play(30 * 1024));
+  const std::vector<int16_t> song = Song(live.size());
+  const std::size_t onset = FirstDifference(live, song, 0);
+  const std::size_t cut = onset + Carried(live, song, onset, first);
+  EXPECT_GT(cut, onset);
+  EXPECT_LT(cut, onset + first.size());
+  EXPECT_TRUE(AtABlockStart(cut)) << cut;
+  EXPECT_EQ(Carried(live, song, cut, second), second.size());
+  EXPECT_EQ(FirstDifference(live, song, cut + second.size()), live.size());
+
+  // While stopped: at once, and the sound replaced is freed by the thread replacing it.
+  playback->PlayBtnClick();
+  waveOut->WaitForCallbacks();
+  std::weak_ptr<const SampleData> replaced;
+  {
+    PreviewSound sound = Sound(first);
+    replaced = sound.data;
+    playback->Preview(std::move(sound));
+  }
+  const std::vector<int16_t> begun = Play(2 * 1024);
+  EXPECT_TRUE(std::equal(begun.begin(), begun.end(), first.begin()));
+  playback->Preview(Sound(second));
+  EXPECT_TRUE(replaced.expired());
+  const std::vector<int16_t> heard = Play(2 * kBlock);
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), heard.begin()));
+  EXPECT_TRUE(std::all_of(heard.begin() + 3000, heard.end(), [](int16_t v) { return v == 0; }));
+}
+
+TEST_F(PreviewFixture, StoppingAPreviewSilencesIt) {
+  const std::vector<int16_t> sound = Rising(40000);
+  playback->Preview(Sound(sound));
+  Play(1024);
+  playback->StopPreview();
+  EXPECT_FALSE(playback->previewing());
+  EXPECT_EQ(Play(3 * kBlock), std::vector<int16_t>(3 * kBlock, 0)) << "at once while stopped";
+  waveOut->WaitForCallbacks();
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
+
+  playback->PlayBtnClick();
+  std::vector<int16_t> live = Play(19 * 1024);
+  playback->Preview(Sound(sound));
+  Append(live, Play(12 * 1024));
+  playback->StopPreview();
+  Append(live, Play(20 * 1024));
+  const std::vector<int16_t> song = Song(live.size());
+  const std::size_t onset = FirstDifference(live, song, 0);
+  const std::size_t end = onset + Carried(live, song, onset, sound);
+  EXPECT_GT(end, onset);
+  EXPECT_LT(end, onset + sound.size());
+  EXPECT_TRUE(AtABlockStart(end)) << end;
+  EXPECT_LE(end, 31U * 1024 + 2 * kBlock) << "behind the blocks queued when it was stopped";
+  EXPECT_EQ(FirstDifference(live, song, end), live.size());
+}
+
+TEST_F(PreviewFixture, StartingOrStoppingTheSongEndsAPreviewAndTheSongBeginsAsEver) {
+  playback->Preview(Sound(Rising(40000)));
+  Play(2 * 1024);
+  playback->PlayBtnClick();
+  EXPECT_FALSE(playback->previewing());
+  EXPECT_EQ(waveOut->queuedBlocks(), 2) << "a silent block and a one-sample block";
+  const std::vector<int16_t> live = Play(12289 + 3 * kBlock);
+  EXPECT_EQ(live, Song(live.size()));
+
+  playback->Preview(Sound(Rising(40000)));
+  playback->PlayBtnClick(); // stop
+  EXPECT_FALSE(playback->previewing());
+  waveOut->WaitForCallbacks();
+  EXPECT_EQ(waveOut->queuedBlocks(), 0);
+  EXPECT_EQ(Play(kBlock), std::vector<int16_t>(kBlock, 0));
+}
+
+// An offline render runs with the live output stopped and sets `playing` as it goes; the
+// blocks of a preview finishing meanwhile must not render samples of its song.
+TEST_F(PreviewFixture, ARenderMeanwhileKeepsEverySampleItRenders) {
+  const std::vector<int16_t> sound = Rising(20000);
+  playback->Preview(Sound(sound));
+  test::Start(e, 1, 2); // as a render starts its clock
+  const int32_t left = e.clock.samplesLeft;
+  const std::vector<int16_t> heard = Play(4 * kBlock);
+  EXPECT_TRUE(std::equal(sound.begin(), sound.end(), heard.begin()));
+  EXPECT_EQ(e.clock.samplesLeft, left) << "the clock only moves for the render";
+  EXPECT_EQ(e.clock.currentStep, 0);
+  e.playing = false;
+}
+
+TEST_F(PreviewFixture, NothingIsHeardWithTheDeviceReleased) {
+  playback->Preview(Sound(Rising(40000)));
+  playback->DeactivatePlayBack();
+  EXPECT_FALSE(playback->previewing()) << "releasing the device ends a preview";
+  playback->Preview(Sound(Rising(40000)));
+  EXPECT_FALSE(playback->previewing());
+  EXPECT_EQ(waveOut->queuedBlocks(), 0) << "nothing left to play when the device comes back";
+  playback->ReactivatePlayBack();
+  EXPECT_EQ(Play(kBlock), std::vector<int16_t>(kBlock, 0));
   EXPECT_TRUE(prompts.silent());
 }
 

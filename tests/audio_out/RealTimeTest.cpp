@@ -1,10 +1,12 @@
 // The audio callback's contract, checked by instruments: this program counts every heap
-// allocation and every mutex lock made by a thread while it is "armed". The device
-// thread's pull must make neither; the block-finished path must allocate nothing.
+// allocation, every release and every mutex lock made by a thread while it is "armed".
+// The device thread's pull must make none; the block-finished path must allocate and
+// free nothing.
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
 #include "audio_out/Playback.h"
+#include "audio_out/SamplePreview.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,7 @@ namespace {
 
 thread_local bool armed = false;
 thread_local int allocations = 0;
+thread_local int frees = 0;
 thread_local int locks = 0;
 
 void* CountedAlloc(std::size_t size) {
@@ -48,17 +51,28 @@ void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
   }
   return std::malloc(size == 0 ? 1 : size);
 }
-void operator delete(void* p) noexcept {
+namespace {
+
+void CountedFree(void* p) noexcept {
+  if (armed && p != nullptr) {
+    ++frees;
+  }
   std::free(p);
+}
+
+} // namespace
+
+void operator delete(void* p) noexcept {
+  CountedFree(p);
 }
 void operator delete[](void* p) noexcept {
-  std::free(p);
+  CountedFree(p);
 }
 void operator delete(void* p, std::size_t /*size*/) noexcept {
-  std::free(p);
+  CountedFree(p);
 }
 void operator delete[](void* p, std::size_t /*size*/) noexcept {
-  std::free(p);
+  CountedFree(p);
 }
 
 // Every lock of a std::mutex made by this program's code passes through here.
@@ -78,17 +92,19 @@ namespace {
 struct Counts {
   int allocations = 0;
   int locks = 0;
+  int frees = 0;
 };
 template <typename Action> Counts Measure(Action action) {
   allocations = 0;
   locks = 0;
+  frees = 0;
   armed = true;
   action();
   armed = false;
-  return {allocations, locks};
+  return {allocations, locks, frees};
 }
 
-TEST(RealTimeInstruments, SeeAnAllocationAndALock) {
+TEST(RealTimeInstruments, SeeAnAllocationAReleaseAndALock) {
   std::mutex m;
   const Counts c = Measure([&] {
     const std::lock_guard<std::mutex> hold(m);
@@ -96,6 +112,7 @@ TEST(RealTimeInstruments, SeeAnAllocationAndALock) {
     EXPECT_EQ(*p, 3);
   });
   EXPECT_EQ(c.allocations, 1);
+  EXPECT_EQ(c.frees, 1);
   EXPECT_EQ(c.locks, 1);
 }
 
@@ -146,6 +163,41 @@ TEST_F(RealTimeFixture, WritingABlockOfLivePlaybackAllocatesNothing) {
               0);
     device->PullInto(out.data(), 4000);
   }
+}
+
+// The finished-block path run by hand on this thread (the device's callback is taken off),
+// with a preview added to the song and played alone, up to and past the preview's end.
+TEST_F(RealTimeFixture, AFinishedBlockWithAPreviewAllocatesAndFreesNothing) {
+  auto engine = test::NewEngine();
+  Engine& e = *engine;
+  test::PutSample(e, 0, std::vector<int16_t>(30000, 9000), 44100, SampleCategory::Drum);
+  for (int s = 0; s < kSteps; s += 2) {
+    test::PutNote(e, 0, 0, 0, s, 0);
+  }
+  LivePlayback playback(e, *waveOut);
+  waveOut->SetCallback(nullptr);
+  const auto sound = [](std::size_t n, uint32_t rate) {
+    return PreviewSound{std::make_shared<const SampleData>(n, int16_t{700}), rate};
+  };
+  // Each pull finishes one block; BufferDone tops the queue up again.
+  const auto blocks = [&](int count) {
+    for (int i = 0; i < count; ++i) {
+      device->PullInto(out.data(), LivePlayback::kBlockSamples);
+      const Counts c = Measure([&] { playback.BufferDone(); });
+      EXPECT_EQ(c.allocations, 0) << i;
+      EXPECT_EQ(c.frees, 0) << i;
+    }
+  };
+
+  playback.Preview(sound(20000, 22050)); // alone, ending in the seventh block
+  blocks(8);
+  EXPECT_FALSE(playback.previewing());
+  playback.PlayBtnClick();
+  playback.Preview(sound(9000, 32000)); // added to the song, ending in the third block
+  blocks(6);
+  EXPECT_FALSE(playback.previewing());
+  EXPECT_NE(out[100], 0);
+  playback.FormClose();
 }
 
 TEST(RealTimeRender, RenderingABusyBlockAllocatesNothing) {

@@ -4,10 +4,13 @@
 #include "SampleValues.h"
 #include "TempDir.h"
 #include "WavBuilder.h"
+#include "samples/SoundFileImport.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace lw {
 namespace {
@@ -304,6 +307,133 @@ TEST_F(SampleManagerFixture, GivenFilesImportLikeTheDialogWithoutIt) {
   EXPECT_TRUE(prompts.dialogs.empty());
   EXPECT_EQ(manager.lastImportFolder, ".");
   EXPECT_TRUE(e.state.songChanged);
+}
+
+// Previews: the sounds the sample manager lets the user hear.
+
+struct HeardPreviews : SamplePreviewer {
+  std::vector<PreviewSound> sounds;
+  int stops = 0;
+  void Preview(PreviewSound sound) override { sounds.push_back(std::move(sound)); }
+  void StopPreview() override { ++stops; }
+};
+
+std::vector<int16_t> Values(const PreviewSound& sound) {
+  return sound.data ? std::vector<int16_t>(sound.data->begin(), sound.data->end())
+                    : std::vector<int16_t>();
+}
+
+// A file is heard as the import would store it: the same values at the same rate.
+TEST_F(SampleManagerFixture, FilesAreHeardAsTheirImportStoresThem) {
+  const std::string raw = dir.File("hat.raw");
+  WriteBytes(raw, {1, 0, 2, 0, 0xFF, 0xFF});
+  const std::string files[] = {Wav("low.wav", 300, 22050), raw, Wav("fast.wav", 9600, 96000)};
+  for (const std::string& path : files) {
+    const PreviewSound sound = ImportFileSound(path);
+    ASSERT_EQ(ImportSampleFile(e, prompts, manager, path), ImportOutcome::Imported) << path;
+    const SampleSlot& slot =
+        e.samples.slots[static_cast<std::size_t>(CountUsedSlots(e.samples) - 1)];
+    EXPECT_EQ(slot.data, Values(sound)) << path;
+    EXPECT_EQ(slot.rate, sound.rate) << path;
+  }
+  EXPECT_EQ(Values(ImportFileSound(raw)), (std::vector<int16_t>{1, 2, -1}));
+  tWavImportInfo info;
+  const std::string stereo = StereoWav();
+  const ImportedAudio converted = ConvertSoundFile(stereo, prompts, info);
+  for (const auto read : {ImportFileSound, ConvertFileSound}) {
+    const PreviewSound sound = read(stereo);
+    EXPECT_EQ(converted.data, Values(sound)) << "the plain import's refusal is heard converted";
+    EXPECT_EQ(sound.rate, 44100U);
+  }
+  EXPECT_TRUE(prompts.silent());
+}
+
+TEST_F(SampleManagerFixture, WhatCannotBeReadIsNotHeardAndNothingIsSaid) {
+  const std::string junk = dir.File("junk.wav");
+  WriteBytes(junk, {'R', 'I', 'F', 'F', 1, 2, 3});
+  const std::string raw = dir.File("hat.sam");
+  WriteBytes(raw, {1, 0, 2, 0});
+  const struct {
+    std::string path;
+    PreviewSound (*read)(const std::string&);
+  } cases[] = {{dir.File("gone.wav"), ImportFileSound},
+               {dir.File("gone.wav"), ConvertFileSound},
+               {junk, ImportFileSound},
+               {junk, ConvertFileSound},
+               {raw, ConvertFileSound},
+               {dir.path().string(), ImportFileSound}};
+  for (const auto& c : cases) {
+    EXPECT_TRUE(c.read(c.path).empty()) << c.path;
+  }
+  // Larger than an import takes: heard as far as the import would keep it, unasked.
+  const std::string big = dir.File("big.raw");
+  WriteBytes(big, std::vector<uint8_t>(kImportLimitBytes + 100, 3));
+  const PreviewSound first = ImportFileSound(big);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first.data->size(), kImportLimitBytes / 2);
+}
+
+TEST_F(SampleManagerFixture, TheSelectedSampleIsHeardFromACopyOfItsValues) {
+  RefreshSampleList(e, manager);
+  EXPECT_TRUE(SelectedSampleSound(e, manager).empty());
+  PutSample(e, 2, {5, 6, 7}, 22050, SampleCategory::Drum, "a");
+  PutSample(e, 9, {-1, -2, -3}, 8000, SampleCategory::Loop, "b");
+  e.samples.slots[9].length = 2; // only what the engine reads is heard
+  RefreshSampleList(e, manager);
+  SelectSample(manager, 1);
+  const PreviewSound b = SelectedSampleSound(e, manager);
+  EXPECT_EQ(Values(b), (std::vector<int16_t>{-1, -2}));
+  EXPECT_EQ(b.rate, 8000U);
+  SelectSample(manager, 0);
+  const PreviewSound a = SelectedSampleSound(e, manager);
+  EXPECT_EQ(Values(a), (std::vector<int16_t>{5, 6, 7}));
+  EXPECT_EQ(a.rate, 22050U);
+
+  prompts.answers.push_back(true);
+  DeleteSelectedSample(e, prompts, manager);
+  EXPECT_EQ(Values(a), (std::vector<int16_t>{5, 6, 7})) << "a delete leaves the copy whole";
+  SelectSample(manager, -1);
+  EXPECT_TRUE(SelectedSampleSound(e, manager).empty());
+}
+
+TEST_F(SampleManagerFixture, TheImportDialogsLetSelectedFilesBeHeardUntilTheyClose) {
+  HeardPreviews heard;
+  const std::string wav = Wav("kick.wav", 100);
+  const std::string raw = dir.File("hat.raw");
+  WriteBytes(raw, {1, 0, 2, 0});
+  prompts.whileOpen = [&](const FileDialogSpec& dialog) {
+    ASSERT_TRUE(dialog.preview);
+    dialog.preview(wav);
+    dialog.preview(dir.File("gone.wav"));
+    dialog.preview(raw);
+    EXPECT_EQ(heard.stops, 0) << "heard while the dialog is open";
+  };
+  ImportNewSample(e, prompts, manager, &heard); // cancelled
+  ASSERT_EQ(heard.sounds.size(), 3U);
+  EXPECT_EQ(Values(heard.sounds[0]), Ramp(100));
+  EXPECT_TRUE(heard.sounds[1].empty()) << "an unreadable file silences the one before";
+  EXPECT_EQ(Values(heard.sounds[2]), (std::vector<int16_t>{1, 2}));
+  EXPECT_EQ(heard.stops, 1) << "closing the dialog ends the preview";
+  EXPECT_EQ(CountUsedSlots(e.samples), 0);
+
+  // Replace asks with the import's dialog.
+  PutSample(e, 0, {9}, 44100, SampleCategory::Drum, "old");
+  RefreshSampleList(e, manager);
+  prompts.answers.push_back(true);
+  prompts.whileOpen = [&](const FileDialogSpec& dialog) { dialog.preview(wav); };
+  ReplaceSelectedSample(e, prompts, manager, &heard);
+  ASSERT_EQ(heard.sounds.size(), 4U);
+  EXPECT_EQ(Values(heard.sounds[3]), Ramp(100));
+  EXPECT_EQ(heard.stops, 2);
+
+  // A dialog in which nothing was selected leaves a preview alone; without a previewer
+  // a dialog offers none.
+  ImportNewSample(e, prompts, manager, &heard);
+  EXPECT_EQ(heard.stops, 2);
+  ImportNewSample(e, prompts, manager);
+  EXPECT_FALSE(prompts.dialogs.back().preview);
+  EXPECT_TRUE(prompts.warnings.empty());
+  EXPECT_TRUE(prompts.notices.empty());
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include "song/UserPrompts.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lw::test {
@@ -22,6 +24,8 @@ public:
   std::deque<std::optional<std::string>> files;
   int busyDepth = 0;
   int busyShown = 0;
+  // What the user does in the next open dialog before it answers (selects files in it).
+  std::function<void(const FileDialogSpec&)> whileOpen;
 
   void Notice(std::string_view text) override { notices.emplace_back(text); }
   void Warning(std::string_view text) override { warnings.emplace_back(text); }
@@ -32,6 +36,9 @@ public:
   void ReportIoError(std::string_view text) override { ioErrors.emplace_back(text); }
   std::optional<std::string> AskOpenFile(const FileDialogSpec& dialog) override {
     dialogs.push_back(dialog);
+    if (auto act = std::exchange(whileOpen, nullptr)) {
+      act(dialog);
+    }
     return Next(files, std::optional<std::string>());
   }
   std::optional<std::string> AskSaveFile(const FileDialogSpec& dialog) override {

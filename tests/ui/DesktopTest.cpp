@@ -14,7 +14,9 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -89,6 +91,7 @@ private Q_SLOTS:
   void importFolderStartsWhereUsersKeepSamples();
   void windowsComeBackWhereTheyWereAndStayOnScreen();
   void fileDialogsStartInAFolderWithAnEmptyName();
+  void fileDialogsTellAPreviewEachFileSelected();
 };
 
 void DesktopTest::songsDroppedOnEitherWindowOpen() {
@@ -317,6 +320,50 @@ void DesktopTest::fileDialogsStartInAFolderWithAnEmptyName() {
     QVERIFY(!prompts.AskOpenFile(ImportSampleDialog(c.asked)));
     QCOMPARE(folder, QString::fromStdString(c.shown));
     QCOMPARE(name, QString());
+  }
+}
+
+// The toolkit's own dialog, its file list selected as a click selects it: each file is
+// passed on, a folder is not, and a dialog without a preview is left as it was.
+void DesktopTest::fileDialogsTellAPreviewEachFileSelected() {
+  TempDir dir;
+  const std::string kick = dir.File("kick.wav");
+  const std::string snare = dir.File("snare.wav");
+  lw::test::WriteBytes(kick, {1});
+  lw::test::WriteBytes(snare, {2});
+  std::filesystem::create_directory(dir.File("more"));
+  QtPrompts prompts;
+  for (const bool listening : {true, false}) {
+    std::vector<std::string> heard;
+    FileDialogSpec spec = ImportSampleDialog(dir.path().string());
+    if (listening) {
+      spec.preview = [&](const std::string& path) { heard.push_back(path); };
+    }
+    bool ownDialog = false;
+    bool selected = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) {
+        return;
+      }
+      ownDialog = dialog->testOption(QFileDialog::DontUseNativeDialog);
+      auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+      auto* model = qobject_cast<QFileSystemModel*>(list->model());
+      for (const std::string& path : {kick, dir.File("more"), snare}) {
+        const QModelIndex index = model->index(QString::fromStdString(path));
+        selected = index.isValid();
+        if (!selected) {
+          break;
+        }
+        list->setCurrentIndex(index);
+      }
+      dialog->reject();
+    });
+    QVERIFY(!prompts.AskOpenFile(spec));
+    QVERIFY(selected);
+    QCOMPARE(ownDialog, listening);
+    QCOMPARE(heard,
+             listening ? (std::vector<std::string>{kick, snare}) : std::vector<std::string>{});
   }
 }
 

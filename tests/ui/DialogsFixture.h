@@ -17,6 +17,7 @@ namespace lw::test {
 struct DialogsFixture {
   std::unique_ptr<Engine> engine = std::make_unique<Engine>();
   FakePrompts prompts;
+  FakeAudioDevice* device = nullptr; // the waveOut's
   std::unique_ptr<WaveOut> waveOut;
   std::unique_ptr<LivePlayback> playback;
   ProgressRelay progress;
@@ -30,7 +31,9 @@ struct DialogsFixture {
   std::function<void(QDialog&)> user; // what the user does in the next modal dialog
 
   DialogsFixture() {
-    waveOut = std::make_unique<WaveOut>(std::make_unique<FakeAudioDevice>(), prompts);
+    auto fake = std::make_unique<FakeAudioDevice>();
+    device = fake.get();
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
     window = std::make_unique<MainWindow>(MainContext{
         *engine, *waveOut, *playback, prompts, progress, settings, dir.path().string() + "/", {}});

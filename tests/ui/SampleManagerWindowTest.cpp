@@ -1,6 +1,7 @@
 #include "ui/SampleManagerWindow.h"
 #include "DialogsFixture.h"
 #include "WavBuilder.h"
+#include "audio_out/SamplePreview.h"
 
 #include <QDropEvent>
 #include <QFrame>
@@ -13,7 +14,10 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 using namespace lw;
 using lw::test::DialogsFixture;
@@ -81,6 +85,33 @@ struct Manager {
   [[nodiscard]] int Selected() const { return d.sampleList()->currentRow(); }
 };
 
+// What the live output plays next, pulled as the device pulls, each finished block's
+// callback run before the next pull.
+std::vector<int16_t> Heard(DialogsFixture& f, std::size_t frames) {
+  std::vector<int16_t> out;
+  while (out.size() < frames) {
+    const std::vector<int16_t> part = f.device->PullNow(1024);
+    out.insert(out.end(), part.begin(), part.end());
+    f.waveOut->WaitForCallbacks();
+  }
+  out.resize(frames);
+  return out;
+}
+
+// `sound` as the preview reads it at the output rate.
+std::vector<int16_t> AtOutputRate(const std::vector<int16_t>& sound, uint32_t rate) {
+  SamplePreview reading;
+  (void)reading.Start({std::make_shared<const SampleData>(sound.begin(), sound.end()), rate});
+  std::vector<int16_t> out(SamplePreview::OutputLength(sound.size(), rate), 0);
+  reading.MixInto(out.data(), out.size());
+  return out;
+}
+
+bool Silent(const std::vector<int16_t>& values, std::size_t from = 0) {
+  return std::all_of(values.begin() + static_cast<long>(from), values.end(),
+                     [](int16_t v) { return v == 0; });
+}
+
 void ExpectNoSample(const SampleManagerWindow& d) {
   QCOMPARE(d.nameLabel()->text(), QStringLiteral("---"));
   QCOMPARE(d.sizeLabel()->text(), QStringLiteral("---"));
@@ -104,6 +135,8 @@ private Q_SLOTS:
   void deletingSelectsTheLastRemainingSample();
   void replacingKeepsSlotCategoryAndPlace();
   void categoryButtons();
+  void playAndSpaceHearTheSelectedSample();
+  void theImportDialogsPlayTheFileSelectedUntilTheyClose();
 };
 
 void SampleManagerWindowTest::layoutAndCaptions() {
@@ -159,6 +192,8 @@ void SampleManagerWindowTest::layoutAndCaptions() {
   QVERIFY(d.importButton()->isDefault());
   QCOMPARE(d.doneButton()->text(), QStringLiteral("Done"));
   QCOMPARE(d.doneButton()->geometry(), QRect(320, 288, 75, 25));
+  QCOMPARE(d.playButton()->text(), QStringLiteral("Play"));
+  QCOMPARE(d.playButton()->geometry(), QRect(320, 20, 65, 25));
   for (QPushButton* b : {d.deleteButton(), d.replaceButton()}) {
     const QIcon icon = b->icon();
     QCOMPARE(icon.availableSizes(QIcon::Normal).value(0), QSize(16, 16));
@@ -169,6 +204,14 @@ void SampleManagerWindowTest::layoutAndCaptions() {
   QVERIFY(m.Lines().isEmpty());
   ExpectNoSample(d);
   QCOMPARE(d.focusWidget(), d.importButton());
+  // The play control sits in the frame, over no other control or text.
+  const QRect play = d.playButton()->geometry();
+  QVERIFY(d.findChild<QFrame*>("Bevel1")->geometry().contains(play));
+  for (const QWidget* other : d.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (other != d.playButton() && other->objectName() != QStringLiteral("Bevel1")) {
+      QVERIFY2(!other->geometry().intersects(play), qPrintable(other->objectName()));
+    }
+  }
   m.Click(d.doneButton());
   QVERIFY(!d.isVisible());
 }
@@ -342,6 +385,79 @@ void SampleManagerWindowTest::categoryButtons() {
   m.d.sampleList()->clearSelection();
   QTest::mouseClick(m.d.categoryButton(1), Qt::LeftButton, {}, {4, 8});
   QCOMPARE(e.samples.slots[5].category, uint8_t{0}); // nothing selected: nothing changes
+}
+
+void SampleManagerWindowTest::playAndSpaceHearTheSelectedSample() {
+  Manager m;
+  SampleManagerWindow& d = m.d;
+  Engine& e = *m.f.engine;
+  m.Show();
+  QApplication::setActiveWindow(&d);
+  QVERIFY(QTest::qWaitForWindowActive(&d));
+  QVERIFY(!d.playButton()->isEnabled());
+  d.PlayBtnClick();
+  QTest::keyClick(d.sampleList(), Qt::Key_Space);
+  QVERIFY2(!m.f.playback->previewing(), "nothing selected, nothing heard");
+  QCOMPARE(m.f.waveOut->queuedBlocks(), 0);
+
+  const std::vector<int16_t> snare = lw::test::Ramp(3000);
+  std::vector<int16_t> pad(5000);
+  for (std::size_t i = 0; i < pad.size(); ++i) {
+    pad[i] = static_cast<int16_t>(100 + i % 900);
+  }
+  PutSample(e, 3, snare, 44100, SampleCategory::Drum, "snare");
+  PutSample(e, 7, pad, 22050, SampleCategory::Instrument, "pad");
+  d.RefreshSampleList(); // the pad's line, the last, is selected
+  QVERIFY(d.playButton()->isEnabled());
+  m.Click(d.playButton());
+  QCOMPARE(m.f.waveOut->queuedBlocks(), 2); // the whole of it, at once
+  const std::vector<int16_t> padHeard = AtOutputRate(pad, 22050);
+  QCOMPARE(padHeard.size(), std::size_t{10000});
+  std::vector<int16_t> heard = Heard(m.f, 4096);
+  QVERIFY(std::equal(heard.begin(), heard.end(), padHeard.begin()));
+
+  // Space on the list plays its selected line, cutting the pad off.
+  d.sampleList()->setCurrentRow(0);
+  d.sampleList()->setFocus();
+  QTest::keyClick(d.sampleList(), Qt::Key_Space);
+  QCOMPARE(m.Selected(), 0);
+  heard = Heard(m.f, 4096);
+  QVERIFY(std::equal(snare.begin(), snare.end(), heard.begin()));
+  QVERIFY(Silent(heard, snare.size()));
+
+  // On the focused import button too, the space bar plays instead of importing.
+  d.importButton()->setFocus();
+  QTest::keyClick(d.importButton(), Qt::Key_Space);
+  QVERIFY(m.f.prompts.dialogs.empty());
+  heard = Heard(m.f, 1024);
+  QVERIFY2(std::equal(heard.begin(), heard.end(), snare.begin()), "from its start again");
+  // Closing the window ends the preview.
+  m.Click(d.doneButton());
+  QCOMPARE(m.f.waveOut->queuedBlocks(), 0);
+  QVERIFY(Silent(Heard(m.f, 2048)));
+  QVERIFY(!e.playing);
+}
+
+void SampleManagerWindowTest::theImportDialogsPlayTheFileSelectedUntilTheyClose() {
+  Manager m;
+  m.Show();
+  const std::string kick = WriteWav(m.f.dir, "kick.wav", 2000);
+  const std::vector<int16_t> ramp = lw::test::Ramp(2000);
+  for (QPushButton* button : {m.d.importButton(), m.d.convertButton()}) {
+    std::vector<int16_t> heard;
+    m.f.prompts.whileOpen = [&](const FileDialogSpec& dialog) {
+      QVERIFY(dialog.preview);
+      dialog.preview(kick);
+      heard = Heard(m.f, 1024);
+    };
+    m.Click(button); // then cancelled
+    QCOMPARE(heard.size(), std::size_t{1024});
+    QVERIFY(std::equal(heard.begin(), heard.end(), ramp.begin()));
+    QCOMPARE(m.f.waveOut->queuedBlocks(), 0); // closing the dialog ends the preview
+    QVERIFY(Silent(Heard(m.f, 2048)));
+  }
+  QVERIFY(m.Lines().isEmpty());
+  QVERIFY(m.f.prompts.silent());
 }
 
 QTEST_MAIN(SampleManagerWindowTest)

@@ -81,6 +81,8 @@ public:
   // Keeps the windows' places and the import folder for the next run.
   void RememberPlaces();
   [[nodiscard]] ProgramSettings& settings() const { return context_.settings; }
+  // The live output, which the other windows play previews through.
+  [[nodiscard]] LivePlayback& playback() const { return context_.playback; }
   // Every edit of the song passes through it, from every window.
   [[nodiscard]] UndoHistory& history() { return history_; }
 
