@@ -11,6 +11,7 @@
 #include <bit>
 #include <cerrno>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 namespace lw {
@@ -22,6 +23,16 @@ static_assert(std::endian::native == std::endian::little,
 
 constexpr int kMixRate = 44100;
 constexpr int kOpusRate = 48000;
+
+// libsndfile and the encoders it drives set a file up partly in process-wide state that
+// they do not guard: the Ogg stream's serial number is drawn from a shared generator,
+// LAME fills tables that all its encoders share, a failed open leaves its reason in a
+// shared record. Renders of several songs at once therefore open their files, and
+// write their first samples (when the encoders finish setting up), one at a time.
+std::mutex& EncoderSetUp() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 // A stem value at the mix's scale, halved toward zero as the mix is.
 int16_t HalvedStem(int32_t value) {
@@ -154,6 +165,7 @@ public:
     info.channels = 1;
     info.format = SndfileFormat(format_);
     io_ = VirtualOutput::Calls();
+    const std::lock_guard setUp(EncoderSetUp());
     file_ = sf_open_virtual(&io_, SFM_WRITE, &info, &output_);
     if (file_ == nullptr) {
       throw IoError(sf_strerror(nullptr));
@@ -169,6 +181,7 @@ public:
   }
   ~EncodedFile() override {
     if (file_ != nullptr) {
+      const auto setUp = FirstWrite();
       sf_close(file_);
     }
     if (resampler_ != nullptr) {
@@ -179,6 +192,7 @@ public:
   EncodedFile& operator=(const EncodedFile&) = delete;
 
   void WriteMix(const int16_t* samples, std::size_t count) override {
+    const auto setUp = FirstWrite();
     switch (format_) {
     case ExportFormat::Wav24:
       ints_.resize(count);
@@ -200,6 +214,7 @@ public:
   }
 
   void WriteStem(const int32_t* values, std::size_t count) override {
+    const auto setUp = FirstWrite();
     switch (format_) {
     case ExportFormat::Wav24:
       // 24 bits hold a stem whole: value / 2 at 16 bits is value * 128 at 24.
@@ -227,6 +242,7 @@ public:
     if (file_ == nullptr) {
       return;
     }
+    const auto setUp = FirstWrite(); // a file of no samples sets up as it closes
     if (resampler_ != nullptr) {
       floats_.clear();
       WriteFloats(true); // what the resampler still holds
@@ -284,6 +300,15 @@ private:
     sf_command(file_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   }
 
+  // Holds EncoderSetUp through the file's first write; no lock after that.
+  std::unique_lock<std::mutex> FirstWrite() {
+    if (written_) {
+      return {};
+    }
+    written_ = true;
+    return std::unique_lock(EncoderSetUp());
+  }
+
   void Check(sf_count_t written, sf_count_t wanted) {
     if (written != wanted) {
       throw IoError(!output_.Failure().empty() ? output_.Failure()
@@ -333,6 +358,7 @@ private:
   SF_VIRTUAL_IO io_{};
   SNDFILE* file_ = nullptr;
   SRC_STATE* resampler_ = nullptr;
+  bool written_ = false;
   std::vector<int16_t> shorts_;
   std::vector<int32_t> ints_;
   std::vector<float> floats_;
