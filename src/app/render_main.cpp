@@ -29,6 +29,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -377,7 +378,11 @@ std::size_t RenderAll(const std::vector<Job>& jobs, unsigned workers, const RunC
   };
   std::vector<std::thread> threads;
   for (unsigned t = 1; t < workers && t < jobs.size(); ++t) {
-    threads.emplace_back(work);
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break; // the threads there are render every song all the same
+    }
   }
   work();
   for (std::thread& thread : threads) {
