@@ -36,7 +36,22 @@ std::mutex& EncoderSetUp() {
 
 // A stem value at the mix's scale, halved toward zero as the mix is.
 int16_t HalvedStem(int32_t value) {
-  return static_cast<int16_t>(std::clamp(value / 2, -32768, 32767));
+  return static_cast<int16_t>(std::min(std::max(value / 2, -32768), 32767));
+}
+
+// HalvedStem over a pattern's stem. Runs of a fixed length let the compiler use vector
+// instructions, which makes 16-bit stems several times cheaper to convert.
+void HalveStem(const int32_t* values, std::size_t count, int16_t* out) {
+  constexpr std::size_t kRun = 16;
+  std::size_t i = 0;
+  for (; i + kRun <= count; i += kRun) {
+    for (std::size_t k = 0; k < kRun; ++k) {
+      out[i + k] = HalvedStem(values[i + k]);
+    }
+  }
+  for (; i < count; ++i) {
+    out[i] = HalvedStem(values[i]);
+  }
 }
 
 // The 16-bit WAV of the renders: the canonical header, then the samples as they are.
@@ -61,7 +76,7 @@ public:
   }
   void WriteStem(const int32_t* values, std::size_t count) override {
     shorts_.resize(count);
-    std::transform(values, values + count, shorts_.begin(), HalvedStem);
+    HalveStem(values, count, shorts_.data());
     WriteMix(shorts_.data(), count);
   }
   void Finish() override {
@@ -225,7 +240,7 @@ public:
       return;
     case ExportFormat::Flac:
       shorts_.resize(count);
-      std::transform(values, values + count, shorts_.begin(), HalvedStem);
+      HalveStem(values, count, shorts_.data());
       Check(sf_write_short(file_, shorts_.data(), static_cast<sf_count_t>(count)),
             static_cast<sf_count_t>(count));
       return;
