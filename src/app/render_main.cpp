@@ -39,8 +39,8 @@ namespace {
 using namespace lw;
 
 constexpr const char* kUsage =
-    "Usage: loopwren-render [--pattern B-P | --slots A-B] [--stems] [--format F] [-j N] [--quiet]\n"
-    "                       [--verbose] SONG.LW OUT.ext\n"
+    "Usage: loopwren-render [--pattern B-P | --slots A-B] [--stems] [--format F] [-j N]\n"
+    "                       [--quiet] [--verbose] SONG.LW OUT.ext\n"
     "       loopwren-render [options] --out-dir DIR SONG.LW...\n"
     "\n"
     "Renders a LoopWren song to a mono audio file: a 44100 Hz, 16-bit WAV unless OUT's\n"
