@@ -91,6 +91,8 @@ bench: build
 	$(BUILD)/bin/loopwren_engine_bench --benchmark_min_time=0.5
 	$(BUILD)/bin/loopwren_render_bench --benchmark_min_time=0.5
 	$(BUILD)/bin/loopwren_render_race
+	$(BUILD)/bin/loopwren_export_bench --benchmark_min_time=0.5
+	$(BUILD)/bin/loopwren_export_race
 	$(BUILD)/bin/loopwren_songfile_bench
 	$(BUILD)/bin/loopwren_playback_bench
 	$(BUILD)/bin/loopwren_startup_bench

@@ -1,6 +1,8 @@
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
+#include "SoundFiles.h"
 #include "TempDir.h"
+#include "audio_out/ExportFormats.h"
 #include "audio_out/RenderCommand.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
@@ -8,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -49,12 +54,16 @@ struct RenderCliFixture : ::testing::Test {
   test::TempDir dir;
   std::string song;
 
-  void SetUp() override {
+  void SetUp() override { song = MakeSong("song.LW", 0); }
+
+  // A song with every channel, the delay, overdrive and the noise in use; `variant`
+  // moves its notes, so that songs of different variants render differently.
+  std::string MakeSong(const std::string& name, int variant) {
     auto e = test::NewEngine();
     PutSample(*e, 0, std::vector<int16_t>(5000, 12000), 22050, SampleCategory::Instrument);
     PutSample(*e, 1, std::vector<int16_t>(30000, -7000), 44100, SampleCategory::Loop);
     for (int p = 0; p < 3; ++p) {
-      PutNote(*e, 0, p, 0, 4 * p, 0).note = 40 + p;
+      PutNote(*e, 0, p, 0, 4 * p, 0).note = 40 + p + variant;
       PutNote(*e, 2, 7, 1, 0, 1);
     }
     e->state.song.channel(0, 1, 0).delaySend = 60;
@@ -64,10 +73,10 @@ struct RenderCliFixture : ::testing::Test {
     e->state.sequence.slots[1] = {0, 1};
     e->state.sequence.slots[3] = {0, 2};
     e->state.sequence.slots[4] = {2, 7};
-    song = dir.File("song.LW");
-    e->state.songFileName = song;
+    e->state.songFileName = dir.File(name);
     test::FakePrompts prompts;
-    ASSERT_TRUE(SaveSong(*e, prompts, "/"));
+    EXPECT_TRUE(SaveSong(*e, prompts, "/"));
+    return dir.File(name);
   }
 
   // What the program renders right after starting with the song on its command line.
@@ -249,6 +258,265 @@ TEST_F(RenderCliFixture, UnreadableOrUnwritableFilesExitWith1AndLeaveNoOutput) {
     EXPECT_NE(run.output.find(f.reason), std::string::npos) << run.output;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.wav")));
+}
+
+// What the renders below check a file against: the plain render of pattern 1-1.
+constexpr std::size_t kPatternSamples = 88192;
+
+TEST_F(RenderCliFixture, TheOutputsExtensionOrFormatChoosesTheFileFormat) {
+  ASSERT_EQ(RenderCli("--pattern 1-1 " + Quote(song) + " " + Quote(dir.File("plain.wav"))).status,
+            0);
+  const test::SoundFile plain = test::ReadSoundFile(dir.File("plain.wav"));
+  ASSERT_EQ(plain.samples.size(), kPatternSamples);
+  const struct {
+    std::string options;
+    std::string name;
+    int container;
+    int encoding;
+    int rate;
+    int scale; // of the samples against the 16-bit WAV's, 0 for lossy formats
+  } rows[] = {
+      {"", "a.WAV", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 44100, 1},
+      {"--format wav16", "b.wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 44100, 1},
+      {"--format wav24", "c.wav", SF_FORMAT_WAV, SF_FORMAT_PCM_24, 44100, 256},
+      {"", "d.flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 1},
+      {"--format FLAC", "e.flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 1},
+      {"--format flac", "no-extension", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 1},
+      {"", "f.ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 0},
+      {"--format ogg", "g.oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 0},
+      {"", "h.opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, 48000, 0},
+      {"", "i.mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, 44100, 0},
+  };
+  for (const auto& row : rows) {
+    const std::string out = dir.File(row.name);
+    const CliRun run = RenderCli(row.options + " --pattern 1-1 " + Quote(song) + " " + Quote(out));
+    ASSERT_EQ(run.status, 0) << row.name << ": " << run.output;
+    EXPECT_EQ(run.output, "") << row.name;
+    const test::SoundFile file = test::ReadSoundFile(out);
+    ASSERT_TRUE(file.opened) << row.name;
+    EXPECT_EQ(file.format & SF_FORMAT_TYPEMASK, row.container) << row.name;
+    EXPECT_EQ(file.format & SF_FORMAT_SUBMASK, row.encoding) << row.name;
+    EXPECT_EQ(file.rate, row.rate) << row.name;
+    EXPECT_EQ(file.channels, 1) << row.name;
+    // Lossy encoders may pad the end to a whole frame.
+    const auto length = static_cast<double>(kPatternSamples) * row.rate / 44100;
+    EXPECT_NEAR(static_cast<double>(file.samples.size()), length, row.scale > 0 ? 0 : 2048)
+        << row.name;
+    if (row.scale > 0) {
+      std::vector<int32_t> scaled(plain.samples);
+      for (int32_t& v : scaled) {
+        v *= row.scale;
+      }
+      EXPECT_EQ(file.samples, scaled) << row.name;
+    }
+  }
+  EXPECT_EQ(ReadBytes(dir.File("a.WAV")), ReadBytes(dir.File("plain.wav")));
+  EXPECT_EQ(ReadBytes(dir.File("b.wav")), ReadBytes(dir.File("plain.wav")));
+  EXPECT_EQ(dir.Names().size(), 2 + std::size(rows)) << "the song, plain.wav and the rows' files";
+}
+
+TEST_F(RenderCliFixture, StemsAreWrittenBesideTheMixWhichStaysAsItWas) {
+  ASSERT_EQ(RenderCli("--pattern 3-8 " + Quote(song) + " " + Quote(dir.File("plain.wav"))).status,
+            0);
+  for (const std::string name : {"mix.wav", "mix.flac", "mix.ogg"}) {
+    const CliRun run =
+        RenderCli("--stems --pattern 3-8 " + Quote(song) + " " + Quote(dir.File(name)));
+    ASSERT_EQ(run.status, 0) << name << ": " << run.output;
+    const test::SoundFile mix = test::ReadSoundFile(dir.File(name));
+    for (const std::string& stem : StemPaths(dir.File(name), ExportFormat::Wav16)) {
+      const test::SoundFile file = test::ReadSoundFile(stem);
+      ASSERT_TRUE(file.opened) << stem;
+      EXPECT_EQ(file.format, mix.format) << stem;
+      EXPECT_EQ(file.samples.size(), mix.samples.size()) << stem;
+    }
+  }
+  EXPECT_EQ(ReadBytes(dir.File("mix.wav")), ReadBytes(dir.File("plain.wav")));
+  EXPECT_EQ(test::ReadSoundFile(dir.File("mix.flac")).samples,
+            test::ReadSoundFile(dir.File("plain.wav")).samples);
+  // The channel stems hold sound: the song's pattern 3-8 plays the loop on channel 2.
+  const auto ch2 = test::ReadSoundFile(dir.File("mix-ch2.flac")).samples;
+  EXPECT_TRUE(std::any_of(ch2.begin(), ch2.end(), [](int32_t v) { return v != 0; }));
+  EXPECT_EQ(dir.Names().size(), 2 + 3 * 6U);
+}
+
+TEST_F(RenderCliFixture, BadFormatsJobsAndFoldersAreUsageErrors) {
+  const std::string s = Quote(song);
+  const std::string folder = Quote(dir.path().string());
+  const std::string out = dir.File("out");
+  const std::string wav = Quote(out + ".wav");
+  const auto words = [](std::initializer_list<std::string> list) {
+    std::string joined;
+    for (const std::string& word : list) {
+      joined.append(" ").append(word);
+    }
+    return joined;
+  };
+  for (const std::string& args : {
+           words({"--format aiff", s, wav}),
+           words({"--format", s, wav}),
+           words({"--format flac", s, Quote(out + ".mp3")}),
+           words({"--format wav24", s, Quote(out + ".flac")}),
+           words({"--format ogg", s, Quote(out + ".opus")}),
+           words({"-j 0", s, wav}),
+           words({"-j x", s, wav}),
+           words({"-j -1", s, wav}),
+           words({"-j 2x", s, wav}),
+           words({"-j0", s, wav}),
+           words({s, wav, "-j"}),
+           words({"--out-dir", folder}),
+           words({s, "--out-dir"}),
+           words({"--out-dir ''", s}),
+           // Two songs of one name in one folder, and a song whose name is a stem's.
+           words({"--out-dir", folder, s, s}),
+           words({"--stems --out-dir", folder, s, Quote(dir.File("song-ch1.lw"))}),
+       }) {
+    const CliRun r = RenderCli(args);
+    EXPECT_EQ(r.status, 2) << args << "\n" << r.output;
+    EXPECT_NE(r.output.find("Usage: loopwren-render"), std::string::npos) << args;
+  }
+  EXPECT_EQ(dir.Names().size(), 1U) << "nothing was written";
+  const CliRun help = RenderCli("--help");
+  for (const char* option : {"--stems", "--format F", "--out-dir DIR", "-j N"}) {
+    EXPECT_NE(help.output.find(option), std::string::npos) << option;
+  }
+}
+
+TEST_F(RenderCliFixture, AMissingOutputFolderIsNamedAndNothingIsRendered) {
+  for (const std::string& folder : {dir.File("none"), song}) {
+    const CliRun run = RenderCli("--out-dir " + Quote(folder) + " " + Quote(song));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("cannot write into " + folder + ": "), std::string::npos)
+        << run.output;
+  }
+  EXPECT_EQ(dir.Names().size(), 1U);
+}
+
+// Songs rendered side by side write exactly what one run per song writes. (An Ogg
+// stream carries a serial number of its own in every page, drawn anew by every run, so
+// Opus files are compared by what they decode to.)
+TEST_F(RenderCliFixture, ABatchWritesWhatOneRunPerSongWrites) {
+  const std::vector<std::string> songs = {song, MakeSong("second.lw", 3), MakeSong("third", 7)};
+  const std::vector<std::string> names = {"song", "second", "third"};
+  namespace fs = std::filesystem;
+  const struct {
+    std::string options;
+    std::string extension;
+    std::size_t files; // per song
+  } rows[] = {
+      {"", ".wav", 1},
+      {"--stems", ".wav", 6},
+      {"--format flac --stems", ".flac", 6},
+      {"--slots 1-3 --format mp3", ".mp3", 1},
+      {"--pattern 1-2 --format opus", ".opus", 1},
+  };
+  for (const auto& row : rows) {
+    const fs::path batch = dir.path() / "batch";
+    const fs::path alone = dir.path() / "alone";
+    fs::remove_all(batch);
+    fs::remove_all(alone);
+    fs::create_directories(batch);
+    fs::create_directories(alone);
+    std::string files;
+    for (const std::string& s : songs) {
+      files += " " + Quote(s);
+    }
+    const CliRun run = RenderCli(row.options + " -j 2 --out-dir " + Quote(batch.string()) + files);
+    ASSERT_EQ(run.status, 0) << row.options << ": " << run.output;
+    EXPECT_EQ(run.output, "") << row.options;
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+      const std::string out = (alone / (names[i] + row.extension)).string();
+      ASSERT_EQ(RenderCli(row.options + " " + Quote(songs[i]) + " " + Quote(out)).status, 0);
+    }
+    std::size_t written = 0;
+    for (const auto& entry : fs::directory_iterator(alone)) {
+      ++written;
+      const std::string name = entry.path().filename().string();
+      const std::string inBatch = (batch / name).string();
+      if (row.extension == ".opus") {
+        const test::SoundFile a = test::ReadSoundFile(inBatch);
+        const test::SoundFile b = test::ReadSoundFile(entry.path().string());
+        EXPECT_TRUE(a.opened) << name;
+        EXPECT_EQ(a.floats, b.floats) << name;
+      } else {
+        EXPECT_EQ(ReadBytes(inBatch), ReadBytes(entry.path().string()))
+            << row.options << ": " << name;
+      }
+    }
+    EXPECT_EQ(written, songs.size() * row.files) << row.options;
+    EXPECT_EQ(std::distance(fs::directory_iterator(batch), fs::directory_iterator()),
+              static_cast<std::ptrdiff_t>(written))
+        << row.options;
+  }
+}
+
+TEST_F(RenderCliFixture, ABatchRendersEverySongItCanAndNamesEachFailure) {
+  namespace fs = std::filesystem;
+  const fs::path out = dir.path() / "out";
+  fs::create_directories(out / "blocked.flac"); // a folder where the mix should go
+  const std::string blocked = MakeSong("blocked.LW", 1);
+  const std::string good = MakeSong("good.LW", 2);
+  const std::string missing = dir.File("missing.LW");
+  const CliRun run =
+      RenderCli("--stems --format flac -j 3 --pattern 1-1 --out-dir " + Quote(out.string()) + " " +
+                Quote(missing) + " " + Quote(blocked) + " " + Quote(good));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("loopwren-render: " + missing + ": cannot read " + missing +
+                            ": No such file or directory\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("loopwren-render: " + blocked + ": "), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find((out / "blocked.flac").string()), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("loopwren-render: 2 of 3 songs failed\n"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find(good), std::string::npos) << run.output;
+  // The good song and its stems, and nothing of the others: no stem of a failed render.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"blocked.flac", "good-ch1.flac", "good-ch2.flac",
+                                             "good-ch3.flac", "good-delay.flac", "good-vinyl.flac",
+                                             "good.flac"}));
+  EXPECT_TRUE(fs::is_directory(out / "blocked.flac"));
+}
+
+// The renderer run on a terminal of its own: what it shows there.
+std::string OnTerminal(const std::string& args) {
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", (std::string(LOOPWREN_RENDER_BIN) + " " + args).c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n = 0; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+    shown.append(buffer, static_cast<std::size_t>(n)); // ends in EIO once the child is gone
+  }
+  ::close(terminal);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return shown;
+}
+
+TEST_F(RenderCliFixture, OnATerminalEachSongHasAProgressLineEndingInDoneOrFailed) {
+  const std::string second = MakeSong("second.LW", 1);
+  const std::string missing = dir.File("missing.LW");
+  const std::string board = OnTerminal("-j 2 --out-dir " + Quote(dir.path().string()) + " " +
+                                       Quote(song) + " " + Quote(second) + " " + Quote(missing));
+  for (const std::string& line :
+       {song + ": 100 %", second + ": 100 %", song + ": done\x1b[K", second + ": done\x1b[K",
+        missing + ": failed\x1b[K", std::string("loopwren-render: 1 of 3 songs failed\x1b[K")}) {
+    EXPECT_NE(board.find(line), std::string::npos) << line << " in:\n" << board;
+  }
+  EXPECT_EQ(board.find(missing + ": 0 %"), std::string::npos) << "it never began";
+
+  const std::string one =
+      OnTerminal("--pattern 1-1 " + Quote(song) + " " + Quote(dir.File("a.wav")));
+  EXPECT_NE(one.find("\rRendering... 100 %"), std::string::npos) << one;
+  EXPECT_EQ(OnTerminal("--quiet --out-dir " + Quote(dir.path().string()) + " " + Quote(song)), "");
 }
 
 } // namespace
