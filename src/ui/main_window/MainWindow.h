@@ -149,6 +149,7 @@ private:
   void SaveAsClick();
   void SettleDrag();
   void RenderClick(int kind);
+  void ExportClick();
   void QuitClick();
   void OpenSampleManager();
   void RebuildRecentMenu();
