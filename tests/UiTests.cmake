@@ -37,4 +37,5 @@ target_compile_definitions(loopwren_recovery_tests PRIVATE
   LOOPWREN_BIN="$<TARGET_FILE:loopwren>"
   CRASH_SESSION_BIN="$<TARGET_FILE:loopwren_crash_session>")
 loopwren_ui_test(loopwren_file_menu_tests ui/FileMenuTest.cpp ui/MainWindowFixture.h)
+loopwren_ui_test(loopwren_export_dialog_tests ui/ExportDialogTest.cpp ui/DialogsFixture.h)
 target_link_libraries(loopwren_sample_manager_tests PRIVATE PkgConfig::SNDFILE)

@@ -4,6 +4,7 @@
 #include "engine/Engine.h"
 #include "ui/AboutWindow.h"
 #include "ui/BounceDialog.h"
+#include "ui/ExportDialog.h"
 #include "ui/RenderProgressDialog.h"
 #include "ui/SampleManagerWindow.h"
 #include "ui/SequencerWindow.h"
@@ -103,6 +104,15 @@ std::optional<std::string> ProgramDialogs::AskBounceName(const std::string& prop
     return std::nullopt;
   }
   return bounce_->Name();
+}
+
+// Made for each export; the settings carry its choices from one to the next.
+std::optional<ExportChoice> ProgramDialogs::AskExport(bool songloop) {
+  ExportDialog dialog(main_.settings(), songloop, &main_);
+  if (runModal_(dialog) != QDialog::Accepted) {
+    return std::nullopt;
+  }
+  return dialog.Choice();
 }
 
 int32_t ProgramDialogs::SelectionFirstSlot() const {

@@ -56,6 +56,7 @@ public:
   void ShowControllers() override;
   void ShowSplash() override;
   std::optional<std::string> AskBounceName(const std::string& proposed) override;
+  std::optional<ExportChoice> AskExport(bool songloop) override;
   [[nodiscard]] int32_t SelectionFirstSlot() const override;
   [[nodiscard]] int32_t SelectionWidth() const override;
   void RefreshSampleList() override;

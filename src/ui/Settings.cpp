@@ -1,6 +1,7 @@
 #include "ui/Settings.h"
 
 #include "song/Paths.h"
+#include "ui/ExportChoice.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +9,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <array>
 
 namespace lw {
 
@@ -17,6 +20,13 @@ const QString kImportFolder = QStringLiteral("folders/import");
 const QString kSongFolder = QStringLiteral("folders/songs");
 const QString kRenderFolder = QStringLiteral("folders/renders");
 const QString kRecent = QStringLiteral("recent/songs");
+const QString kExportKind = QStringLiteral("export/kind");
+const QString kExportFormat = QStringLiteral("export/format");
+const QString kExportQuality = QStringLiteral("export/quality");
+const QString kExportStems = QStringLiteral("export/stems");
+
+// What to render, kept by name rather than by number.
+constexpr std::array<const char*, 3> kKindNames{"pattern", "song", "songloop"};
 
 QString PositionKey(const QString& window) {
   return QStringLiteral("windows/") + window;
@@ -79,6 +89,35 @@ std::string ProgramSettings::renderFolder() const {
 
 void ProgramSettings::setRenderFolder(const std::string& folder) {
   store_->setValue(kRenderFolder, QString::fromLocal8Bit(folder.c_str()));
+}
+
+ExportChoice ProgramSettings::exportChoice() const {
+  ExportChoice choice;
+  const QString kind = store_->value(kExportKind).toString();
+  for (std::size_t k = 0; k < kKindNames.size(); ++k) {
+    if (kind == QLatin1String(kKindNames[k])) {
+      choice.kind = static_cast<RenderKind>(k);
+    }
+  }
+  if (const auto format = FormatNamed(store_->value(kExportFormat).toString().toStdString())) {
+    choice.options.format = *format;
+  }
+  bool isNumber = false;
+  const double quality = store_->value(kExportQuality).toDouble(&isNumber);
+  if (isNumber && quality >= 0 && quality <= 1) {
+    choice.options.quality = quality;
+  }
+  // QVariant takes any text but "false" and "0" for true; only a kept true is one.
+  choice.options.stems = store_->value(kExportStems).toString() == QLatin1String("true");
+  return choice;
+}
+
+void ProgramSettings::setExportChoice(const ExportChoice& choice) {
+  store_->setValue(kExportKind,
+                   QLatin1String(kKindNames.at(static_cast<std::size_t>(choice.kind))));
+  store_->setValue(kExportFormat, QLatin1String(InfoOf(choice.options.format).name));
+  store_->setValue(kExportQuality, choice.options.quality);
+  store_->setValue(kExportStems, choice.options.stems);
 }
 
 std::optional<QPoint> ProgramSettings::windowPosition(const QString& window) const {

@@ -14,9 +14,12 @@ class QWidget;
 
 namespace lw {
 
+struct ExportChoice;
+
 // What the program remembers between runs: the import dialog's folder, where the windows
-// were, and the songs opened last. Kept by QSettings where the desktop keeps a user's
-// settings ($XDG_CONFIG_HOME/loopwren/loopwren.conf), never beside the program.
+// were, the songs opened last and the export dialog's choices. Kept by QSettings where the
+// desktop keeps a user's settings ($XDG_CONFIG_HOME/loopwren/loopwren.conf), never beside
+// the program.
 class ProgramSettings {
 public:
   static constexpr int kRecentSongs = 8;
@@ -37,6 +40,10 @@ public:
   // Where the render dialog wrote a file last.
   [[nodiscard]] std::string renderFolder() const;
   void setRenderFolder(const std::string& folder);
+  // What the export dialog was accepted with last; its defaults where nothing (or nothing
+  // this program knows) is kept.
+  [[nodiscard]] ExportChoice exportChoice() const;
+  void setExportChoice(const ExportChoice& choice);
 
   // A window's outer top-left corner, by the window's name.
   [[nodiscard]] std::optional<QPoint> windowPosition(const QString& window) const;

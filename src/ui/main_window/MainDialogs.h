@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ExportChoice.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +31,9 @@ public:
   virtual std::optional<std::string> AskBounceName(const std::string& /*proposed*/) {
     return std::nullopt;
   }
+  // The export dialog, with "Songloop" to choose when `songloop`: the choices accepted,
+  // or nothing when cancelled.
+  virtual std::optional<ExportChoice> AskExport(bool /*songloop*/) { return std::nullopt; }
   // The sequencer's selection, for "Songloop".
   [[nodiscard]] virtual int32_t SelectionFirstSlot() const { return 0; }
   [[nodiscard]] virtual int32_t SelectionWidth() const { return 1; }

@@ -151,6 +151,7 @@ private:
   void SaveAsClick();
   void SettleDrag();
   void RenderClick(int kind);
+  void ExportClick();
   void QuitClick();
   void OpenSampleManager();
   void RebuildRecentMenu();

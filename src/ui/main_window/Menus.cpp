@@ -1,4 +1,5 @@
 // The main window's menus and the commands behind them.
+#include "audio_out/AudioExport.h"
 #include "audio_out/Playback.h"
 #include "audio_out/RenderCommand.h"
 #include "commands/Bounce.h"
@@ -50,6 +51,7 @@ void MainWindow::BuildMenus() {
   songloopAction_ =
       Item(render, "Songloop", {}, [this] { RenderClick(static_cast<int>(RenderKind::SongLoop)); });
   songloopAction_->setEnabled(false);
+  Item(file, "Export audio...", {}, [this] { ExportClick(); });
   file->addSeparator();
   Item(file, "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { QuitClick(); });
 
@@ -223,6 +225,27 @@ void MainWindow::RenderClick(int kind) {
   const std::string before = renderFolder_;
   RenderWavCommand(engine_, context_.prompts, context_.renderProgress,
                    static_cast<RenderKind>(kind), selection, renderFolder_);
+  if (renderFolder_ != before) {
+    context_.settings.setRenderFolder(renderFolder_);
+  }
+}
+
+// The dialog comes only when the export can go ahead: not while playing. The song loop is
+// the sequencer's selection, as for "Render Wav".
+void MainWindow::ExportClick() {
+  if (engine_.playing) {
+    context_.prompts.Notice(kRenderWhilePlaying);
+    return;
+  }
+  const std::optional<ExportChoice> choice = dialogs_->AskExport(songloopAction_->isEnabled());
+  if (!choice) {
+    return;
+  }
+  const SlotRange selection =
+      SelectionRange(dialogs_->SelectionFirstSlot(), dialogs_->SelectionWidth());
+  const std::string before = renderFolder_;
+  ExportAudioCommand(engine_, context_.prompts, context_.renderProgress, choice->kind, selection,
+                     choice->options, renderFolder_);
   if (renderFolder_ != before) {
     context_.settings.setRenderFolder(renderFolder_);
   }
