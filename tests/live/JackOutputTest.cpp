@@ -1,0 +1,438 @@
+// The JACK client on a dummy server of the test's own, recorded by a client of the test's
+// as a mixer would record it.
+#include "live/JackOutput.h"
+#include "BusySong.h"
+#include "FakeAudioDevice.h"
+#include "FakePrompts.h"
+#include "JackRecorder.h"
+#include "JackTestServer.h"
+#include "LiveSong.h"
+#include "live/LiveOutputs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lw {
+namespace {
+
+using namespace std::chrono_literals;
+using test::JackRecorder;
+using test::JackTestServer;
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+std::vector<std::string> Ports(jack_client_t* client, const char* pattern, const char* type,
+                               unsigned long flags) {
+  std::vector<std::string> names;
+  if (const char** ports = jack_get_ports(client, pattern, type, flags)) {
+    for (const char** p = ports; *p != nullptr; ++p) {
+      names.emplace_back(*p);
+    }
+    jack_free(static_cast<void*>(ports));
+  }
+  return names;
+}
+
+std::vector<int32_t> Widened(const std::vector<int16_t>& v) {
+  return {v.begin(), v.end()};
+}
+
+// Whether `heard` is `song`, with two allowances that the test states: `gap` frames of
+// silence in one place (periods the output had nothing ready for), and up to
+// `maxDropped` whole periods of the song missing. A server that misses its deadline on a
+// busy machine reports an xrun and may run one client's period without the next one's,
+// so the recording loses a period the output played; on a quiet machine nothing is lost.
+struct Alignment {
+  bool ok = true;
+  bool gapSeen = false;
+  int dropped = 0;
+  std::size_t failedAt = 0; // in `heard`, when not ok
+};
+template <typename Song>
+Alignment Align(const std::vector<int32_t>& heard, const Song& song, std::size_t period,
+                std::size_t gap, int maxDropped) {
+  const auto matches = [&](std::size_t h, std::size_t o) {
+    for (std::size_t i = 0; i < period && h + i < heard.size(); ++i) {
+      if (o + i >= song.size() || heard[h + i] != song[o + i]) {
+        return false;
+      }
+    }
+    return true;
+  };
+  Alignment a;
+  std::size_t h = 0;
+  std::size_t o = 0;
+  while (h < heard.size() && o < song.size()) {
+    if (heard[h] == song[o]) {
+      ++h;
+      ++o;
+      continue;
+    }
+    // Both allowances begin at a period's start.
+    const std::size_t h0 = h - h % period;
+    const std::size_t o0 = o - h % period;
+    if (!a.gapSeen && gap > 0 && h0 + gap <= heard.size() &&
+        std::all_of(heard.begin() + static_cast<std::ptrdiff_t>(h0),
+                    heard.begin() + static_cast<std::ptrdiff_t>(h0 + gap),
+                    [](int32_t v) { return v == 0; }) &&
+        matches(h0 + gap, o0)) {
+      a.gapSeen = true;
+      h = h0 + gap;
+      o = o0;
+      continue;
+    }
+    bool skipped = false;
+    for (int k = 1; k <= 4 && a.dropped + k <= maxDropped && !skipped; ++k) {
+      if (matches(h0, o0 + static_cast<std::size_t>(k) * period)) {
+        a.dropped += k;
+        h = h0;
+        o = o0 + static_cast<std::size_t>(k) * period;
+        skipped = true;
+      }
+    }
+    if (!skipped) {
+      a.ok = false;
+      a.failedAt = h;
+      return a;
+    }
+  }
+  return a;
+}
+
+// Where the recorder holds the first frame of the output's session, once it has it.
+std::size_t SessionIndex(const JackOutput& out, const JackRecorder& recorder) {
+  std::size_t at = 0;
+  const bool found = WaitUntil([&] {
+    const OutputFrame start = out.renderer().sessionStart();
+    if (start == PeriodRenderer::kNoFrame) {
+      return false;
+    }
+    at = recorder.IndexOf(static_cast<jack_nframes_t>(start));
+    return at < recorder.frames();
+  });
+  EXPECT_TRUE(found) << "the session started while the recorder recorded";
+  return at;
+}
+
+struct JackFixture : ::testing::Test {
+  JackTestServer server;
+  void SetUp() override {
+    if (!server.up()) {
+      GTEST_SKIP() << "no JACK server to test with: " << server.why();
+    }
+  }
+};
+
+TEST_F(JackFixture, TheClientAppearsWithItsPortsAndTheMixReachesTheSpeakers) {
+  auto engine = test::NewEngine();
+  JackOutput out(*engine);
+  ASSERT_EQ(out.Open(server.name()), "");
+  EXPECT_EQ(out.clientName(), "LoopWren");
+  EXPECT_EQ(out.periodFrames(), 64U);
+  jack_client_t* look = server.Connect("look");
+  ASSERT_NE(look, nullptr);
+  EXPECT_EQ(
+      Ports(look, "^LoopWren:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput),
+      (std::vector<std::string>{"LoopWren:mix", "LoopWren:ch1", "LoopWren:ch2", "LoopWren:ch3"}));
+  EXPECT_EQ(Ports(look, "^LoopWren:", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput),
+            std::vector<std::string>{"LoopWren:midi_in"});
+  EXPECT_EQ(Ports(look, "^LoopWren:", nullptr, JackPortIsInput).size(), 1U) << "no audio input";
+  jack_port_t* mix = jack_port_by_name(look, "LoopWren:mix");
+  EXPECT_TRUE(jack_port_connected_to(mix, "system:playback_1"));
+  EXPECT_TRUE(jack_port_connected_to(mix, "system:playback_2"));
+  EXPECT_FALSE(
+      jack_port_connected_to(jack_port_by_name(look, "LoopWren:ch1"), "system:playback_1"));
+
+  // A second program is told apart by the server, and closing leaves no port behind.
+  JackOutput second(*engine);
+  ASSERT_EQ(second.Open(server.name()), "");
+  EXPECT_NE(second.clientName(), "LoopWren");
+  out.Close();
+  second.Close();
+  EXPECT_TRUE(Ports(look, "^LoopWren", nullptr, 0).empty());
+  jack_client_close(look);
+}
+
+TEST_F(JackFixture, TheMixAndStemPortsCarryTheBusySongSampleForSample) {
+  auto engine = bench::BusySong();
+  JackOutput out(*engine);
+  ASSERT_EQ(out.Open(server.name()), "");
+  constexpr std::size_t kFrames = 44100; // a second
+  JackRecorder recorder(server, 4, 3 * kFrames);
+  ASSERT_TRUE(recorder.ok());
+  for (int p = 0; p < 4; ++p) {
+    ASSERT_TRUE(recorder.ConnectFrom(out.clientName() + ":" + JackOutput::kPortNames[p], p));
+  }
+  recorder.Start();
+  ASSERT_TRUE(recorder.WaitFor(256));
+  ASSERT_TRUE(out.renderer().PlayBtnClick());
+  const std::size_t at = SessionIndex(out, recorder);
+  ASSERT_TRUE(recorder.WaitFor(at + kFrames));
+  out.renderer().Stop();
+
+  const auto offline = test::RenderFrom(*bench::BusySong(), kFrames);
+  const auto before = recorder.ValuesAt(0, 0, at);
+  EXPECT_TRUE(std::all_of(before.begin(), before.end(), [](int32_t v) { return v == 0; }))
+      << "silence before the start";
+  EXPECT_EQ(out.renderer().counters().lateFrames, 0U);
+  const int maxDropped = 4 * static_cast<int>(out.xruns());
+  const auto mix = recorder.ValuesAt(0, at, kFrames);
+  if (maxDropped == 0) {
+    EXPECT_EQ(mix, Widened(offline.mix));
+  }
+  const Alignment a = Align(mix, offline.mix, 64, 0, maxDropped);
+  EXPECT_TRUE(a.ok) << "the mix departs from the song at frame " << a.failedAt << " ("
+                    << out.xruns() << " xruns)";
+  for (int c = 0; c < kChannels; ++c) {
+    const Alignment stem = Align(recorder.ValuesAt(1 + c, at, kFrames, 65536.0F),
+                                 offline.stems[static_cast<std::size_t>(c)], 64, 0, maxDropped);
+    EXPECT_TRUE(stem.ok) << "ch" << c + 1 << " departs from its stem at frame " << stem.failedAt;
+    EXPECT_EQ(stem.dropped, a.dropped) << "ch" << c + 1;
+  }
+  out.Close();
+}
+
+// An edit holds the engine lock across many periods: the callback never waits for it,
+// plays the period it holds ahead, then silence, and the song goes on where it stopped.
+TEST_F(JackFixture, AnEngineLockHeldElsewhereNeverStallsTheServer) {
+  auto engine = test::NewEngine();
+  test::MakeLiveSong(*engine);
+  JackOutput out(*engine);
+  ASSERT_EQ(out.Open(server.name()), "");
+  JackRecorder recorder(server, 1, 5 * 44100);
+  ASSERT_TRUE(recorder.ok() && recorder.ConnectFrom(out.clientName() + ":mix", 0));
+  recorder.Start();
+  ASSERT_TRUE(out.renderer().PlayBtnClick());
+  const std::size_t at = SessionIndex(out, recorder);
+  ASSERT_TRUE(WaitUntil([&] { return out.renderer().counters().periods > 50; }));
+
+  uint64_t periodsWhileHeld = 0;
+  {
+    const EngineHold edit(engine->engineLock);
+    const uint64_t before = out.renderer().counters().periods;
+    std::this_thread::sleep_for(100ms); // about 69 periods
+    periodsWhileHeld = out.renderer().counters().periods - before;
+  }
+  EXPECT_GT(periodsWhileHeld, 10U) << "the server kept running its periods";
+  const auto counters = out.renderer().counters();
+  EXPECT_GE(counters.lockBusy, periodsWhileHeld);
+  const auto gap = static_cast<std::size_t>(counters.lateFrames);
+  EXPECT_GT(gap, 0U);
+  const std::size_t length = gap + 44100;
+  ASSERT_TRUE(recorder.WaitFor(at + length));
+  out.renderer().Stop();
+
+  // The recording is the song with one stretch of silence, as long as the late frames,
+  // where the lock was taken.
+  const auto heard = recorder.ValuesAt(0, at, length);
+  const auto offline = test::RenderOffline([](Engine& e) { test::MakeLiveSong(e); }, length);
+  const Alignment a = Align(heard, offline.mix, 64, gap, 4 * static_cast<int>(out.xruns()));
+  EXPECT_TRUE(a.ok) << "the recording departs from the song at frame " << a.failedAt;
+  EXPECT_TRUE(a.gapSeen) << "one gap of " << gap << " frames";
+  out.Close();
+}
+
+// An edit that holds the lock across one period costs nothing: that period plays what
+// was rendered ahead. The hold is timed by the server's periods, which a busy machine may
+// stretch; such attempts are tried again.
+TEST_F(JackFixture, AnEditOfLessThanAPeriodIsNotHeard) {
+  auto engine = test::NewEngine();
+  test::MakeLiveSong(*engine);
+  JackOutput out(*engine);
+  ASSERT_EQ(out.Open(server.name()), "");
+  ASSERT_TRUE(out.renderer().PlayBtnClick());
+  ASSERT_TRUE(WaitUntil([&] { return out.renderer().counters().periods > 20; }));
+  bool tried = false;
+  for (int attempt = 0; attempt < 50 && !tried; ++attempt) {
+    const auto before = out.renderer().counters();
+    {
+      const EngineHold edit(engine->engineLock);
+      // Spun, not slept: a sleep outlasts a period.
+      const auto deadline = std::chrono::steady_clock::now() + 10s;
+      while (out.renderer().counters().lockBusy == before.lockBusy &&
+             std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+      }
+    }
+    ASSERT_TRUE(WaitUntil([&] { return out.renderer().counters().periods > before.periods + 3; }));
+    const auto after = out.renderer().counters();
+    if (after.lockBusy == before.lockBusy + 1) {
+      tried = true;
+      EXPECT_EQ(after.lateFrames, before.lateFrames);
+    }
+  }
+  EXPECT_TRUE(tried) << "no hold of exactly one period in 50 attempts";
+  out.Close();
+}
+
+TEST_F(JackFixture, AServerAtAnotherRateIsRefused) {
+  JackTestServer fast(48000);
+  if (!fast.up()) {
+    GTEST_SKIP() << "no second JACK server: " << fast.why();
+  }
+  auto engine = test::NewEngine();
+  JackOutput out(*engine);
+  const std::string why = out.Open(fast.name());
+  EXPECT_NE(why.find("48000 Hz"), std::string::npos) << why;
+  EXPECT_FALSE(out.isOpen());
+}
+
+// The outputs of the program, over a fake device standing in for SDL.
+struct OutputsFixture : JackFixture {
+  std::unique_ptr<Engine> engine = test::NewEngine();
+  test::FakePrompts prompts;
+  test::FakeAudioDevice* device = nullptr;
+  std::unique_ptr<WaveOut> waveOut;
+  std::unique_ptr<LivePlayback> sdl;
+  std::unique_ptr<LiveOutputs> outputs;
+  int refreshes = 0;
+
+  void SetUp() override {
+    JackFixture::SetUp();
+    test::MakeLiveSong(*engine);
+    auto fake = std::make_unique<test::FakeAudioDevice>();
+    device = fake.get();
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
+    sdl = std::make_unique<LivePlayback>(*engine, *waveOut);
+    Make(server.name());
+  }
+  void Make(const std::string& jackServer) {
+    outputs.reset();
+    outputs = std::make_unique<LiveOutputs>(*engine, *waveOut, *sdl, jackServer);
+    outputs->refreshDisplay = [this] { ++refreshes; };
+  }
+  void TearDown() override {
+    if (outputs != nullptr) {
+      outputs->FormClose();
+    }
+  }
+  // What the fake device plays next, as the SDL device pulls it.
+  std::vector<int16_t> PlaySdl(std::size_t frames) {
+    std::vector<int16_t> out;
+    while (out.size() < frames) {
+      const auto part = device->PullNow(1024);
+      out.insert(out.end(), part.begin(), part.end());
+      waveOut->WaitForCallbacks();
+    }
+    return out;
+  }
+  static bool Sounds(const std::vector<int16_t>& v) {
+    return std::any_of(v.begin(), v.end(), [](int16_t s) { return s != 0; });
+  }
+};
+
+TEST_F(OutputsFixture, TheChoiceDecidesTheOutputAndOnlyAnAskedForJackComplains) {
+  struct Case {
+    OutputChoice choice;
+    bool serverRuns;
+    LiveOutputs::Active active;
+    bool complaint;
+  };
+  const Case cases[] = {
+      {OutputChoice::Auto, true, LiveOutputs::Active::Jack, false},
+      {OutputChoice::Auto, false, LiveOutputs::Active::Sdl, false},
+      {OutputChoice::Jack, true, LiveOutputs::Active::Jack, false},
+      {OutputChoice::Jack, false, LiveOutputs::Active::Sdl, true},
+      {OutputChoice::Sdl, true, LiveOutputs::Active::Sdl, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(OutputChoiceKey(c.choice)) + (c.serverRuns ? " server" : " none"));
+    Make(c.serverRuns ? server.name() : server.name() + "-none");
+    device->opens = 0;
+    outputs->Choose(c.choice);
+    outputs->OpenOutput();
+    EXPECT_EQ(outputs->active(), c.active);
+    EXPECT_EQ(device->opens.load(), c.active == LiveOutputs::Active::Sdl ? 1 : 0);
+    const std::string told = outputs->Poll();
+    EXPECT_EQ(!told.empty(), c.complaint) << told;
+    if (c.complaint) {
+      EXPECT_NE(told.find("no JACK server is running"), std::string::npos) << told;
+    }
+    EXPECT_EQ(outputs->Poll(), "") << "told once";
+    outputs->FormClose();
+  }
+}
+
+TEST_F(OutputsFixture, SwitchingOutputsWhilePlayingKeepsTheSongPlaying) {
+  outputs->Choose(OutputChoice::Sdl);
+  outputs->OpenOutput();
+  outputs->PlayBtnClick();
+  EXPECT_EQ(refreshes, 1);
+  ASSERT_TRUE(Sounds(PlaySdl(12289 + 8192)));
+
+  EXPECT_EQ(outputs->Use(OutputChoice::Jack), "");
+  ASSERT_EQ(outputs->active(), LiveOutputs::Active::Jack);
+  EXPECT_FALSE(device->open) << "SDL lets the device go";
+  JackRecorder recorder(server, 1, 3 * 44100);
+  ASSERT_TRUE(recorder.ok() && recorder.ConnectFrom("LoopWren:mix", 0));
+  recorder.Start();
+  ASSERT_TRUE(recorder.WaitFor(22050));
+  EXPECT_TRUE(engine->playing);
+  const auto heard = recorder.ValuesAt(0, 0, 22050);
+  EXPECT_TRUE(std::any_of(heard.begin(), heard.end(), [](int32_t v) { return v != 0; }));
+
+  EXPECT_EQ(outputs->Use(OutputChoice::Sdl), "");
+  ASSERT_EQ(outputs->active(), LiveOutputs::Active::Sdl);
+  EXPECT_TRUE(engine->playing);
+  EXPECT_TRUE(device->open);
+  EXPECT_TRUE(Sounds(PlaySdl(12289 + 8192)));
+  EXPECT_TRUE(Ports(recorder.client(), "^LoopWren", nullptr, 0).empty()) << "the client left";
+
+  outputs->PlayBtnClick();
+  EXPECT_FALSE(engine->playing);
+  EXPECT_EQ(refreshes, 2);
+}
+
+TEST_F(OutputsFixture, AServerThatDiesMidPlayLeavesTheSongPlayingThroughSdl) {
+  for (const bool kill : {true, false}) {
+    SCOPED_TRACE(kill ? "killed" : "stopped");
+    JackTestServer doomed;
+    ASSERT_TRUE(doomed.up()) << doomed.why();
+    Make(doomed.name());
+    outputs->Choose(OutputChoice::Auto);
+    outputs->OpenOutput();
+    ASSERT_EQ(outputs->active(), LiveOutputs::Active::Jack);
+    outputs->PlayBtnClick();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return outputs->jack()->renderer().sessionStart() != PeriodRenderer::kNoFrame; }));
+    EXPECT_EQ(outputs->Poll(), "");
+
+    if (kill) {
+      doomed.Kill();
+    } else {
+      doomed.Stop();
+    }
+    std::string told;
+    ASSERT_TRUE(WaitUntil([&] {
+      told = outputs->Poll();
+      return !told.empty();
+    })) << "the loss is noticed";
+    EXPECT_NE(told.find("The JACK server stopped"), std::string::npos) << told;
+    EXPECT_EQ(outputs->active(), LiveOutputs::Active::Sdl);
+    EXPECT_EQ(outputs->jack(), nullptr);
+    EXPECT_TRUE(engine->playing);
+    EXPECT_TRUE(Sounds(PlaySdl(12289 + 8192))) << "the song plays on through SDL";
+    outputs->PlayBtnClick();
+    EXPECT_FALSE(engine->playing);
+    outputs->FormClose();
+  }
+}
+
+} // namespace
+} // namespace lw
