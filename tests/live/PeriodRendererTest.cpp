@@ -1,6 +1,7 @@
 // The period renderer without a server: periods are asked for by hand, the engine lock
 // is held by a thread of the test's when a busy lock is wanted.
 #include "live/PeriodRenderer.h"
+#include "BusyLock.h"
 #include "LiveSong.h"
 
 #include <gtest/gtest.h>
@@ -15,36 +16,8 @@
 namespace lw {
 namespace {
 
+using test::BusyLock;
 using test::MakeLiveSong;
-
-// Holds the engine lock on a thread of its own for as long as it lives.
-class BusyLock {
-public:
-  explicit BusyLock(EngineMutex& lock)
-      : thread_([this, &lock] {
-          lock.lock();
-          held_ = true;
-          while (!release_) {
-            std::this_thread::yield();
-          }
-          lock.unlock();
-        }) {
-    while (!held_) {
-      std::this_thread::yield();
-    }
-  }
-  ~BusyLock() {
-    release_ = true;
-    thread_.join();
-  }
-  BusyLock(const BusyLock&) = delete;
-  BusyLock& operator=(const BusyLock&) = delete;
-
-private:
-  std::atomic<bool> held_{false};
-  std::atomic<bool> release_{false};
-  std::thread thread_;
-};
 
 struct PeriodRendererFixture : ::testing::Test {
   std::unique_ptr<Engine> engine = test::NewEngine();

@@ -24,15 +24,18 @@ namespace lw::test {
 // when it goes out of scope.
 class JackTestServer {
 public:
-  explicit JackTestServer(unsigned rate = 44100, unsigned period = 64) {
+  // With `realtime` the server and its clients' process threads run with real-time
+  // scheduling (where the system grants it), as on a musician's machine.
+  explicit JackTestServer(unsigned rate = 44100, unsigned period = 64, bool realtime = false) {
     static std::atomic<int> servers{0};
     // The probes below meet a server that is not up yet; libjack would say so each time.
     jack_set_error_function([](const char* /*message*/) {});
     name_ = "loopwren-test-" + std::to_string(::getpid()) + "-" + std::to_string(servers++);
     const std::string rateArg = std::to_string(rate);
     const std::string periodArg = std::to_string(period);
-    std::vector<std::string> args = {"jackd", "-n",    name_, "--no-realtime", "-d", "dummy",
-                                     "-r",    rateArg, "-p",  periodArg};
+    std::vector<std::string> args = {"jackd", "-n",     name_, realtime ? "-R" : "--no-realtime",
+                                     "-d",    "dummy",  "-r",  rateArg,
+                                     "-p",    periodArg};
     std::vector<char*> argv;
     for (std::string& a : args) {
       argv.push_back(a.data());
