@@ -2,6 +2,7 @@
 
 #include "engine/Engine.h"
 #include "ui/AboutWindow.h"
+#include "ui/AudioMidiDialog.h"
 #include "ui/BounceDialog.h"
 #include "ui/RenderProgressDialog.h"
 #include "ui/SampleManagerWindow.h"
@@ -102,6 +103,16 @@ std::optional<std::string> ProgramDialogs::AskBounceName(const std::string& prop
     return std::nullopt;
   }
   return bounce_->Name();
+}
+
+std::optional<OutputChoice> ProgramDialogs::AskOutput(OutputChoice current,
+                                                      const std::string& playing) {
+  AudioMidiDialog dialog(&main_);
+  dialog.Show(current, playing);
+  if (runModal_(dialog) != QDialog::Accepted) {
+    return std::nullopt;
+  }
+  return dialog.Choice();
 }
 
 int32_t ProgramDialogs::SelectionFirstSlot() const {

@@ -17,6 +17,7 @@ const QString kImportFolder = QStringLiteral("folders/import");
 const QString kSongFolder = QStringLiteral("folders/songs");
 const QString kRenderFolder = QStringLiteral("folders/renders");
 const QString kRecent = QStringLiteral("recent/songs");
+const QString kAudioOutput = QStringLiteral("audio/output");
 
 QString PositionKey(const QString& window) {
   return QStringLiteral("windows/") + window;
@@ -71,6 +72,14 @@ std::string ProgramSettings::songFolder() const {
 
 void ProgramSettings::setSongFolder(const std::string& folder) {
   store_->setValue(kSongFolder, QString::fromLocal8Bit(folder.c_str()));
+}
+
+std::string ProgramSettings::audioOutput() const {
+  return store_->value(kAudioOutput).toString().toStdString();
+}
+
+void ProgramSettings::setAudioOutput(const std::string& choice) {
+  store_->setValue(kAudioOutput, QString::fromStdString(choice));
 }
 
 std::string ProgramSettings::renderFolder() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "live/LiveOutputs.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,6 +29,12 @@ public:
   // The bounce dialog, shown with the proposed name: the name accepted, or nothing when
   // cancelled.
   virtual std::optional<std::string> AskBounceName(const std::string& /*proposed*/) {
+    return std::nullopt;
+  }
+  // "Audio & MIDI", shown with the output chosen now and a line on the one playing: the
+  // output chosen, or nothing when cancelled.
+  virtual std::optional<OutputChoice> AskOutput(OutputChoice /*current*/,
+                                                const std::string& /*playing*/) {
     return std::nullopt;
   }
   // The sequencer's selection, for "Songloop".

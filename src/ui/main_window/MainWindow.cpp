@@ -10,10 +10,14 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 
 namespace lw {
 
 namespace {
+
+// How often the window asks the live outputs whether the JACK server is still there.
+constexpr int kOutputPollMs = 250;
 
 // The outline that frames the active step's number on the lcd.
 class StepFrame : public QWidget {
@@ -83,8 +87,13 @@ MainWindow::MainWindow(MainContext context)
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
   // FormCreate: the device opens and live playback takes its blocks.
-  context_.waveOut.Open(-1);
+  context_.playback.OpenOutput();
   context_.playback.refreshDisplay = [this] { RefreshDisplay(false, false, false); };
+  if (context_.outputs != nullptr) {
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] { PollOutputs(); });
+    poll->start(kOutputPollMs);
+  }
   engine_.state.songFileName.clear();
 }
 

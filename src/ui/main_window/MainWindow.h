@@ -24,7 +24,8 @@ class QMenu;
 namespace lw {
 
 struct Engine;
-class LivePlayback;
+class LiveOutputs;
+class PlayControl;
 class ProgramSettings;
 class RenderProgress;
 class SampleMenu;
@@ -35,12 +36,15 @@ class UserPrompts;
 struct MainContext {
   Engine& engine;
   WaveOut& waveOut;
-  LivePlayback& playback;
+  PlayControl& playback; // the live output the play button drives
   UserPrompts& prompts;
   RenderProgress& renderProgress;
   ProgramSettings& settings; // folders, window places and recent songs between runs
   std::string appDir;        // the program's folder, with its trailing separator
   std::string commandSong;   // the first command-line argument, or empty
+  // The live outputs behind `playback` when there is a choice of them (the program), else
+  // null: "Audio & MIDI" is then disabled.
+  LiveOutputs* outputs = nullptr;
 };
 
 // The skinned main window: the channel section, the lcd step display, the keyboard,
@@ -109,6 +113,9 @@ public:
   void SampleManagerClick();
   void PatternSequencerClick();
   void BouncePatternClick();
+  void AudioMidiClick();
+  // Whatever the live outputs have to report (the JACK server went away) is shown.
+  void PollOutputs();
   void UndoClick();
   void RedoClick();
 
