@@ -89,10 +89,12 @@ int main(int argc, char** argv) {
   }
   ByHand(std::min(seconds, 20.0));
 
-  auto server = std::make_unique<test::JackTestServer>(kOutputRate, kPeriod, realtime);
+  auto server = std::make_unique<test::JackTestServer>(
+      test::JackTestServer::Options{.rate = kOutputRate, .period = kPeriod, .realtime = realtime});
   if (!server->up() && realtime) {
     realtime = false;
-    server = std::make_unique<test::JackTestServer>(kOutputRate, kPeriod, realtime);
+    server = std::make_unique<test::JackTestServer>(test::JackTestServer::Options{
+        .rate = kOutputRate, .period = kPeriod, .realtime = realtime});
   }
   if (!server->up()) {
     std::printf("through JACK: skipped, %s\n", server->why().c_str());

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,23 +67,25 @@ public:
     }
     return true;
   }
-  // Where the period that began at frame time `time` was recorded, or frames() when none
-  // was. Periods are recorded back to back, so a server that skips frames leaves no hole.
-  [[nodiscard]] std::size_t IndexOf(jack_nframes_t time) const {
+  // Where the first period recorded from frame time `time` on was recorded, and how many
+  // frames after `time` it began: 0 unless the server skipped this client for the period
+  // that began then. Nothing while no such period has been recorded yet.
+  struct Place {
+    std::size_t index = 0;
+    std::size_t late = 0;
+  };
+  [[nodiscard]] std::optional<Place> Find(jack_nframes_t time) const {
     const std::size_t recorded = periodCount_.load(std::memory_order_acquire);
     for (std::size_t i = 0; i < recorded; ++i) {
-      if (periods_[i].time == time) {
-        return periods_[i].index;
+      const auto after = static_cast<int32_t>(periods_[i].time - time);
+      if (after >= 0 && periods_[i].index < frames()) {
+        return Place{periods_[i].index, static_cast<std::size_t>(after)};
       }
     }
-    return frames();
+    return std::nullopt;
   }
-  // Input `input`'s frames from the period that began at `time` on, at most `count` of
-  // them, as integers at `scale` (32768 for the mix).
-  [[nodiscard]] std::vector<int32_t> Values(int input, jack_nframes_t time, std::size_t count,
-                                            float scale = 32768.0F) const {
-    return ValuesAt(input, IndexOf(time), count, scale);
-  }
+  // Input `input`'s frames from index `start` on, at most `count` of them, as integers at
+  // `scale` (32768 for the mix).
   [[nodiscard]] std::vector<int32_t> ValuesAt(int input, std::size_t start, std::size_t count,
                                               float scale = 32768.0F) const {
     const auto& b = buffers_[static_cast<std::size_t>(input)];
