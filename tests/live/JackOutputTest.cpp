@@ -127,6 +127,15 @@ TEST_F(JackFixture, TheClientAppearsWithItsPortsAndTheMixReachesTheSpeakers) {
   EXPECT_TRUE(jack_port_connected_to(mix, "system:playback_2"));
   EXPECT_FALSE(
       jack_port_connected_to(jack_port_by_name(look, "LoopWren:ch1"), "system:playback_1"));
+  // What a note on midi_in starts leaves one period later: the period held ahead.
+  jack_latency_range_t latency{};
+  ASSERT_TRUE(WaitUntil([&] {
+    jack_port_get_latency_range(jack_port_by_name(look, "LoopWren:ch2"), JackCaptureLatency,
+                                &latency);
+    return latency.max != 0;
+  }));
+  EXPECT_EQ(latency.min, 64U);
+  EXPECT_EQ(latency.max, 64U);
 
   // A second program is told apart by the server, and closing leaves no port behind.
   JackOutput second(*engine);
