@@ -95,6 +95,7 @@ bench: build
 	$(BUILD)/bin/loopwren_export_race
 	$(BUILD)/bin/loopwren_songfile_bench
 	$(BUILD)/bin/loopwren_playback_bench
+	$(BUILD)/bin/loopwren_jack_bench 60
 	$(BUILD)/bin/loopwren_startup_bench
 
 format:

@@ -13,8 +13,10 @@ add_executable(loopwren_race_tests audio_out/PlaybackRaceTest.cpp)
 target_link_libraries(loopwren_race_tests PRIVATE loopwren_test_support)
 gtest_discover_tests(loopwren_race_tests DISCOVERY_TIMEOUT 60)
 
-# The audio callback's contract, checked with a counting allocator and a mutex hook that
-# replace the program's own: built as a program of its own.
+# The audio callbacks' contract (the SDL device's and JACK's), checked with a counting
+# allocator and a mutex hook that replace the program's own: built as a program of its own.
 add_executable(loopwren_realtime_tests audio_out/RealTimeTest.cpp)
-target_link_libraries(loopwren_realtime_tests PRIVATE loopwren_test_support loopwren::audio_out ${CMAKE_DL_LIBS})
-gtest_discover_tests(loopwren_realtime_tests DISCOVERY_TIMEOUT 60)
+target_include_directories(loopwren_realtime_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/live)
+target_link_libraries(loopwren_realtime_tests PRIVATE loopwren_test_support loopwren::audio_out
+  loopwren::live ${CMAKE_DL_LIBS})
+gtest_discover_tests(loopwren_realtime_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_LOCK jackd)

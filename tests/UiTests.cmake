@@ -38,4 +38,8 @@ target_compile_definitions(loopwren_recovery_tests PRIVATE
   CRASH_SESSION_BIN="$<TARGET_FILE:loopwren_crash_session>")
 loopwren_ui_test(loopwren_file_menu_tests ui/FileMenuTest.cpp ui/MainWindowFixture.h)
 loopwren_ui_test(loopwren_export_dialog_tests ui/ExportDialogTest.cpp ui/DialogsFixture.h)
+# "Audio & MIDI" and the window's side of the live outputs (a private dummy JACK server).
+loopwren_ui_test(loopwren_audio_midi_tests ui/AudioMidiTest.cpp ui/DialogsFixture.h)
+target_include_directories(loopwren_audio_midi_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/live)
+set_tests_properties(loopwren_audio_midi_tests PROPERTIES RESOURCE_LOCK jackd)
 target_link_libraries(loopwren_sample_manager_tests PRIVATE PkgConfig::SNDFILE)

@@ -4,6 +4,7 @@
 #include "audio_out/Render.h"
 #include "audio_out/SdlAudioDevice.h"
 #include "engine/Engine.h"
+#include "live/LiveOutputs.h"
 #include "session/RecoveryInstance.h"
 #include "song/FileIo.h"
 #include "song/Paths.h"
@@ -92,13 +93,16 @@ int main(int argc, char** argv) {
 
   QtPrompts prompts;
   WaveOut waveOut(std::make_unique<SdlAudioDevice>(), prompts);
-  LivePlayback playback(*engine, waveOut);
+  LivePlayback sdlPlayback(*engine, waveOut);
   // The main window takes the render progress before the progress dialog exists.
   ProgressRelay renderProgress;
 
   ProgramSettings settings;
+  // The output chosen in "Audio & MIDI" opens with the main window.
+  LiveOutputs playback(*engine, waveOut, sdlPlayback);
+  playback.Choose(OutputChoiceFromKey(settings.audioOutput()));
   MainWindow window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
-                                ProgramFolder(), options.song});
+                                ProgramFolder(), options.song, &playback});
   prompts.setParent(&window);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/icon.png")));
   // The other windows follow the main window, in the program's start-up order.

@@ -5,6 +5,22 @@
 
 namespace lw {
 
+bool StartOrStopEngine(Engine& engine) {
+  SongState& s = engine.state;
+  if (!engine.songMode) {
+    s.playPattern = s.nextPattern = s.editPattern;
+    s.playBank = s.nextBank = s.editBank;
+  }
+  if (!engine.playing) {
+    engine.ProcessStep();
+  }
+  engine.delay.ClearDelayLine();
+  // Set after the engine is prepared, cleared before the device is reset.
+  const bool nowPlaying = !engine.playing;
+  engine.playing = nowPlaying;
+  return nowPlaying;
+}
+
 LivePlayback::LivePlayback(Engine& engine, WaveOut& waveOut)
     : engine_(engine), waveOut_(waveOut), outputBuffer_(kBlockSamples, 0) {
   waveOut_.SetCallback([this] { BufferDone(); });
@@ -12,6 +28,10 @@ LivePlayback::LivePlayback(Engine& engine, WaveOut& waveOut)
 
 LivePlayback::~LivePlayback() {
   waveOut_.SetCallback(nullptr);
+}
+
+void LivePlayback::OpenOutput() {
+  waveOut_.Open(-1);
 }
 
 void LivePlayback::PlayBtnClick() {
@@ -22,18 +42,7 @@ void LivePlayback::PlayBtnClick() {
     bool nowPlaying = false;
     {
       const EngineHold hold(engine_.engineLock);
-      SongState& s = engine_.state;
-      if (!engine_.songMode) {
-        s.playPattern = s.nextPattern = s.editPattern;
-        s.playBank = s.nextBank = s.editBank;
-      }
-      if (!engine_.playing) {
-        engine_.ProcessStep();
-      }
-      engine_.delay.ClearDelayLine();
-      // Set after the engine is prepared, cleared before the device is reset.
-      nowPlaying = !engine_.playing;
-      engine_.playing = nowPlaying;
+      nowPlaying = StartOrStopEngine(engine_);
     }
     songPlaying_ = nowPlaying;
     if (nowPlaying) {
@@ -42,9 +51,7 @@ void LivePlayback::PlayBtnClick() {
       if (waveOut_.queuedBlocks() > 0) {
         waveOut_.Reset();
       }
-      std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
-      waveOut_.Write(outputBuffer_.data(), kBlockBytes);
-      waveOut_.Write(outputBuffer_.data(), 2);
+      PrimeQueue();
     } else {
       waveOut_.Reset();
     }
@@ -58,7 +65,7 @@ void LivePlayback::BufferDone() noexcept {
   const MutexHold gate(gate_);
   // Only this gate's holders write, and the device only takes blocks away, so the queue
   // is no deeper when the write comes.
-  if (waveOut_.queuedBlocks() >= kQueuedBlocks) {
+  if (suspended_ || waveOut_.queuedBlocks() >= kQueuedBlocks) {
     return;
   }
   if (!songPlaying_) {
@@ -70,6 +77,32 @@ void LivePlayback::BufferDone() noexcept {
   waveOut_.Write(outputBuffer_.data(), kBlockBytes);
   const EngineHold hold(engine_.engineLock);
   engine_.RenderBlock(outputBuffer_.data(), outputBuffer_.size());
+}
+
+void LivePlayback::Suspend() {
+  PreviewSound ended; // freed after the gate is let go
+  {
+    const MutexHold gate(gate_);
+    ended = preview_.Stop();
+    suspended_ = true;
+    songPlaying_ = false;
+    waveOut_.Reset();
+  }
+}
+
+void LivePlayback::Resume() {
+  const MutexHold gate(gate_);
+  suspended_ = false;
+  songPlaying_ = engine_.playing;
+  if (songPlaying_) {
+    PrimeQueue();
+  }
+}
+
+void LivePlayback::PrimeQueue() {
+  std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
+  waveOut_.Write(outputBuffer_.data(), kBlockBytes);
+  waveOut_.Write(outputBuffer_.data(), 2);
 }
 
 void LivePlayback::QueuePreviewBlocks() {
@@ -84,7 +117,7 @@ void LivePlayback::Preview(PreviewSound sound) {
   PreviewSound replaced; // freed after the gate is let go
   {
     const MutexHold gate(gate_);
-    if (!songPlaying_ && !waveOut_.isOpen()) {
+    if (suspended_ || (!songPlaying_ && !waveOut_.isOpen())) {
       // Queued now, the sound would play whenever the device is taken back.
       replaced = preview_.Stop();
     } else {
@@ -102,7 +135,7 @@ void LivePlayback::StopPreview() {
   {
     const MutexHold gate(gate_);
     ended = preview_.Stop();
-    if (!songPlaying_) {
+    if (!songPlaying_ && !suspended_) {
       waveOut_.Reset();
     }
   }

@@ -1,20 +1,25 @@
 #pragma once
 
+#include "audio_out/PlayControl.h"
 #include "audio_out/SamplePreview.h"
 #include "audio_out/WaveOut.h"
 #include "engine/Engine.h"
 
-#include <functional>
 #include <mutex>
 #include <vector>
 
 namespace lw {
 
+// What the play button does to the engine: in pattern mode the pattern on screen becomes
+// the one played; a start restarts the clock, either clears the delay line, and `playing`
+// flips. Returns whether the engine plays now. Engine lock held.
+bool StartOrStopEngine(Engine& engine) LW_REQUIRES(engine.engineLock);
+
 // Live playback: joins the engine to the wave-output device. Every finished block
 // queues the block rendered last time and renders the next one, so two blocks are
 // queued while the third is rendered; the first rendered sample is heard 12,289 samples
 // after the start. It also plays the sample manager's previews (see Preview).
-class LivePlayback : public SamplePreviewer {
+class LivePlayback : public PlayControl, public SamplePreviewer {
 public:
   static constexpr int kBlockSamples = 6144; // about 139 ms
   static constexpr int kBlockBytes = kBlockSamples * 2;
@@ -29,10 +34,13 @@ public:
   LivePlayback(const LivePlayback&) = delete;
   LivePlayback& operator=(const LivePlayback&) = delete;
 
+  // Opens the wave-output device. Interface thread.
+  void OpenOutput() override;
+
   // Starts or stops playback. In pattern mode it starts with the pattern on screen; in
   // song mode it keeps the positions the engine holds. Either way the output begins
   // afresh, which ends a preview. Interface thread.
-  void PlayBtnClick();
+  void PlayBtnClick() override;
 
   // Plays `sound` once from its start, ending the preview before it. While the song
   // plays, the sound is added to each block of the song as the block is queued, so it is
@@ -59,18 +67,26 @@ public:
   void BufferDone() noexcept;
 
   // The main window closes: stop, then close the device.
-  void FormClose();
+  void FormClose() override;
   // The application loses or regains the focus: while stopped the device is released to
   // other programs (ending a preview) and taken back; while playing it keeps playing.
-  void DeactivatePlayBack();
-  void ReactivatePlayBack();
+  void DeactivatePlayBack() override;
+  void ReactivatePlayBack() override;
 
-  // RefreshDisplay with none of its flags, after every start and stop.
-  std::function<void()> refreshDisplay;
+  // Another output takes over the engine: the queue is dropped and no block is rendered
+  // until Resume, whatever `playing` says. Interface thread.
+  void Suspend();
+  // This output takes the engine back: when the engine is playing, the queue is primed as
+  // a start primes it and playback carries on from the engine's positions, which are left
+  // as they are. Interface thread.
+  void Resume();
 
 private:
   // Tops the queue up with blocks of the preview alone. Song stopped.
   void QueuePreviewBlocks() LW_REQUIRES(gate_);
+  // A silent block and a one-sample block, so that every finished block is followed by
+  // the next rendered one.
+  void PrimeQueue() LW_REQUIRES(gate_);
 
   Engine& engine_;
   WaveOut& waveOut_;
@@ -82,6 +98,7 @@ private:
   // and must never have its samples taken by a block that finished meanwhile.
   bool songPlaying_ LW_GUARDED_BY(gate_) = false;
   SamplePreview preview_ LW_GUARDED_BY(gate_);
+  bool suspended_ LW_GUARDED_BY(gate_) = false;
 };
 
 } // namespace lw

@@ -1,11 +1,39 @@
 #include "ui/DialogParts.h"
 
+#include "ui/Skin.h"
+
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QWidget>
 
 namespace lw {
+
+namespace {
+
+class RoundedPanel : public QWidget {
+public:
+  RoundedPanel(QWidget* parent, const char* name, QRect geometry) : QWidget(parent) {
+    setObjectName(name);
+    setGeometry(geometry);
+  }
+
+protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kFieldColour);
+    painter.drawRoundedRect(rect(), 8, 8);
+  }
+};
+
+} // namespace
+
+QWidget* AddRoundedPanel(QWidget* parent, const char* name, QRect geometry) {
+  return new RoundedPanel(parent, name, geometry);
+}
 
 QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QPoint at) {
   auto* label = new QLabel(text, parent);

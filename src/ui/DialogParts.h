@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <string>
@@ -17,6 +18,9 @@ inline const QColor kDialogColour(182, 140, 99);
 
 // A label as big as its text, at its place.
 QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QPoint at);
+
+// The light field behind a group of controls, with rounded corners, at its place.
+QWidget* AddRoundedPanel(QWidget* parent, const char* name, QRect geometry);
 
 // A window's or a control's own colour, and the colour of an edit box's or a list's field.
 void SetBackground(QWidget* widget, const QColor& colour);

@@ -3,6 +3,7 @@
 #include "audio_out/Playback.h"
 #include "engine/Engine.h"
 #include "ui/AboutWindow.h"
+#include "ui/AudioMidiDialog.h"
 #include "ui/BounceDialog.h"
 #include "ui/ExportDialog.h"
 #include "ui/RenderProgressDialog.h"
@@ -51,7 +52,7 @@ ProgramDialogs::ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& pr
     : main_(main), engine_(engine), progress_(progress),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
       sampleMan_(new SampleManagerWindow(engine, prompts, main.sampleManager(), main.history(),
-                                         main.playback(), &main)),
+                                         main.previewer(), &main)),
       controllers_(new StepControllersDialog(engine, &main)),
       sequencer_(new SequencerWindow(engine, main)), renderWav_(new RenderProgressDialog(&main)),
       bounce_(new BounceDialog(&main)) {
@@ -109,6 +110,16 @@ std::optional<std::string> ProgramDialogs::AskBounceName(const std::string& prop
 // Made for each export; the settings carry its choices from one to the next.
 std::optional<ExportChoice> ProgramDialogs::AskExport(bool songloop) {
   ExportDialog dialog(main_.settings(), songloop, &main_);
+  if (runModal_(dialog) != QDialog::Accepted) {
+    return std::nullopt;
+  }
+  return dialog.Choice();
+}
+
+std::optional<OutputChoice> ProgramDialogs::AskOutput(OutputChoice current,
+                                                      const std::string& playing) {
+  AudioMidiDialog dialog(&main_);
+  dialog.Show(current, playing);
   if (runModal_(dialog) != QDialog::Accepted) {
     return std::nullopt;
   }

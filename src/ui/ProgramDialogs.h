@@ -35,7 +35,7 @@ private:
 
 // The windows the program's main window opens. They are made in the program's start-up
 // order right after the main window, as its children, and live as long as it does; the
-// splash and the about boxes are made only when shown.
+// splash, the about boxes and "Audio & MIDI" are made only when shown.
 class ProgramDialogs : public MainDialogs {
 public:
   // How a modal dialog is run: exec() in the program; tests operate it instead.
@@ -57,6 +57,7 @@ public:
   void ShowSplash() override;
   std::optional<std::string> AskBounceName(const std::string& proposed) override;
   std::optional<ExportChoice> AskExport(bool songloop) override;
+  std::optional<OutputChoice> AskOutput(OutputChoice current, const std::string& playing) override;
   [[nodiscard]] int32_t SelectionFirstSlot() const override;
   [[nodiscard]] int32_t SelectionWidth() const override;
   void RefreshSampleList() override;

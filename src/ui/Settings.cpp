@@ -28,6 +28,8 @@ const QString kExportStems = QStringLiteral("export/stems");
 // What to render, kept by name rather than by number.
 constexpr std::array<const char*, 3> kKindNames{"pattern", "song", "songloop"};
 
+const QString kAudioOutput = QStringLiteral("audio/output");
+
 QString PositionKey(const QString& window) {
   return QStringLiteral("windows/") + window;
 }
@@ -81,6 +83,14 @@ std::string ProgramSettings::songFolder() const {
 
 void ProgramSettings::setSongFolder(const std::string& folder) {
   store_->setValue(kSongFolder, QString::fromLocal8Bit(folder.c_str()));
+}
+
+std::string ProgramSettings::audioOutput() const {
+  return store_->value(kAudioOutput).toString().toStdString();
+}
+
+void ProgramSettings::setAudioOutput(const std::string& choice) {
+  store_->setValue(kAudioOutput, QString::fromStdString(choice));
 }
 
 std::string ProgramSettings::renderFolder() const {

@@ -17,9 +17,9 @@ namespace lw {
 struct ExportChoice;
 
 // What the program remembers between runs: the import dialog's folder, where the windows
-// were, the songs opened last and the export dialog's choices. Kept by QSettings where the
-// desktop keeps a user's settings ($XDG_CONFIG_HOME/loopwren/loopwren.conf), never beside
-// the program.
+// were, the songs opened last, the export dialog's choices and the live output. Kept by
+// QSettings where the desktop keeps a user's settings ($XDG_CONFIG_HOME/loopwren/loopwren.conf),
+// never beside the program.
 class ProgramSettings {
 public:
   static constexpr int kRecentSongs = 8;
@@ -48,6 +48,11 @@ public:
   // A window's outer top-left corner, by the window's name.
   [[nodiscard]] std::optional<QPoint> windowPosition(const QString& window) const;
   void setWindowPosition(const QString& window, QPoint position);
+
+  // The live output chosen in "Audio & MIDI" (OutputChoiceKey's words; empty when never
+  // chosen).
+  [[nodiscard]] std::string audioOutput() const;
+  void setAudioOutput(const std::string& choice);
 
   // The newest first, at most kRecentSongs, each path once.
   [[nodiscard]] QStringList recentSongs() const;

@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -15,24 +14,6 @@
 namespace lw {
 
 namespace {
-
-// The light field behind a group of controls, with rounded corners.
-class RoundedPanel : public QWidget {
-public:
-  RoundedPanel(QWidget* parent, const char* name, QRect geometry) : QWidget(parent) {
-    setObjectName(name);
-    setGeometry(geometry);
-  }
-
-protected:
-  void paintEvent(QPaintEvent* /*event*/) override {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kFieldColour);
-    painter.drawRoundedRect(rect(), 8, 8);
-  }
-};
 
 QLineEdit* NumberBox(QWidget* parent, const char* name, QRect geometry) {
   auto* box = new QLineEdit(parent);
@@ -61,14 +42,14 @@ StepControllersDialog::StepControllersDialog(Engine& engine, QWidget* parent)
 }
 
 void StepControllersDialog::BuildControls() {
-  new RoundedPanel(this, "volumePanel", {8, 8, 433, 60});
+  AddRoundedPanel(this, "volumePanel", {8, 8, 433, 60});
   AddLabel(this, "Label1",
            QStringLiteral("Override volume for this channel (0-127, or blank for no change)"),
            {16, 16});
   volumebox_ = NumberBox(this, "volumebox", {16, 36, 49, 21});
   connect(volumebox_, &QLineEdit::textChanged, this, [this] { volumeboxChange(); });
 
-  new RoundedPanel(this, "behaviourPanel", {8, 76, 433, 172});
+  AddRoundedPanel(this, "behaviourPanel", {8, 76, 433, 172});
   AddLabel(this, "Label3", QStringLiteral("Special note behavior (FT 9xx command)"), {16, 84});
   using Handler = void (StepControllersDialog::*)();
   const Handler handlers[5] = {

@@ -121,6 +121,35 @@ TEST_F(PlaybackFixture, StoppingQueuesNothingMoreAndRestartingBeginsAfresh) {
   EXPECT_EQ(first, second) << "step 0 again, voices silenced, the delay line empty";
 }
 
+// Another output plays the engine meanwhile: suspended, the queue renders nothing and
+// plays silence, whatever `playing` says; resumed, it plays on from the engine's place.
+TEST_F(PlaybackFixture, ASuspendedQueueRendersNothingAndResumesWhereTheEngineIs) {
+  playback->PlayBtnClick();
+  const auto before = Play(12289 + kBlock);
+  playback->Suspend();
+  EXPECT_TRUE(e.playing);
+  waveOut->WaitForCallbacks();
+  const StepClock clock = e.clock;
+  EXPECT_EQ(Play(3 * kBlock), std::vector<int16_t>(3 * kBlock, 0));
+  EXPECT_EQ(e.clock.currentStep, clock.currentStep);
+  EXPECT_EQ(e.clock.samplesLeft, clock.samplesLeft) << "nothing rendered while suspended";
+
+  playback->Resume();
+  const auto after = Play(12289 + 2 * kBlock);
+  EXPECT_EQ(std::vector<int16_t>(after.begin(), after.begin() + 12289),
+            std::vector<int16_t>(12289, 0))
+      << "primed as a start primes";
+  // The song from a block boundary past everything heard before.
+  const auto offline = Offline();
+  bool found = false;
+  for (std::size_t block = 1; block < 8 && !found; ++block) {
+    found = block * kBlock >= before.size() - 12289 &&
+            std::equal(after.begin() + 12289, after.end(),
+                       offline.begin() + static_cast<std::ptrdiff_t>(block * kBlock));
+  }
+  EXPECT_TRUE(found) << "the song goes on";
+}
+
 TEST_F(PlaybackFixture, PressingPlayTwiceQuicklyStopsAndClearsTheDelay) {
   playback->PlayBtnClick();
   Play(12289 + kBlock);

@@ -1,18 +1,24 @@
 // The audio callback's contract, checked by instruments: this program counts every heap
-// allocation, every release and every mutex lock made by a thread while it is "armed".
-// The device thread's pull must make none; the block-finished path must allocate and
-// free nothing.
+// allocation, every release and every mutex lock made by a thread while it is "armed",
+// and by JACK's process thread while it is watched. The device thread's pull and the JACK
+// process callback must make none; the block-finished path must allocate and free nothing.
+#include "BusyLock.h"
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
+#include "JackTestServer.h"
+#include "LiveSong.h"
 #include "audio_out/Playback.h"
 #include "audio_out/SamplePreview.h"
+#include "live/JackOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <pthread.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -27,9 +33,22 @@ thread_local int allocations = 0;
 thread_local int frees = 0;
 thread_local int locks = 0;
 
+// A thread the test does not run: counted from outside while `watching`.
+std::atomic<bool> watching{false};
+std::atomic<pthread_t> watched{};
+std::atomic<int> watchedAllocations{0};
+std::atomic<int> watchedLocks{0};
+
+bool Watched() {
+  return watching.load(std::memory_order_relaxed) &&
+         pthread_equal(pthread_self(), watched.load(std::memory_order_relaxed)) != 0;
+}
+
 void* CountedAlloc(std::size_t size) {
   if (armed) {
     ++allocations;
+  } else if (Watched()) {
+    ++watchedAllocations;
   }
   if (void* p = std::malloc(size == 0 ? 1 : size)) {
     return p;
@@ -48,6 +67,8 @@ void* operator new[](std::size_t size) {
 void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
   if (armed) {
     ++allocations;
+  } else if (Watched()) {
+    ++watchedAllocations;
   }
   return std::malloc(size == 0 ? 1 : size);
 }
@@ -81,6 +102,8 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
   static const auto real = reinterpret_cast<Lock>(::dlsym(RTLD_NEXT, "pthread_mutex_lock"));
   if (armed) {
     ++locks;
+  } else if (Watched()) {
+    ++watchedLocks;
   }
   return real(mutex);
 }
@@ -221,6 +244,107 @@ TEST(RealTimeRender, RenderingABusyBlockAllocatesNothing) {
   for (int i = 0; i < 20; ++i) {
     EXPECT_EQ(Measure([&] { e.RenderBlock(block.data(), block.size()); }).allocations, 0);
   }
+}
+
+// The JACK process callback's work, by hand: steady periods, a busy engine lock, a stop
+// and a start (which drop what was held ahead), a new period size and an oversize one.
+TEST(RealTimeJack, ThePeriodRendererTakesNoLockAndAllocatesNothing) {
+  auto engine = test::NewEngine();
+  test::MakeLiveSong(*engine, 60);
+  PeriodRenderer renderer(*engine);
+  std::array<std::vector<float>, PeriodRenderer::kPorts> buffers;
+  PeriodRenderer::PortBuffers ports{};
+  for (std::size_t p = 0; p < buffers.size(); ++p) {
+    buffers[p].resize(PeriodRenderer::kMaxPeriod + 1);
+    ports[p] = buffers[p].data();
+  }
+  OutputFrame clock = 0;
+  const auto period = [&](uint32_t frames) {
+    const Counts c = Measure([&] { renderer.Process(ports, frames, clock); });
+    clock += frames;
+    EXPECT_EQ(c.allocations, 0) << frames;
+    EXPECT_EQ(c.locks, 0) << frames;
+  };
+  ASSERT_TRUE(renderer.PlayBtnClick());
+  for (int i = 0; i < 50; ++i) {
+    period(64);
+  }
+  {
+    const test::BusyLock edit(engine->engineLock);
+    period(64);
+    period(64);
+    period(64);
+  }
+  period(64);
+  ASSERT_FALSE(renderer.PlayBtnClick());
+  period(64);
+  ASSERT_TRUE(renderer.PlayBtnClick());
+  for (const uint32_t frames :
+       {64U, 256U, 32U, PeriodRenderer::kMaxPeriod, 1U, PeriodRenderer::kMaxPeriod + 1, 128U}) {
+    period(frames);
+  }
+  EXPECT_GT(renderer.counters().lockBusy, 0U);
+}
+
+// The real thing: JACK's process thread, watched while the busy song plays, an edit
+// holds the engine lock for a while, and playback stops and starts.
+TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
+  test::JackTestServer server;
+  if (!server.up()) {
+    GTEST_SKIP() << "no JACK server to test with: " << server.why();
+  }
+  auto engine = test::NewEngine();
+  test::MakeLiveSong(*engine, 60);
+  JackOutput out(*engine);
+  ASSERT_EQ(out.Open(server.name()), "");
+  const auto periods = [&] { return out.renderer().counters().periods; };
+  const auto waitPeriods = [&](uint64_t n) {
+    const uint64_t until = periods() + n;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (periods() < until && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return periods() >= until;
+  };
+  ASSERT_TRUE(waitPeriods(10));
+  watchedAllocations = 0;
+  watchedLocks = 0;
+  watched = jack_client_thread_id(out.client());
+  watching = true;
+  ASSERT_TRUE(out.renderer().PlayBtnClick());
+  ASSERT_TRUE(waitPeriods(200));
+  {
+    const EngineHold edit(engine->engineLock);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(waitPeriods(100));
+  ASSERT_FALSE(out.renderer().PlayBtnClick());
+  ASSERT_TRUE(waitPeriods(20));
+  ASSERT_TRUE(out.renderer().PlayBtnClick());
+  ASSERT_TRUE(waitPeriods(100));
+  watching = false;
+  EXPECT_EQ(watchedAllocations.load(), 0);
+  EXPECT_EQ(watchedLocks.load(), 0);
+  EXPECT_GT(out.renderer().counters().lockBusy, 0U);
+  out.Close();
+}
+
+TEST(RealTimeJack, TheWatchSeesTheThreadItWatches) {
+  watchedAllocations = 0;
+  watchedLocks = 0;
+  std::thread other([] {
+    watched = pthread_self();
+    watching = true;
+    const auto p = std::make_unique<int>(1);
+    std::mutex m;
+    const std::lock_guard<std::mutex> hold(m);
+    watching = false;
+  });
+  other.join();
+  EXPECT_EQ(watchedAllocations.load(), 1);
+  EXPECT_EQ(watchedLocks.load(), 1);
+  watchedAllocations = 0;
+  watchedLocks = 0;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "live/LiveOutputs.h"
 #include "ui/ExportChoice.h"
 
 #include <cstdint>
@@ -34,6 +35,12 @@ public:
   // The export dialog, with "Songloop" to choose when `songloop`: the choices accepted,
   // or nothing when cancelled.
   virtual std::optional<ExportChoice> AskExport(bool /*songloop*/) { return std::nullopt; }
+  // "Audio & MIDI", shown with the output chosen now and a line on the one playing: the
+  // output chosen, or nothing when cancelled.
+  virtual std::optional<OutputChoice> AskOutput(OutputChoice /*current*/,
+                                                const std::string& /*playing*/) {
+    return std::nullopt;
+  }
   // The sequencer's selection, for "Songloop".
   [[nodiscard]] virtual int32_t SelectionFirstSlot() const { return 0; }
   [[nodiscard]] virtual int32_t SelectionWidth() const { return 1; }

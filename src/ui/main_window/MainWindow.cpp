@@ -1,6 +1,8 @@
 // The main window's construction: its controls at their places, in their stacking order.
 #include "ui/main_window/MainWindow.h"
 
+#include "audio_out/SamplePreview.h"
+
 #include "audio_out/Playback.h"
 #include "engine/Engine.h"
 #include "ui/DialogParts.h"
@@ -10,10 +12,14 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 
 namespace lw {
 
 namespace {
+
+// How often the window asks the live outputs whether the JACK server is still there.
+constexpr int kOutputPollMs = 250;
 
 // The outline that frames the active step's number on the lcd.
 class StepFrame : public QWidget {
@@ -83,12 +89,34 @@ MainWindow::MainWindow(MainContext context)
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
   // FormCreate: the device opens and live playback takes its blocks.
-  context_.waveOut.Open(-1);
+  context_.playback.OpenOutput();
   context_.playback.refreshDisplay = [this] { RefreshDisplay(false, false, false); };
+  if (context_.outputs != nullptr) {
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] { PollOutputs(); });
+    poll->start(kOutputPollMs);
+  }
   engine_.state.songFileName.clear();
 }
 
 MainWindow::~MainWindow() = default;
+
+namespace {
+
+// For a live output that plays no previews.
+class SilentPreviews : public SamplePreviewer {
+public:
+  void Preview(PreviewSound /*sound*/) override {}
+  void StopPreview() override {}
+};
+
+} // namespace
+
+SamplePreviewer& MainWindow::previewer() const {
+  static SilentPreviews silent; // stateless
+  auto* previews = dynamic_cast<SamplePreviewer*>(&context_.playback);
+  return previews != nullptr ? *previews : silent;
+}
 
 ImageControl* MainWindow::AddImage(const QString& name, QRect geometry, const QPixmap& picture,
                                    bool hand) {

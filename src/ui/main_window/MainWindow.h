@@ -24,10 +24,12 @@ class QMenu;
 namespace lw {
 
 struct Engine;
-class LivePlayback;
+class LiveOutputs;
+class PlayControl;
 class ProgramSettings;
 class RenderProgress;
 class SampleMenu;
+class SamplePreviewer;
 class WaveOut;
 class UserPrompts;
 
@@ -35,12 +37,15 @@ class UserPrompts;
 struct MainContext {
   Engine& engine;
   WaveOut& waveOut;
-  LivePlayback& playback;
+  PlayControl& playback; // the live output the play button drives
   UserPrompts& prompts;
   RenderProgress& renderProgress;
   ProgramSettings& settings; // folders, window places and recent songs between runs
   std::string appDir;        // the program's folder, with its trailing separator
   std::string commandSong;   // the first command-line argument, or empty
+  // The live outputs behind `playback` when there is a choice of them (the program), else
+  // null: "Audio & MIDI" is then disabled.
+  LiveOutputs* outputs = nullptr;
 };
 
 // The skinned main window: the channel section, the lcd step display, the keyboard,
@@ -82,7 +87,8 @@ public:
   void RememberPlaces();
   [[nodiscard]] ProgramSettings& settings() const { return context_.settings; }
   // The live output, which the other windows play previews through.
-  [[nodiscard]] LivePlayback& playback() const { return context_.playback; }
+  // Where the sample manager's previews play: the live output, when it plays them.
+  [[nodiscard]] SamplePreviewer& previewer() const;
   // Every edit of the song passes through it, from every window.
   [[nodiscard]] UndoHistory& history() { return history_; }
 
@@ -111,6 +117,9 @@ public:
   void SampleManagerClick();
   void PatternSequencerClick();
   void BouncePatternClick();
+  void AudioMidiClick();
+  // Whatever the live outputs have to report (the JACK server went away) is shown.
+  void PollOutputs();
   void UndoClick();
   void RedoClick();
 

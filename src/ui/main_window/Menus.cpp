@@ -6,6 +6,7 @@
 #include "commands/EditMenu.h"
 #include "commands/SongCommands.h"
 #include "engine/Engine.h"
+#include "live/LiveOutputs.h"
 #include "song/Paths.h"
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"
@@ -91,6 +92,10 @@ void MainWindow::BuildMenus() {
   tools->addSeparator();
   Item(tools, "&Bounce pattern", QKeySequence(Qt::CTRL | Qt::Key_B),
        [this] { BouncePatternClick(); });
+  tools->addSeparator();
+  Item(tools, "&Audio && MIDI...", {}, [this] {
+    AudioMidiClick();
+  })->setEnabled(context_.outputs != nullptr);
 
   QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
   Item(about, "The &LoopWren", {}, [this] { dialogs_->ShowAbout(0); });
@@ -258,6 +263,34 @@ void MainWindow::BouncePatternClick() {
     });
   });
   dialogs_->RefreshSampleList();
+}
+
+// The choice is remembered before it is tried: a JACK server that is not running now may
+// be the next time.
+void MainWindow::AudioMidiClick() {
+  LiveOutputs* outputs = context_.outputs;
+  if (outputs == nullptr) {
+    return;
+  }
+  const std::optional<OutputChoice> choice =
+      dialogs_->AskOutput(outputs->choice(), outputs->Describe());
+  if (!choice) {
+    return;
+  }
+  context_.settings.setAudioOutput(std::string(OutputChoiceKey(*choice)));
+  const std::string told = outputs->Use(*choice);
+  RefreshDisplay(false, false, false);
+  if (!told.empty()) {
+    context_.prompts.Notice(told);
+  }
+}
+
+void MainWindow::PollOutputs() {
+  const std::string told = context_.outputs != nullptr ? context_.outputs->Poll() : std::string();
+  if (!told.empty()) {
+    RefreshDisplay(false, false, false);
+    context_.prompts.Notice(told);
+  }
 }
 
 // Quit stops playback and closes the device itself, since the window's close handler

@@ -1,0 +1,210 @@
+#include "live/JackOutput.h"
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace lw {
+
+namespace {
+
+// libjack prints its own complaints (a missing server above all, which Auto meets on
+// every start without one); the reasons Open returns say what matters instead.
+void Quiet(const char* /*message*/) {
+}
+
+std::string OpenFailure(jack_status_t status) {
+  if ((status & JackServerFailed) != 0) {
+    return "no JACK server is running";
+  }
+  if ((status & JackVersionError) != 0) {
+    return "the JACK server speaks another version of JACK's protocol";
+  }
+  if ((status & JackShmFailure) != 0) {
+    return "JACK's shared memory cannot be reached";
+  }
+  return "the JACK server refused the client";
+}
+
+} // namespace
+
+JackOutput::JackOutput(Engine& engine) : renderer_(engine) {
+}
+
+JackOutput::~JackOutput() {
+  Close();
+}
+
+std::string JackOutput::Open(const std::string& server) {
+  if (client_ != nullptr) {
+    return {};
+  }
+  jack_set_error_function(Quiet);
+  jack_set_info_function(Quiet);
+  lost_.store(false);
+  lostClaimed_.clear();
+  lostReason_.fill('\0');
+  clockStarted_ = false;
+
+  jack_status_t status{};
+  if (server.empty()) {
+    client_ = jack_client_open(kClientName, JackNoStartServer, &status);
+  } else {
+    client_ = jack_client_open(kClientName,
+                               static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                               &status, server.c_str());
+  }
+  if (client_ == nullptr) {
+    return OpenFailure(status);
+  }
+  const jack_nframes_t rate = jack_get_sample_rate(client_);
+  if (rate != static_cast<jack_nframes_t>(kOutputRate)) {
+    Close();
+    return "the JACK server runs at " + std::to_string(rate) + " Hz, and LoopWren plays at " +
+           std::to_string(kOutputRate) + " Hz only";
+  }
+  for (std::size_t p = 0; p < ports_.size(); ++p) {
+    ports_[p] =
+        jack_port_register(client_, kPortNames[p], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+  }
+  midiIn_ = jack_port_register(client_, kMidiPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (midiIn_ == nullptr ||
+      std::any_of(ports_.begin(), ports_.end(), [](jack_port_t* p) { return p == nullptr; })) {
+    Close();
+    return "the JACK server refused LoopWren's ports";
+  }
+  periodFrames_.store(jack_get_buffer_size(client_));
+  jack_set_process_callback(client_, OnProcess, this);
+  jack_set_xrun_callback(client_, OnXrun, this);
+  jack_set_buffer_size_callback(client_, OnBufferSize, this);
+  jack_set_sample_rate_callback(client_, OnSampleRate, this);
+  jack_set_latency_callback(client_, OnLatency, this);
+  jack_on_info_shutdown(client_, OnShutdown, this);
+  if (jack_activate(client_) != 0) {
+    Close();
+    return "the JACK server did not start LoopWren's client";
+  }
+  clientName_ = jack_get_client_name(client_);
+  ConnectToSpeakers();
+  return {};
+}
+
+void JackOutput::Close() {
+  if (client_ == nullptr) {
+    return;
+  }
+  jack_client_close(client_);
+  client_ = nullptr;
+  ports_.fill(nullptr);
+  midiIn_ = nullptr;
+}
+
+std::string JackOutput::lostReason() const {
+  if (!lost()) {
+    return {};
+  }
+  return {lostReason_.data(), strnlen(lostReason_.data(), lostReason_.size())};
+}
+
+// Mono: the mix goes to the left and the right speaker.
+void JackOutput::ConnectToSpeakers() {
+  const char** speakers = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                         JackPortIsPhysical | JackPortIsInput);
+  if (speakers == nullptr) {
+    return;
+  }
+  const char* mix = jack_port_name(ports_[0]);
+  for (int i = 0; i < 2 && speakers[i] != nullptr; ++i) {
+    jack_connect(client_, mix, speakers[i]);
+  }
+  jack_free(static_cast<void*>(speakers));
+}
+
+int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
+  auto& out = *static_cast<JackOutput*>(self);
+  PeriodRenderer::PortBuffers buffers{};
+  for (std::size_t p = 0; p < buffers.size(); ++p) {
+    buffers[p] = static_cast<float*>(jack_port_get_buffer(out.ports_[p], frames));
+  }
+  // The server's frame time wraps at 2^32 frames (27 hours); the renderer's does not.
+  const jack_nframes_t now = jack_last_frame_time(out.client_);
+  if (!out.clockStarted_) {
+    out.clockStarted_ = true;
+    out.frameClock_ = now;
+  } else {
+    out.frameClock_ += static_cast<jack_nframes_t>(now - out.lastFrameTime_);
+  }
+  out.lastFrameTime_ = now;
+  // Incoming MIDI belongs here: the events of jack_port_get_buffer(midiIn_, frames), each
+  // with its frame in this period, become FrameEvents due at frameClock_ + frame + one
+  // period (the frames the renderer holds ahead), so every note sounds exactly one period
+  // after it arrived, on its own frame.
+  out.renderer_.Process(buffers, frames, out.frameClock_);
+  return 0;
+}
+
+int JackOutput::OnXrun(void* self) noexcept {
+  static_cast<JackOutput*>(self)->xruns_.fetch_add(1, std::memory_order_relaxed);
+  return 0;
+}
+
+// Periods up to PeriodRenderer::kMaxPeriod (JACK's largest) are rendered from buffers
+// allocated beforehand, so a new size needs nothing but noting.
+int JackOutput::OnBufferSize(jack_nframes_t frames, void* self) noexcept {
+  static_cast<JackOutput*>(self)->periodFrames_.store(frames, std::memory_order_relaxed);
+  return 0;
+}
+
+int JackOutput::OnSampleRate(jack_nframes_t rate, void* self) noexcept {
+  if (rate != static_cast<jack_nframes_t>(kOutputRate)) {
+    static_cast<JackOutput*>(self)->MarkLost("the server's sample rate changed");
+  }
+  return 0;
+}
+
+void JackOutput::OnShutdown(jack_status_t /*code*/, const char* reason, void* self) noexcept {
+  static_cast<JackOutput*>(self)->MarkLost(reason);
+}
+
+void JackOutput::MarkLost(const char* reason) noexcept {
+  if (lostClaimed_.test_and_set()) {
+    return;
+  }
+  if (reason != nullptr) {
+    const std::size_t n = strnlen(reason, lostReason_.size() - 1);
+    std::memcpy(lostReason_.data(), reason, n);
+    lostReason_[n] = '\0';
+  }
+  lost_.store(true, std::memory_order_release);
+}
+
+// The renderer holds one period ahead, so the audio leaves one period after the MIDI that
+// played it came in.
+void JackOutput::OnLatency(jack_latency_callback_mode_t mode, void* self) noexcept {
+  auto& out = *static_cast<JackOutput*>(self);
+  const jack_nframes_t period = out.periodFrames_.load(std::memory_order_relaxed);
+  if (mode == JackCaptureLatency) {
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(out.midiIn_, JackCaptureLatency, &range);
+    range.min += period;
+    range.max += period;
+    for (jack_port_t* port : out.ports_) {
+      jack_port_set_latency_range(port, JackCaptureLatency, &range);
+    }
+    return;
+  }
+  jack_latency_range_t range{std::numeric_limits<jack_nframes_t>::max(), 0};
+  for (jack_port_t* port : out.ports_) {
+    jack_latency_range_t downstream{};
+    jack_port_get_latency_range(port, JackPlaybackLatency, &downstream);
+    range.min = std::min(range.min, downstream.min);
+    range.max = std::max(range.max, downstream.max);
+  }
+  range.min += period;
+  range.max += period;
+  jack_port_set_latency_range(out.midiIn_, JackPlaybackLatency, &range);
+}
+
+} // namespace lw

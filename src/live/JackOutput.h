@@ -1,0 +1,93 @@
+#pragma once
+
+#include "engine/Engine.h"
+#include "live/PeriodRenderer.h"
+
+#include <jack/types.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace lw {
+
+// LoopWren as a JACK client: the engine renders in the server's period, inside the
+// process callback, through a PeriodRenderer (which says how a busy engine lock is met).
+// The client is "LoopWren" with the audio outputs "mix", "ch1", "ch2" and "ch3" (each
+// channel's own part of the mix, at the mix's loudness, for a mixer) and the MIDI input
+// "midi_in". It joins a server that already runs and never starts one.
+//
+// A server that stops, or drops the client, is noticed on JACK's own thread and only
+// flagged: the interface sees lost() and closes the client on its thread. Xruns are
+// counted. Open and Close belong to the interface thread.
+class JackOutput {
+public:
+  static constexpr const char* kClientName = "LoopWren";
+  static constexpr std::array<const char*, PeriodRenderer::kPorts> kPortNames = {"mix", "ch1",
+                                                                                 "ch2", "ch3"};
+  static constexpr const char* kMidiPortName = "midi_in";
+
+  explicit JackOutput(Engine& engine);
+  ~JackOutput();
+  JackOutput(const JackOutput&) = delete;
+  JackOutput& operator=(const JackOutput&) = delete;
+
+  // Joins the server named `server` (empty: the default one, or $JACK_DEFAULT_SERVER),
+  // registers the ports, starts processing and connects the mix to the first two
+  // physical playback ports. Returns an empty string on success, else why it cannot
+  // (no server, a rate other than 44100 Hz, ...), with the client closed again.
+  std::string Open(const std::string& server = {});
+  // Leaves the server (or what is left of a client the server dropped). Afterwards no
+  // callback runs.
+  void Close();
+  [[nodiscard]] bool isOpen() const { return client_ != nullptr; }
+
+  [[nodiscard]] PeriodRenderer& renderer() { return renderer_; }
+  [[nodiscard]] const PeriodRenderer& renderer() const { return renderer_; }
+
+  // The server stopped or dropped the client since Open: nothing plays until Close.
+  [[nodiscard]] bool lost() const { return lost_.load(std::memory_order_acquire); }
+  // The server's words for it (may be empty). Valid once lost() is true.
+  [[nodiscard]] std::string lostReason() const;
+  // Xruns the server reported to this object's clients, since it was made.
+  [[nodiscard]] uint64_t xruns() const { return xruns_.load(std::memory_order_relaxed); }
+  // The server's period, in frames, and the name the server gave the client (JACK adds a
+  // number when "LoopWren" is taken).
+  [[nodiscard]] uint32_t periodFrames() const {
+    return periodFrames_.load(std::memory_order_relaxed);
+  }
+  [[nodiscard]] const std::string& clientName() const { return clientName_; }
+  // The open client, for tests that look at it from outside.
+  [[nodiscard]] jack_client_t* client() const { return client_; }
+
+private:
+  static int OnProcess(jack_nframes_t frames, void* self) noexcept;
+  static int OnXrun(void* self) noexcept;
+  static int OnBufferSize(jack_nframes_t frames, void* self) noexcept;
+  static int OnSampleRate(jack_nframes_t rate, void* self) noexcept;
+  static void OnShutdown(jack_status_t code, const char* reason, void* self) noexcept;
+  static void OnLatency(jack_latency_callback_mode_t mode, void* self) noexcept;
+  // Flags the client as lost, keeping the first reason given. Any JACK thread.
+  void MarkLost(const char* reason) noexcept;
+  void ConnectToSpeakers();
+
+  PeriodRenderer renderer_;
+  jack_client_t* client_ = nullptr;
+  std::array<jack_port_t*, PeriodRenderer::kPorts> ports_{};
+  jack_port_t* midiIn_ = nullptr;
+  std::string clientName_;
+
+  // The process thread's own: the server's frame time, widened to 64 bits.
+  bool clockStarted_ = false;
+  jack_nframes_t lastFrameTime_ = 0;
+  OutputFrame frameClock_ = 0;
+
+  std::atomic<uint32_t> periodFrames_{0};
+  std::atomic<uint64_t> xruns_{0};
+  std::atomic<bool> lost_{false};
+  std::atomic_flag lostClaimed_ = ATOMIC_FLAG_INIT;
+  std::array<char, 256> lostReason_{};
+};
+
+} // namespace lw

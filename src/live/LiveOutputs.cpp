@@ -1,0 +1,191 @@
+#include "live/LiveOutputs.h"
+
+#include "audio_out/Playback.h"
+#include "live/JackOutput.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace lw {
+
+namespace {
+
+std::string JackUnavailable(const std::string& why) {
+  return "The JACK output cannot be used: " + why +
+         ".\nLoopWren plays through the system's sound output (SDL) instead.";
+}
+
+} // namespace
+
+std::string_view OutputChoiceKey(OutputChoice choice) {
+  switch (choice) {
+  case OutputChoice::Jack:
+    return "jack";
+  case OutputChoice::Sdl:
+    return "sdl";
+  case OutputChoice::Auto:
+    break;
+  }
+  return "auto";
+}
+
+OutputChoice OutputChoiceFromKey(std::string_view key) {
+  if (key == "jack") {
+    return OutputChoice::Jack;
+  }
+  if (key == "sdl") {
+    return OutputChoice::Sdl;
+  }
+  return OutputChoice::Auto;
+}
+
+LiveOutputs::LiveOutputs(Engine& engine, WaveOut& waveOut, LivePlayback& sdl,
+                         std::string jackServer)
+    : engine_(engine), waveOut_(waveOut), sdl_(sdl), jackServer_(std::move(jackServer)) {
+  sdl_.refreshDisplay = [this] {
+    if (refreshDisplay) {
+      refreshDisplay();
+    }
+  };
+}
+
+LiveOutputs::~LiveOutputs() {
+  if (jack_ != nullptr) {
+    jack_->renderer().Release();
+    jack_->Close();
+  }
+  sdl_.refreshDisplay = nullptr;
+}
+
+JackOutput* LiveOutputs::jack() const {
+  return active_ == Active::Jack ? jack_.get() : nullptr;
+}
+
+uint64_t LiveOutputs::xruns() const {
+  return jack_ != nullptr ? jack_->xruns() : 0;
+}
+
+std::string LiveOutputs::SwitchToJack() {
+  if (jack_ == nullptr) {
+    jack_ = std::make_unique<JackOutput>(engine_);
+  }
+  std::string why = jack_->Open(jackServer_);
+  if (!why.empty()) {
+    return why;
+  }
+  sdl_.Suspend();
+  waveOut_.Close();
+  jack_->renderer().TakeOver();
+  active_ = Active::Jack;
+  return {};
+}
+
+void LiveOutputs::SwitchToSdl() {
+  if (jack_ != nullptr) {
+    jack_->renderer().Release();
+    jack_->Close();
+  }
+  active_ = Active::Sdl;
+  waveOut_.Open(-1);
+  sdl_.Resume();
+}
+
+std::string LiveOutputs::Use(OutputChoice choice) {
+  choice_ = choice;
+  if (closed_) {
+    return {};
+  }
+  if (choice != OutputChoice::Sdl && active_ != Active::Jack) {
+    const std::string why = SwitchToJack();
+    if (!why.empty() && choice == OutputChoice::Jack) {
+      return JackUnavailable(why);
+    }
+  } else if (choice == OutputChoice::Sdl && active_ == Active::Jack) {
+    SwitchToSdl();
+  }
+  return {};
+}
+
+std::string LiveOutputs::Describe() const {
+  if (active_ == Active::Jack) {
+    const uint32_t period = jack_->periodFrames();
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "JACK, as \"%s\": %u frames a period (%.2f ms), %llu xruns so far",
+                  jack_->clientName().c_str(), period, 1000.0 * period / kOutputRate,
+                  static_cast<unsigned long long>(jack_->xruns()));
+    return line;
+  }
+  return "SDL: the system's sound output, in blocks of " +
+         std::to_string(LivePlayback::kBlockSamples) + " samples";
+}
+
+std::string LiveOutputs::Poll() {
+  if (!pending_.empty()) {
+    return std::exchange(pending_, {});
+  }
+  if (active_ != Active::Jack || !jack_->lost()) {
+    return {};
+  }
+  const std::string reason = jack_->lostReason();
+  SwitchToSdl();
+  return "The JACK server stopped" + (reason.empty() ? std::string() : " (" + reason + ")") +
+         ".\nLoopWren plays through the system's sound output (SDL) now.";
+}
+
+void LiveOutputs::OpenOutput() {
+  closed_ = false;
+  if (choice_ != OutputChoice::Sdl) {
+    const std::string why = SwitchToJack();
+    if (why.empty()) {
+      return;
+    }
+    if (choice_ == OutputChoice::Jack) {
+      pending_ = JackUnavailable(why);
+    }
+  }
+  sdl_.OpenOutput();
+}
+
+void LiveOutputs::PlayBtnClick() {
+  if (active_ != Active::Jack) {
+    sdl_.PlayBtnClick(); // refreshes through sdl_.refreshDisplay
+    return;
+  }
+  jack_->renderer().PlayBtnClick();
+  if (refreshDisplay) {
+    refreshDisplay();
+  }
+}
+
+void LiveOutputs::FormClose() {
+  closed_ = true;
+  if (active_ == Active::Jack) {
+    jack_->renderer().Stop();
+    jack_->Close();
+    active_ = Active::Sdl;
+  }
+  sdl_.FormClose();
+}
+
+void LiveOutputs::DeactivatePlayBack() {
+  if (active_ == Active::Sdl) {
+    sdl_.DeactivatePlayBack();
+  }
+}
+
+void LiveOutputs::ReactivatePlayBack() {
+  if (active_ == Active::Sdl) {
+    sdl_.ReactivatePlayBack();
+  }
+}
+
+void LiveOutputs::Preview(PreviewSound sound) {
+  sdl_.Preview(std::move(sound));
+}
+
+void LiveOutputs::StopPreview() {
+  sdl_.StopPreview();
+}
+
+} // namespace lw

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "audio_out/PlayControl.h"
+#include "audio_out/SamplePreview.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace lw {
+
+struct Engine;
+class JackOutput;
+class LivePlayback;
+class WaveOut;
+
+// Which live output plays: Auto takes JACK when a server already runs (it never starts
+// one) and SDL otherwise.
+enum class OutputChoice { Auto, Jack, Sdl };
+
+// How the settings store a choice ("auto", "jack", "sdl"), and back; anything else reads
+// as Auto.
+[[nodiscard]] std::string_view OutputChoiceKey(OutputChoice choice);
+[[nodiscard]] OutputChoice OutputChoiceFromKey(std::string_view key);
+
+// The live outputs of the one engine, and the one of them the play button drives: the
+// wave-output queue through SDL (LivePlayback) or the JACK client. Switching keeps the
+// song and, when it plays, keeps it playing from where it is. When the JACK server goes
+// away the JACK client is closed and SDL takes over, playing on if it played. Interface
+// thread.
+class LiveOutputs : public PlayControl, public SamplePreviewer {
+public:
+  enum class Active { Sdl, Jack };
+
+  // `jackServer` names the JACK server to join (empty: the default one).
+  LiveOutputs(Engine& engine, WaveOut& waveOut, LivePlayback& sdl, std::string jackServer = {});
+  ~LiveOutputs() override;
+  LiveOutputs(const LiveOutputs&) = delete;
+  LiveOutputs& operator=(const LiveOutputs&) = delete;
+
+  // The choice OpenOutput opens.
+  void Choose(OutputChoice choice) { choice_ = choice; }
+  // Switches to `choice` at once. Returns what the user is to be told when JACK was
+  // asked for by name and cannot be had (SDL plays instead), else nothing.
+  std::string Use(OutputChoice choice);
+  [[nodiscard]] OutputChoice choice() const { return choice_; }
+  [[nodiscard]] Active active() const { return active_; }
+  // The output in use, in a line for the settings dialog: JACK's period and xruns.
+  [[nodiscard]] std::string Describe() const;
+  [[nodiscard]] uint64_t xruns() const;
+
+  // Run every few hundred milliseconds by the window: when the JACK server has gone,
+  // falls back to SDL and returns what to tell the user. Also returns, once, why the
+  // chosen JACK output could not open at start-up. Otherwise nothing.
+  std::string Poll();
+
+  void OpenOutput() override;
+  void PlayBtnClick() override;
+  void FormClose() override;
+  // JACK keeps its client while the program is in the background; SDL lets its device go
+  // while stopped.
+  void DeactivatePlayBack() override;
+  void ReactivatePlayBack() override;
+  // Previews play through the SDL output; while JACK has the engine they are not heard.
+  void Preview(PreviewSound sound) override;
+  void StopPreview() override;
+
+  // The JACK client while JACK plays, else null. For tests.
+  [[nodiscard]] JackOutput* jack() const;
+
+private:
+  // Tries JACK; on success SDL hands the engine over. Returns why not otherwise.
+  std::string SwitchToJack();
+  // Closes the JACK client and lets SDL play on.
+  void SwitchToSdl();
+
+  Engine& engine_;
+  WaveOut& waveOut_;
+  LivePlayback& sdl_;
+  std::string jackServer_;
+  std::unique_ptr<JackOutput> jack_;
+  OutputChoice choice_ = OutputChoice::Auto;
+  Active active_ = Active::Sdl;
+  bool closed_ = false;
+  std::string pending_;       // told by the next Poll
+  uint64_t earlierXruns_ = 0; // of JACK clients closed before
+};
+
+} // namespace lw

@@ -1,0 +1,15 @@
+# The live outputs beside the SDL queue: the period renderer by hand, and the JACK client
+# on a dummy server each test starts for itself (skipped, saying why, where jackd cannot
+# start).
+add_executable(loopwren_live_tests
+  live/PeriodRendererTest.cpp
+  live/JackOutputTest.cpp
+  live/BusyLock.h
+  live/LiveSong.h)
+target_include_directories(loopwren_live_tests PRIVATE ${PROJECT_SOURCE_DIR}/bench)
+target_link_libraries(loopwren_live_tests PRIVATE loopwren_test_support loopwren::live)
+add_dependencies(loopwren_live_tests vinyl_noise)
+# One at a time: a JACK installation holds a handful of servers at once, and the periods
+# keep time better on a quieter machine.
+gtest_discover_tests(loopwren_live_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES TIMEOUT 120 RESOURCE_LOCK jackd)

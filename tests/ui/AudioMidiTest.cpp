@@ -1,0 +1,204 @@
+// "Audio & MIDI" and the window's side of the live outputs: the choice shown, applied and
+// remembered, and a JACK server that goes away reported while the song plays on.
+#include "DialogsFixture.h"
+#include "JackTestServer.h"
+#include "LiveSong.h"
+#include "live/JackOutput.h"
+#include "live/LiveOutputs.h"
+#include "ui/AudioMidiDialog.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+using namespace lw;
+using lw::test::FakeAudioDevice;
+using lw::test::JackTestServer;
+
+namespace {
+
+QAction* MenuItem(MainWindow& window, const QString& menu, const QString& item) {
+  for (QAction* top : window.menuBar()->actions()) {
+    if (top->text() == menu && top->menu() != nullptr) {
+      for (QAction* action : top->menu()->actions()) {
+        if (action->text() == item) {
+          return action;
+        }
+      }
+    }
+  }
+  return nullptr;
+}
+
+// The program's main window and dialogs over the live outputs, SDL being a fake device.
+// Modal dialogs are run as DialogsFixture runs them.
+struct OutputsWindow {
+  std::unique_ptr<Engine> engine = lw::test::NewEngine();
+  lw::test::FakePrompts prompts;
+  FakeAudioDevice* device = nullptr;
+  std::unique_ptr<WaveOut> waveOut;
+  std::unique_ptr<LivePlayback> sdl;
+  std::unique_ptr<LiveOutputs> outputs;
+  ProgressRelay progress;
+  lw::test::TempDir dir;
+  lw::test::TempDir settingsDir;
+  ProgramSettings settings{QString::fromStdString(settingsDir.File("loopwren.conf"))};
+  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<ProgramDialogs> dialogs;
+  std::function<void(QDialog&)> user;
+  std::vector<QString> modalShown;
+
+  OutputsWindow(const std::string& jackServer, OutputChoice choice) {
+    auto fake = std::make_unique<FakeAudioDevice>();
+    device = fake.get();
+    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
+    sdl = std::make_unique<LivePlayback>(*engine, *waveOut);
+    outputs = std::make_unique<LiveOutputs>(*engine, *waveOut, *sdl, jackServer);
+    outputs->Choose(choice);
+    window = std::make_unique<MainWindow>(MainContext{*engine,
+                                                      *waveOut,
+                                                      *outputs,
+                                                      prompts,
+                                                      progress,
+                                                      settings,
+                                                      dir.path().string() + "/",
+                                                      {},
+                                                      outputs.get()});
+    dialogs = std::make_unique<ProgramDialogs>(*window, *engine, prompts, progress);
+    dialogs->setModalRunner([this](QDialog& dialog) {
+      modalShown.push_back(dialog.objectName());
+      dialog.setResult(QDialog::Rejected);
+      dialog.show();
+      if (auto act = std::exchange(user, nullptr)) {
+        act(dialog);
+      }
+      if (dialog.isVisible()) {
+        dialog.reject();
+      }
+      return dialog.result();
+    });
+    window->setDialogs(dialogs.get());
+    window->FirstActivation();
+  }
+  ~OutputsWindow() {
+    outputs->FormClose();
+    window->setDialogs(nullptr);
+    dialogs.reset();
+    window.reset();
+  }
+  OutputsWindow(const OutputsWindow&) = delete;
+  OutputsWindow& operator=(const OutputsWindow&) = delete;
+
+  // Opens "Audio & MIDI" from the menu, picks `pick` (none: looks only) and presses Ok
+  // or Cancel; returns what the dialog showed.
+  struct Seen {
+    int checked = -1;
+    QString playing;
+  };
+  Seen Choose(int pick, bool ok) {
+    Seen seen;
+    user = [&](QDialog& dialog) {
+      auto& audio = static_cast<AudioMidiDialog&>(dialog);
+      for (int i = 0; i < 3; ++i) {
+        if (audio.outputButton(i)->isChecked()) {
+          seen.checked = i;
+        }
+      }
+      seen.playing = audio.playingLabel()->text();
+      if (pick >= 0) {
+        QTest::mouseClick(audio.outputButton(pick), Qt::LeftButton, {}, QPoint(4, 8));
+      }
+      QTest::mouseClick(ok ? audio.okButton() : audio.cancelButton(), Qt::LeftButton);
+    };
+    MenuItem(*window, "&Tools", "&Audio && MIDI...")->trigger();
+    return seen;
+  }
+  [[nodiscard]] bool PlayButtonShowsPlaying() const {
+    return window->control("PlayBtn")->picture().cacheKey() == window->skin().playOn.cacheKey();
+  }
+};
+
+} // namespace
+
+class AudioMidiTest : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void theToolsMenuOffersTheDialogOnlyWithAChoiceOfOutputs();
+  void theDialogShowsTheChoiceAndTheOutputPlaying();
+  void aChoiceIsRememberedAndAppliedAndAMissingServerIsTold();
+  void aServerThatGoesAwayIsReportedAndTheSongPlaysOn();
+};
+
+void AudioMidiTest::theToolsMenuOffersTheDialogOnlyWithAChoiceOfOutputs() {
+  lw::test::MainWindowFixture plain;
+  QAction* item = MenuItem(*plain.window, "&Tools", "&Audio && MIDI...");
+  QVERIFY(item != nullptr);
+  QVERIFY(!item->isEnabled());
+  OutputsWindow f("loopwren-no-such-server", OutputChoice::Auto);
+  QVERIFY(MenuItem(*f.window, "&Tools", "&Audio && MIDI...")->isEnabled());
+}
+
+void AudioMidiTest::theDialogShowsTheChoiceAndTheOutputPlaying() {
+  OutputsWindow f("loopwren-no-such-server", OutputChoice::Sdl);
+  const auto seen = f.Choose(-1, false);
+  QCOMPARE(f.modalShown.back(), QString("AudioMidiDialog"));
+  QCOMPARE(seen.checked, 2);
+  QVERIFY2(seen.playing.startsWith("SDL"), qPrintable(seen.playing));
+  QCOMPARE(QString::fromStdString(f.settings.audioOutput()), QString());
+}
+
+void AudioMidiTest::aChoiceIsRememberedAndAppliedAndAMissingServerIsTold() {
+  OutputsWindow f("loopwren-no-such-server", OutputChoice::Auto);
+  QVERIFY(f.prompts.notices.empty()); // Auto falls back to SDL without a word
+  f.Choose(1, true);
+  QCOMPARE(QString::fromStdString(f.settings.audioOutput()), QString("jack"));
+  QCOMPARE(f.outputs->choice(), OutputChoice::Jack);
+  QCOMPARE(f.outputs->active(), LiveOutputs::Active::Sdl);
+  QCOMPARE(f.prompts.notices.size(), std::size_t{1});
+  QVERIFY2(f.prompts.notices[0].find("no JACK server is running") != std::string::npos,
+           f.prompts.notices[0].c_str());
+  QCOMPARE(f.Choose(2, true).checked, 1);
+  QCOMPARE(QString::fromStdString(f.settings.audioOutput()), QString("sdl"));
+  QCOMPARE(f.prompts.notices.size(), std::size_t{1});
+  f.Choose(0, false);
+  QCOMPARE(QString::fromStdString(f.settings.audioOutput()), QString("sdl")); // cancelled
+}
+
+void AudioMidiTest::aServerThatGoesAwayIsReportedAndTheSongPlaysOn() {
+  JackTestServer server;
+  if (!server.up()) {
+    QSKIP(qPrintable("no JACK server to test with: " + QString::fromStdString(server.why())));
+  }
+  OutputsWindow f(server.name(), OutputChoice::Auto);
+  lw::test::MakeLiveSong(*f.engine);
+  QCOMPARE(f.outputs->active(), LiveOutputs::Active::Jack);
+  QVERIFY(f.Choose(-1, false).playing.startsWith("JACK"));
+  f.window->PlayBtnClick();
+  QVERIFY(f.PlayButtonShowsPlaying());
+  QTRY_VERIFY(f.outputs->jack()->renderer().sessionStart() != PeriodRenderer::kNoFrame);
+  server.Kill();
+  QTRY_VERIFY_WITH_TIMEOUT(!f.prompts.notices.empty(), 20000);
+  QVERIFY2(f.prompts.notices[0].find("The JACK server stopped") != std::string::npos,
+           f.prompts.notices[0].c_str());
+  QCOMPARE(f.outputs->active(), LiveOutputs::Active::Sdl);
+  QVERIFY(f.engine->playing);
+  QVERIFY(f.PlayButtonShowsPlaying());
+  QVERIFY(f.device->open);
+  bool sounds = false;
+  for (int i = 0; i < 40 && !sounds; ++i) {
+    for (const int16_t v : f.device->PullNow(1024)) {
+      sounds = sounds || v != 0;
+    }
+    f.waveOut->WaitForCallbacks();
+  }
+  QVERIFY2(sounds, "the song plays on through SDL");
+}
+
+QTEST_MAIN(AudioMidiTest)
+#include "AudioMidiTest.moc"
