@@ -80,7 +80,9 @@ std::array<std::string, Engine::kStems> StemPaths(const std::string& target, Exp
       dot == std::string::npos ? std::string(".") + InfoOf(format).extension : target.substr(dot);
   std::array<std::string, Engine::kStems> paths;
   for (std::size_t s = 0; s < paths.size(); ++s) {
-    paths[s] = name + kStemSuffixes[s] + extension;
+    paths[s] = name;
+    paths[s] += kStemSuffixes[s];
+    paths[s] += extension;
   }
   return paths;
 }

@@ -361,7 +361,7 @@ TEST_P(GoldenRender, StemsAddUpToTheMixTheyCameWith) {
   };
   auto plain = start();
   auto split = start();
-  const auto n = static_cast<std::size_t>(2 * plain->clock.patternSamples);
+  const auto n = 2 * static_cast<std::size_t>(plain->clock.patternSamples);
   std::vector<int16_t> mix(n);
   plain->RenderBlock(mix.data(), n);
   std::vector<int16_t> withStems(n);
