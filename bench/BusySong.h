@@ -3,11 +3,26 @@
 #include "engine/Engine.h"
 #include "engine/Vinyl.h"
 #include "song/Paths.h"
+#include "song/UserPrompts.h"
 
 #include <cmath>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace lw::bench {
+
+// A render's prompts with nobody to answer: every question is declined.
+class NoPrompts : public UserPrompts {
+public:
+  void Notice(std::string_view) override {}
+  void Warning(std::string_view) override {}
+  bool Confirm(std::string_view) override { return false; }
+  void ReportIoError(std::string_view) override {}
+  std::optional<std::string> AskOpenFile(const FileDialogSpec&) override { return {}; }
+  std::optional<std::string> AskSaveFile(const FileDialogSpec&) override { return {}; }
+};
 
 // The busy song a user renders while mixing: 128 sequence slots at 120 BPM (256 s),
 // three voices on every step (a drum, an instrument and a loop, every fourth step a

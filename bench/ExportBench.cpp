@@ -15,16 +15,6 @@ namespace {
 
 using namespace lw;
 
-class NoPrompts : public UserPrompts {
-public:
-  void Notice(std::string_view) override {}
-  void Warning(std::string_view) override {}
-  bool Confirm(std::string_view) override { return false; }
-  void ReportIoError(std::string_view) override {}
-  std::optional<std::string> AskOpenFile(const FileDialogSpec&) override { return {}; }
-  std::optional<std::string> AskSaveFile(const FileDialogSpec&) override { return {}; }
-};
-
 // Takes the mix, and the stems when asked to, and keeps nothing.
 class NowhereSink : public PatternSink {
 public:
@@ -67,7 +57,7 @@ BENCHMARK(BM_RenderBusySong)
 // Arguments: the format (ExportFormat), stems.
 void BM_ExportBusySong(benchmark::State& state) {
   auto e = bench::BusySong();
-  NoPrompts prompts;
+  bench::NoPrompts prompts;
   RenderProgress progress;
   ExportOptions options;
   options.format = static_cast<ExportFormat>(state.range(0));

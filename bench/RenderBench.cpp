@@ -14,16 +14,6 @@ namespace {
 
 using namespace lw;
 
-class NoPrompts : public UserPrompts {
-public:
-  void Notice(std::string_view) override {}
-  void Warning(std::string_view) override {}
-  bool Confirm(std::string_view) override { return false; }
-  void ReportIoError(std::string_view) override {}
-  std::optional<std::string> AskOpenFile(const FileDialogSpec&) override { return {}; }
-  std::optional<std::string> AskSaveFile(const FileDialogSpec&) override { return {}; }
-};
-
 // The engine alone, block by block as the renderers and live playback drive it, over
 // the whole busy song; the argument is the channels' delay send (50 % meets the exact
 // halves of the percentage scaling, 40 % does not).
@@ -47,7 +37,7 @@ BENCHMARK(BM_RenderBlock)->Arg(50)->Arg(40);
 // The whole busy song (128 patterns, 256 s) rendered to a WAV file: engine and file.
 void BM_RenderBusySongToWav(benchmark::State& state) {
   auto e = bench::BusySong(static_cast<int>(state.range(0)));
-  NoPrompts prompts;
+  bench::NoPrompts prompts;
   RenderProgress progress;
   const std::string target = "/tmp/loopwren-bench-" + std::to_string(::getpid()) + ".wav";
   double audioSeconds = 0;

@@ -8,18 +8,13 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
-#include <limits>
 #include <mutex>
 #include <vector>
 
 namespace lw {
 
 namespace {
-
-static_assert(std::endian::native == std::endian::little,
-              "16-bit samples are written as they lie in memory");
 
 constexpr int kMixRate = 44100;
 constexpr int kOpusRate = 48000;
@@ -54,42 +49,27 @@ void HalveStem(const int32_t* values, std::size_t count, int16_t* out) {
   }
 }
 
-// The 16-bit WAV of the renders: the canonical header, then the samples as they are.
+// The 16-bit WAV of the renders, written by the renders' own writer.
 class Wav16File final : public ExportFile {
 public:
   Wav16File(const std::string& path, uint64_t samples, const char* tempPrefix) {
     int error = 0;
-    if (!out_.Open(path, &error, tempPrefix)) {
+    if (!file_.Open(path, error, tempPrefix)) {
       throw IoError(SystemErrorText(error));
     }
-    const uint64_t dataBytes = samples * sizeof(int16_t);
-    // A RIFF file counts its size in 32 bits.
-    if (dataBytes > std::numeric_limits<uint32_t>::max() - (kWavHeaderSize - 8)) {
-      throw IoError("The rendered audio is too long for a wave-file");
-    }
-    expected_ = kWavHeaderSize + dataBytes;
-    const auto header = WavHeader(static_cast<uint32_t>(dataBytes));
-    out_.Write(header.data(), header.size());
+    file_.Begin(samples);
   }
-  void WriteMix(const int16_t* samples, std::size_t count) override {
-    out_.Write(samples, count * sizeof(int16_t));
-  }
+  void WriteMix(const int16_t* samples, std::size_t count) override { file_.Write(samples, count); }
   void WriteStem(const int32_t* values, std::size_t count) override {
     shorts_.resize(count);
     HalveStem(values, count, shorts_.data());
-    WriteMix(shorts_.data(), count);
+    file_.Write(shorts_.data(), count);
   }
-  void Finish() override {
-    if (out_.Written() != expected_) {
-      throw IoError("The rendered audio does not match its wave-file header");
-    }
-    out_.Finish();
-  }
-  void Commit() override { out_.Commit(); }
+  void Finish() override { file_.Finish(); }
+  void Commit() override { file_.Commit(); }
 
 private:
-  AtomicFileWriter out_;
-  uint64_t expected_ = 0;
+  WavFileWriter file_;
   std::vector<int16_t> shorts_;
 };
 

@@ -1,57 +1,26 @@
 #include "audio_out/RenderCommand.h"
 
 #include "audio_out/WavFile.h"
-#include "song/AtomicFileWriter.h"
 #include "song/FileIo.h"
 #include "song/Paths.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
-#include <limits>
 
 namespace lw {
 
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "rendered samples are written as they lie in memory");
-
-// The WAV file of a render: the header, then every pattern as it is rendered, written
-// once into a uniquely named temporary file in the target's folder, which takes the
-// target's place only when it is complete and on disk. The data size is known before
-// the first sample: every pattern is patternSamples long.
+// A render's WAV file, as the render hands it each pattern.
 class WavFileSink : public PatternSink {
 public:
-  // False when the temporary file cannot be created; `error` gets errno.
-  bool Open(const std::string& target, int& error) {
-    return out_.Open(target, &error, kRenderTempPrefix);
-  }
-  void Begin(uint64_t samples) {
-    const uint64_t dataBytes = samples * sizeof(int16_t);
-    // A RIFF file counts its size in 32 bits.
-    if (dataBytes > std::numeric_limits<uint32_t>::max() - (kWavHeaderSize - 8)) {
-      throw IoError("The rendered audio is too long for a wave-file");
-    }
-    expected_ = kWavHeaderSize + dataBytes;
-    const auto header = WavHeader(static_cast<uint32_t>(dataBytes));
-    out_.Write(header.data(), header.size());
-  }
-  void Append(const int16_t* samples, std::size_t count) override {
-    out_.Write(samples, count * sizeof(int16_t));
-  }
-  void Commit() {
-    if (out_.Written() != expected_) {
-      throw IoError("The rendered audio does not match its wave-file header");
-    }
-    out_.Commit();
-  }
+  explicit WavFileSink(WavFileWriter& file) : file_(file) {}
+  void Append(const int16_t* samples, std::size_t count) override { file_.Write(samples, count); }
 
 private:
-  AtomicFileWriter out_;
-  uint64_t expected_ = 0;
+  WavFileWriter& file_;
 };
 
 } // namespace
@@ -104,8 +73,9 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
       ::unlink(target.c_str());
     }
   };
-  WavFileSink sink;
-  if (!sink.Open(target, error)) {
+  WavFileWriter file;
+  WavFileSink sink(file);
+  if (!file.Open(target, error, kRenderTempPrefix)) {
     prompts.Notice(std::string(kNoTempFile) + "\n" + SystemErrorText(error));
     removeCreatedTarget();
     return false;
@@ -116,14 +86,14 @@ bool RenderToWavFile(Engine& engine, UserPrompts& prompts, RenderProgress& progr
   progress.Show();
   try {
     if (kind == RenderKind::ThisPattern) {
-      sink.Begin(RenderLength(engine, 1));
+      file.Begin(RenderLength(engine, 1));
       RenderPattern(engine, engine.Interface().editBank, engine.Interface().editPattern, sink,
                     progress);
     } else {
-      sink.Begin(RenderLength(engine, range.last - range.first + 1));
+      file.Begin(RenderLength(engine, range.last - range.first + 1));
       RenderSong(engine, range, sink, progress);
     }
-    sink.Commit();
+    file.Commit();
   } catch (const IoError& failure) {
     progress.Hide();
     removeCreatedTarget(); // the sink removes its temporary file itself

@@ -1,6 +1,10 @@
 #include "audio_out/WavFile.h"
 
+#include "song/FileIo.h"
+
+#include <bit>
 #include <cstring>
+#include <limits>
 
 namespace lw {
 
@@ -34,6 +38,27 @@ std::array<uint8_t, kWavHeaderSize> WavHeader(uint32_t dataBytes) {
   std::memcpy(&h[36], "data", 4);
   Put32(&h[40], dataBytes);
   return h;
+}
+
+static_assert(std::endian::native == std::endian::little,
+              "rendered samples are written as they lie in memory");
+
+void WavFileWriter::Begin(uint64_t samples) {
+  const uint64_t dataBytes = samples * sizeof(int16_t);
+  // A RIFF file counts its size in 32 bits.
+  if (dataBytes > std::numeric_limits<uint32_t>::max() - (kWavHeaderSize - 8)) {
+    throw IoError("The rendered audio is too long for a wave-file");
+  }
+  expected_ = kWavHeaderSize + dataBytes;
+  const auto header = WavHeader(static_cast<uint32_t>(dataBytes));
+  out_.Write(header.data(), header.size());
+}
+
+void WavFileWriter::Finish() {
+  if (out_.Written() != expected_) {
+    throw IoError("The rendered audio does not match its wave-file header");
+  }
+  out_.Finish();
 }
 
 } // namespace lw

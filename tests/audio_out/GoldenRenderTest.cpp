@@ -289,6 +289,16 @@ protected:
     return e;
   }
 
+  // A song loop's render starts as if its slots had been selected and played once.
+  static void SelectLoop(Engine& e, const GoldenCase& c) {
+    if (c.kind == RenderKind::SongLoop) {
+      e.state.songPosition = c.loop.first;
+      e.state.loopEnabled = true;
+      e.state.loopFirstSlot = c.loop.first;
+      e.state.loopLastSlot = c.loop.last;
+    }
+  }
+
   void Export(Engine& e, const GoldenCase& c) {
     const char* folder = std::getenv("LOOPWREN_GOLDEN_SONGS");
     if (folder == nullptr) {
@@ -306,12 +316,7 @@ TEST_P(GoldenRender, GivesThePinnedBytes) {
   const GoldenCase& c = GetParam();
   auto engine = Program(c);
   Export(*engine, c);
-  if (c.kind == RenderKind::SongLoop) {
-    engine->state.songPosition = c.loop.first;
-    engine->state.loopEnabled = true;
-    engine->state.loopFirstSlot = c.loop.first;
-    engine->state.loopLastSlot = c.loop.last;
-  }
+  SelectLoop(*engine, c);
   test::FakePrompts prompts;
   RenderProgress quiet;
   const std::string out = dir.File("out.wav");
@@ -394,12 +399,7 @@ TEST_P(GoldenRender, StemsAddUpToTheMixTheyCameWith) {
 TEST_P(GoldenRender, ExportedStemsSumToTheExportedMix) {
   const GoldenCase& c = GetParam();
   auto engine = Program(c);
-  if (c.kind == RenderKind::SongLoop) {
-    engine->state.songPosition = c.loop.first;
-    engine->state.loopEnabled = true;
-    engine->state.loopFirstSlot = c.loop.first;
-    engine->state.loopLastSlot = c.loop.last;
-  }
+  SelectLoop(*engine, c);
   test::FakePrompts prompts;
   RenderProgress quiet;
   const std::string out = dir.File("song.wav");
