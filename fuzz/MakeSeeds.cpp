@@ -2,7 +2,8 @@
 // content, WAV files with every header field broken in turn, raw data and noise.
 //
 // Usage: loopwren_fuzz_seeds FOLDER
-// (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl, FOLDER/sound_file)
+// (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl, FOLDER/sound_file,
+// FOLDER/midi_stream)
 #include "engine/Engine.h"
 #include "samples/SongFile.h"
 #include "song/AtomicFileWriter.h"
@@ -142,7 +143,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string root = argv[1];
-  for (const char* sub : {"", "/song", "/wav", "/raw", "/vinyl", "/sound_file"}) {
+  for (const char* sub : {"", "/song", "/wav", "/raw", "/vinyl", "/sound_file", "/midi_stream"}) {
     ::mkdir((root + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -186,6 +187,15 @@ int main(int argc, char** argv) {
     e.state.song.tempo = 40;
   });
 
+  // MIDI events, each a length byte and its bytes: pads, running status, an exclusive
+  // message, real-time bytes inside a note, controllers and a song position.
+  const auto midi = [&](const std::string& name, const Bytes& bytes) {
+    ok = Put(root + "/midi_stream/" + name + ".mid", bytes) && ok;
+  };
+  midi("pads", {3, 0x99, 36, 100, 3, 0x99, 38, 90, 3, 0x89, 36, 0, 3, 0x99, 42, 127});
+  midi("running", {9, 0x90, 36, 100, 38, 90, 42, 0, 60, 64});
+  midi("sysex", {12, 0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7, 0x90, 36, 0xF8, 100, 0xFE, 0xB0});
+  midi("controls", {6, 0xB0, 7, 100, 0xB3, 74, 12, 2, 0xC0, 5, 3, 0xF2, 0x10, 0x02});
   const auto wav = [&](const std::string& name, const Wav& w) {
     ok = Put(root + "/wav/" + name + ".wav", w.Build()) && ok;
   };

@@ -34,6 +34,11 @@ void LivePlayback::OpenOutput() {
   waveOut_.Open(-1);
 }
 
+bool LivePlayback::songPlaying() {
+  const MutexHold hold(gate_);
+  return songPlaying_;
+}
+
 void LivePlayback::PlayBtnClick() {
   PreviewSound ended; // freed after the gate is let go
   {

@@ -51,6 +51,9 @@ public:
   void Preview(PreviewSound sound) override;
   // Ends the preview: at once while stopped, behind the queued blocks while playing.
   void StopPreview() override;
+  // Whether this output plays the song (a render to a file sets `playing` too).
+  // Interface thread; takes the block gate, so never with the engine lock held.
+  [[nodiscard]] bool songPlaying();
   // Whether some of a preview is still to be queued.
   [[nodiscard]] bool previewing();
 

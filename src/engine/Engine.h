@@ -122,6 +122,31 @@ struct Engine {
   void RenderBlockWithStems(int16_t* out, const StemOutputs& stems, std::size_t count) noexcept
       LW_REQUIRES(engineLock);
 
+  // Live play: notes from a pad or keyboard, played on a channel's voice.
+  //
+  // The sample a note on `channel` plays: that of the channel's nearest triggered step at
+  // or before the step being played (while stopped: the active step), searching back
+  // through the pattern being played (while stopped: the one edited), else the sample
+  // last chosen from the sample menu; -1 when none names a sample the table holds.
+  // Render thread, engine lock held.
+  [[nodiscard]] int32_t LiveSample(int channel) const noexcept LW_REQUIRES(engineLock);
+  // Starts `sample` on the voice of `channel` at the next sample rendered, as a step with
+  // that sample, `note` (as a step stores it; 36 = the sample's own pitch) and the step
+  // volume `volume` (0..127) would start it. A drum plays at its own speed. The
+  // declick of a note coming on the next step stays. Render thread, engine lock held.
+  void PlayLiveNote(int channel, int32_t sample, int32_t note, int32_t volume) noexcept
+      LW_REQUIRES(engineLock);
+  // Renders `count` samples of the voices in `voiceMask` (bit v = voice v) alone, with
+  // the clock standing still: what live notes sound like while the song is stopped. The
+  // delay runs; the vinyl noise does not, and keeps its place. Render thread, engine lock
+  // held, `playing` false.
+  void RenderLiveVoices(int16_t* out, const StemOutputs& stems, std::size_t count,
+                        uint32_t voiceMask) noexcept LW_REQUIRES(engineLock);
+  // The step of the pattern being played whose start lies nearest to where the clock was
+  // `framesBack` samples before the next sample rendered (wrapping around the pattern):
+  // where a note played then belongs. Render thread, engine lock held, `playing` true.
+  [[nodiscard]] int32_t NearestStep(int64_t framesBack) const noexcept LW_REQUIRES(engineLock);
+
   // The speed at which a slot plays for a step, by the slot's category.
   [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept
       LW_REQUIRES(engineLock);
@@ -165,6 +190,7 @@ private:
     int32_t send = 0;
     std::array<int64_t, kEntries> entries;
   };
+  static constexpr uint32_t kAllVoices = (1U << kChannels) - 1;
   // The longest run the mixer renders in one go, and so the size of its sums.
   static constexpr int32_t kRunLength = 1024;
 
@@ -175,12 +201,13 @@ private:
   // Mixes `n` samples of the current step whose first sees the clock at `samplesLeft`;
   // with `stems`, writes theirs from the start of each.
   void MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings,
-              const StemOutputs* stems) noexcept LW_REQUIRES(engineLock);
+              const StemOutputs* stems, uint32_t voiceMask = kAllVoices,
+              bool withVinyl = true) noexcept LW_REQUIRES(engineLock);
   // Runs the delay over the voices' sums, adds the noise, halves and clips; `tap` sees
   // each sample's echo and noise.
   template <class Tap>
-  void FinishRun(int16_t* out, int32_t n, const MixSettings& settings, const Tap& tap) noexcept
-      LW_REQUIRES(engineLock);
+  void FinishRun(int16_t* out, int32_t n, const MixSettings& settings, const Tap& tap,
+                 bool withVinyl = true) noexcept LW_REQUIRES(engineLock);
   // Adds what voice `v` plays over the run to `sums`.
   void MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings,
                 int64_t* sums) noexcept LW_REQUIRES(engineLock);

@@ -175,14 +175,17 @@ void Engine::RenderRuns(int16_t* out, const StemOutputs* stems, std::size_t coun
 }
 
 void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings,
-                    const StemOutputs* stems) noexcept {
+                    const StemOutputs* stems, uint32_t voiceMask, bool withVinyl) noexcept {
   int64_t* sums = runSums_.data();
   if (stems == nullptr) {
     std::fill_n(sums, n, 0);
     for (int v = 0; v < kChannels; ++v) {
-      MixVoice(v, n, samplesLeft, settings, sums);
+      if ((voiceMask & (1U << v)) != 0) {
+        MixVoice(v, n, samplesLeft, settings, sums);
+      }
     }
-    FinishRun(out, n, settings, [](int32_t, int32_t, int32_t) {});
+    FinishRun(
+        out, n, settings, [](int32_t, int32_t, int32_t) {}, withVinyl);
     return;
   }
   // Each voice sums apart; the sums are of integers, so adding them afterwards gives
@@ -190,7 +193,9 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSetti
   for (int v = 0; v < kChannels; ++v) {
     int64_t* own = voiceSums_[static_cast<std::size_t>(v)].data();
     std::fill_n(own, n, 0);
-    MixVoice(v, n, samplesLeft, settings, own);
+    if ((voiceMask & (1U << v)) != 0) {
+      MixVoice(v, n, samplesLeft, settings, own);
+    }
   }
   const StemOutputs& to = *stems;
   for (int32_t k = 0; k < n; ++k) {
@@ -202,18 +207,21 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSetti
     }
     sums[k] = sum;
   }
-  FinishRun(out, n, settings, [&to](int32_t k, int32_t echo, int32_t noise) {
-    to[kChannels][k] = echo;
-    to[kChannels + 1][k] = noise;
-  });
+  FinishRun(
+      out, n, settings,
+      [&to](int32_t k, int32_t echo, int32_t noise) {
+        to[kChannels][k] = echo;
+        to[kChannels + 1][k] = noise;
+      },
+      withVinyl);
 }
 
 template <class Tap>
-void Engine::FinishRun(int16_t* out, int32_t n, const MixSettings& settings,
-                       const Tap& tap) noexcept {
+void Engine::FinishRun(int16_t* out, int32_t n, const MixSettings& settings, const Tap& tap,
+                       bool withVinyl) noexcept {
   const int64_t* sums = runSums_.data();
   const auto send = [sums](int32_t k) { return SendOf(sums[k]); };
-  if (vinyl.count == 0 || vinyl.scaled.size() != vinyl.count) {
+  if (!withVinyl || vinyl.count == 0 || vinyl.scaled.size() != vinyl.count) {
     delay.ProcessRun(n, send, [sums, out, &tap](int32_t k, int32_t echo) {
       tap(k, echo, 0);
       const int32_t sum = (MixOf(sums[k]) + echo) / 2; // toward zero

@@ -1,6 +1,7 @@
 #include "live/JackOutput.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <algorithm>
 #include <cstring>
@@ -137,12 +138,33 @@ int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
     out.frameClock_ += static_cast<jack_nframes_t>(now - out.lastFrameTime_);
   }
   out.lastFrameTime_ = now;
-  // Incoming MIDI belongs here: the events of jack_port_get_buffer(midiIn_, frames), each
-  // with its frame in this period, become FrameEvents due at frameClock_ + frame + one
-  // period (the frames the renderer holds ahead), so every note sounds exactly one period
-  // after it arrived, on its own frame.
+  out.ReadMidi(frames);
   out.renderer_.Process(buffers, frames, out.frameClock_);
   return 0;
+}
+
+// Each event of the period, at its frame in it, is due one period later: the renderer
+// holds one period ahead, so every note sounds exactly one period after it arrived, on
+// its own frame. An event is a whole message; one that is not cannot spill into the next.
+void JackOutput::ReadMidi(jack_nframes_t frames) noexcept {
+  if (input_ == nullptr) {
+    return;
+  }
+  void* buffer = jack_port_get_buffer(midiIn_, frames);
+  const uint32_t count = jack_midi_get_event_count(buffer);
+  const OutputFrame back = heardLatency();
+  for (uint32_t i = 0; i < count; ++i) {
+    jack_midi_event_t event{};
+    if (jack_midi_event_get(&event, buffer, i) != 0) {
+      continue;
+    }
+    const OutputFrame arrived = frameClock_ + event.time;
+    const OutputFrame heard = arrived > back ? arrived - back : 0;
+    midiReader_.Reset();
+    midiReader_.Feed(event.buffer, event.size, [&](const MidiMessage& message) {
+      input_->Schedule(message, arrived + frames, heard);
+    });
+  }
 }
 
 int JackOutput::OnXrun(void* self) noexcept {
@@ -188,6 +210,7 @@ void JackOutput::OnLatency(jack_latency_callback_mode_t mode, void* self) noexce
   if (mode == JackCaptureLatency) {
     jack_latency_range_t range{};
     jack_port_get_latency_range(out.midiIn_, JackCaptureLatency, &range);
+    out.captureLatency_.store(range.min, std::memory_order_relaxed);
     range.min += period;
     range.max += period;
     for (jack_port_t* port : out.ports_) {
@@ -195,6 +218,9 @@ void JackOutput::OnLatency(jack_latency_callback_mode_t mode, void* self) noexce
     }
     return;
   }
+  jack_latency_range_t toSpeakers{};
+  jack_port_get_latency_range(out.ports_[0], JackPlaybackLatency, &toSpeakers);
+  out.playbackLatency_.store(toSpeakers.min, std::memory_order_relaxed);
   jack_latency_range_t range{std::numeric_limits<jack_nframes_t>::max(), 0};
   for (jack_port_t* port : out.ports_) {
     jack_latency_range_t downstream{};

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/Engine.h"
+#include "live/LiveInput.h"
+#include "live/MidiReader.h"
 #include "live/PeriodRenderer.h"
 
 #include <jack/types.h>
@@ -43,6 +45,19 @@ public:
   void Close();
   [[nodiscard]] bool isOpen() const { return client_ != nullptr; }
 
+  // Where the notes of "midi_in" go, or nowhere. Set while the client is closed.
+  void SetInput(LiveInput* input) {
+    input_ = input;
+    renderer_.SetEvents(input);
+  }
+  // How long after the listener heard a frame a note answering it arrives: the latency
+  // the server reports from the mix port to the speakers and from the MIDI source to
+  // "midi_in". Recording takes it off. Any thread.
+  [[nodiscard]] uint32_t heardLatency() const {
+    return playbackLatency_.load(std::memory_order_relaxed) +
+           captureLatency_.load(std::memory_order_relaxed);
+  }
+
   [[nodiscard]] PeriodRenderer& renderer() { return renderer_; }
   [[nodiscard]] const PeriodRenderer& renderer() const { return renderer_; }
 
@@ -72,7 +87,14 @@ private:
   void MarkLost(const char* reason) noexcept;
   void ConnectToSpeakers();
 
+  // Schedules the period's MIDI events on the input. Process thread.
+  void ReadMidi(jack_nframes_t frames) noexcept;
+
   PeriodRenderer renderer_;
+  LiveInput* input_ = nullptr;
+  MidiReader midiReader_; // the process thread's
+  std::atomic<uint32_t> playbackLatency_{0};
+  std::atomic<uint32_t> captureLatency_{0};
   jack_client_t* client_ = nullptr;
   std::array<jack_port_t*, PeriodRenderer::kPorts> ports_{};
   jack_port_t* midiIn_ = nullptr;

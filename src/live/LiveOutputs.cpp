@@ -68,6 +68,7 @@ uint64_t LiveOutputs::xruns() const {
 std::string LiveOutputs::SwitchToJack() {
   if (jack_ == nullptr) {
     jack_ = std::make_unique<JackOutput>(engine_);
+    jack_->SetInput(&input_);
   }
   std::string why = jack_->Open(jackServer_);
   if (!why.empty()) {
@@ -131,6 +132,25 @@ std::string LiveOutputs::Poll() {
   SwitchToSdl();
   return "The JACK server stopped" + (reason.empty() ? std::string() : " (" + reason + ")") +
          ".\nLoopWren plays through the system's sound output (SDL) now.";
+}
+
+void LiveOutputs::PumpInput() {
+  if (active_ == Active::Jack) {
+    // What the ALSA sequencer hands over is heard one period and the server's latency
+    // after it came.
+    input_.SetReceiveLatency(jack_->periodFrames() + jack_->heardLatency());
+    return;
+  }
+  // The listener hears a block two queued blocks after it is rendered, and a note lands,
+  // on average, half a block into the rendering.
+  constexpr uint32_t kSdlHeard =
+      LivePlayback::kQueuedBlocks * LivePlayback::kBlockSamples + LivePlayback::kBlockSamples / 2;
+  input_.SetReceiveLatency(kSdlHeard);
+  const bool sounding = sdl_.songPlaying(); // the gate before the engine lock, as blocks take them
+  const EngineHold hold(engine_.engineLock);
+  // Frames count nothing here: only handed-over messages come, each played at once.
+  constexpr OutputFrame kNow = OutputFrame{1} << 40;
+  (void)input_.ApplyDue(engine_, kNow, sounding && engine_.playing);
 }
 
 void LiveOutputs::OpenOutput() {

@@ -2,6 +2,7 @@
 
 #include "audio_out/PlayControl.h"
 #include "audio_out/SamplePreview.h"
+#include "live/LiveInput.h"
 
 #include <cstdint>
 #include <memory>
@@ -66,6 +67,14 @@ public:
   void Preview(PreviewSound sound) override;
   void StopPreview() override;
 
+  // Where MIDI comes in, whichever output plays: JACK's own port, and any source handing
+  // messages over (the ALSA sequencer). Its reports are the interface's to read.
+  [[nodiscard]] LiveInput& input() { return input_; }
+  // Run every few milliseconds by the window. Under SDL, whose blocks are rendered far
+  // ahead, handed-over notes are played here, at the next block rendered, and recorded
+  // where the listener was; under JACK its process callback plays them, on their frames.
+  void PumpInput();
+
   // The JACK client while JACK plays, else null. For tests.
   [[nodiscard]] JackOutput* jack() const;
 
@@ -79,6 +88,7 @@ private:
   WaveOut& waveOut_;
   LivePlayback& sdl_;
   std::string jackServer_;
+  LiveInput input_;
   std::unique_ptr<JackOutput> jack_;
   OutputChoice choice_ = OutputChoice::Auto;
   Active active_ = Active::Sdl;

@@ -95,7 +95,13 @@ void PeriodRenderer::Process(const PortBuffers& ports, uint32_t frames,
       DropHeld(session);
     }
     if (session != 0) {
-      RenderAhead(2 * frames, periodStart);
+      RenderAhead(2 * frames, periodStart, false);
+    } else if (events_ != nullptr && !engine_.playing) {
+      RenderAhead(2 * frames, periodStart, true);
+    } else if (events_ != nullptr) {
+      // An offline render has the engine: what is played meanwhile is only taken.
+      (void)events_->ApplyDue(engine_, periodStart + 2 * frames, false);
+      held_.count = 0;
     }
     engine_.engineLock.unlock();
   } else {
@@ -122,28 +128,32 @@ void PeriodRenderer::DropHeld(uint32_t session) noexcept {
   sessionStart_.store(kNoFrame, std::memory_order_release);
 }
 
-void PeriodRenderer::RenderAhead(uint32_t target, OutputFrame periodStart) noexcept {
+void PeriodRenderer::RenderAhead(uint32_t target, OutputFrame periodStart, bool stopped) noexcept {
   while (held_.count < target) {
     uint32_t count = target - held_.count;
     if (events_ != nullptr) {
       const OutputFrame at = periodStart + held_.count;
-      const OutputFrame next = events_->ApplyDue(engine_, at);
+      const OutputFrame next = events_->ApplyDue(engine_, at, true);
       if (next != FrameEvents::kNone && next > at && next - at < count) {
         count = static_cast<uint32_t>(next - at);
       }
     }
-    RenderStretch(count);
+    RenderStretch(count, stopped);
   }
 }
 
-void PeriodRenderer::RenderStretch(uint32_t count) noexcept {
+void PeriodRenderer::RenderStretch(uint32_t count, bool stopped) noexcept {
   Engine::StemOutputs stems{};
   for (std::size_t s = 0; s < stems.size(); ++s) {
     stems[s] = stems_[s].get();
   }
   while (count > 0) {
     const uint32_t n = std::min(count, kMaxPeriod);
-    engine_.RenderBlockWithStems(mix_.get(), stems, n);
+    if (stopped) {
+      engine_.RenderLiveVoices(mix_.get(), stems, n, events_->liveVoices());
+    } else {
+      engine_.RenderBlockWithStems(mix_.get(), stems, n);
+    }
     float* mix = held_.ports[0].get() + held_.count;
     for (uint32_t i = 0; i < n; ++i) {
       mix[i] = static_cast<float>(mix_[i]) / kMixScale;

@@ -23,11 +23,15 @@ public:
 
   virtual ~FrameEvents() = default;
   // Acts on the engine for every event due at or before `frame` (one that is late acts
-  // now), and returns the output frame of the next event still waiting, or kNone. Called
-  // on the process thread with the engine lock held, before each stretch is rendered:
-  // it must not allocate, lock, log or make a system call.
-  virtual OutputFrame ApplyDue(Engine& engine, OutputFrame frame) noexcept
+  // now), and returns the output frame of the next event still waiting, or kNone. With
+  // `sound` false another renderer owns the engine (an offline render): the events are
+  // taken without touching it. Called on the process thread with the engine lock held,
+  // before each stretch is rendered: it must not allocate, lock, log or make a system call.
+  virtual OutputFrame ApplyDue(Engine& engine, OutputFrame frame, bool sound) noexcept
       LW_REQUIRES(engine.engineLock) = 0;
+  // The voices the events have started while the song is stopped: the renderer plays
+  // them alone then. Process thread.
+  [[nodiscard]] virtual uint32_t liveVoices() const noexcept = 0;
 };
 
 // The real-time half of an output that renders in its server's period (the JACK client;
@@ -41,6 +45,10 @@ public:
 //      period and the next one (rendering two periods at once when the last one found the
 //      lock busy), and lets the lock go;
 //   2. plays this period's frames out of what it holds, and keeps the rest.
+// While the song is stopped the same goes on for the voices that events have started
+// (pads played live), with the clock standing still, so a pad sounds one period after it
+// is hit whether the song plays or not.
+//
 // So the output always lags the engine by one period (the latency the client reports),
 // an edit that holds the lock across one period is heard one period later, with the state
 // before the edit sounding meanwhile, and only a lock held across two periods or more
@@ -102,11 +110,12 @@ public:
 private:
   static constexpr uint32_t kHeld = 2 * kMaxPeriod;
 
-  // Renders until `target` frames are held, cut at the frames events act on.
-  void RenderAhead(uint32_t target, OutputFrame periodStart) noexcept
+  // Renders until `target` frames are held, cut at the frames events act on: the song,
+  // or with `stopped` the live voices alone.
+  void RenderAhead(uint32_t target, OutputFrame periodStart, bool stopped) noexcept
       LW_REQUIRES(engine_.engineLock);
   // Renders `count` frames onto the end of what is held.
-  void RenderStretch(uint32_t count) noexcept LW_REQUIRES(engine_.engineLock);
+  void RenderStretch(uint32_t count, bool stopped) noexcept LW_REQUIRES(engine_.engineLock);
   // Plays `frames` held frames into the ports (silence for those missing) and keeps the
   // rest at the front.
   void PlayHeld(const PortBuffers& ports, uint32_t frames) noexcept;

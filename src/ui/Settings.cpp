@@ -29,6 +29,8 @@ const QString kExportStems = QStringLiteral("export/stems");
 constexpr std::array<const char*, 3> kKindNames{"pattern", "song", "songloop"};
 
 const QString kAudioOutput = QStringLiteral("audio/output");
+const QString kMidiMapping = QStringLiteral("midi/mapping");
+const QString kMidiExcludedPorts = QStringLiteral("midi/excludedPorts");
 
 QString PositionKey(const QString& window) {
   return QStringLiteral("windows/") + window;
@@ -91,6 +93,22 @@ std::string ProgramSettings::audioOutput() const {
 
 void ProgramSettings::setAudioOutput(const std::string& choice) {
   store_->setValue(kAudioOutput, QString::fromStdString(choice));
+}
+
+std::string ProgramSettings::midiMapping() const {
+  return store_->value(kMidiMapping).toString().toStdString();
+}
+
+void ProgramSettings::setMidiMapping(const std::string& text) {
+  store_->setValue(kMidiMapping, QString::fromStdString(text));
+}
+
+std::string ProgramSettings::midiExcludedPorts() const {
+  return store_->value(kMidiExcludedPorts).toString().toStdString();
+}
+
+void ProgramSettings::setMidiExcludedPorts(const std::string& names) {
+  store_->setValue(kMidiExcludedPorts, QString::fromStdString(names));
 }
 
 std::string ProgramSettings::renderFolder() const {

@@ -54,6 +54,13 @@ public:
   [[nodiscard]] std::string audioOutput() const;
   void setAudioOutput(const std::string& choice);
 
+  // What MIDI learn taught (MidiMapping's text) and the ALSA sequencer ports turned off
+  // in "Audio & MIDI" (one name a line); empty when never set.
+  [[nodiscard]] std::string midiMapping() const;
+  void setMidiMapping(const std::string& text);
+  [[nodiscard]] std::string midiExcludedPorts() const;
+  void setMidiExcludedPorts(const std::string& names);
+
   // The newest first, at most kRecentSongs, each path once.
   [[nodiscard]] QStringList recentSongs() const;
   void addRecentSong(const QString& path);

@@ -214,7 +214,7 @@ TEST_F(PeriodRendererFixture, TakingOverAPlayingEngineGoesOnFromItsPositions) {
 class RetriggerAt : public FrameEvents {
 public:
   explicit RetriggerAt(OutputFrame frame) : frame_(frame) {}
-  OutputFrame ApplyDue(Engine& engine, OutputFrame frame) noexcept override {
+  OutputFrame ApplyDue(Engine& engine, OutputFrame frame, bool /*sound*/) noexcept override {
     asked.push_back(frame);
     if (!done && frame >= frame_) {
       done = true;
@@ -223,6 +223,7 @@ public:
     }
     return done ? kNone : frame_;
   }
+  [[nodiscard]] uint32_t liveVoices() const noexcept override { return 0; }
   std::vector<OutputFrame> asked;
   bool done = false;
   OutputFrame appliedAt = 0;

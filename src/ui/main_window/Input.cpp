@@ -43,6 +43,10 @@ void MainWindow::DistortClick(int channel) {
 }
 
 void MainWindow::ChannelClick(int channel) {
+  if (learning()) {
+    learnChannel_ = channel; // the next note played answers for this channel
+    learnKnob_ = -1;
+  }
   Refresh(SelectChannel(engine_, channel));
 }
 

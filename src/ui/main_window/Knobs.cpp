@@ -6,26 +6,27 @@
 
 namespace lw {
 
-namespace {
-
 // What undo calls a knob's turn.
-const char* KnobName(int index, int delay1, int vol1, int pitch) {
+const char* MainWindow::KnobName(int index) {
   static const char* const kSongKnobs[] = {"Delay Decay", "Delay Steps", "Distortion", "Vinyl",
                                            "Shuffle"};
-  if (index < delay1) {
+  if (index < kDelay1) {
     return kSongKnobs[index];
   }
-  if (index < vol1) {
+  if (index < kVol1) {
     return "Delay Send";
   }
-  return index < pitch ? "Volume" : "Pitch";
+  return index < kPitch ? "Volume" : "Pitch";
 }
 
-} // namespace
-
-// A drag is one step of the undo history, however many values it passes through.
+// A drag is one step of the undo history, however many values it passes through. In
+// MIDI learn mode the press also picks the knob the next controller will turn.
 void MainWindow::KnobMouseDown(int index, QPoint position) {
-  history_.BeginDrag(engine_, KnobName(index, kDelay1, kVol1, kPitch));
+  if (learning()) {
+    learnKnob_ = index;
+    learnChannel_ = -1;
+  }
+  history_.BeginDrag(engine_, KnobName(index));
   BeginKnobDrag(knobs_[static_cast<std::size_t>(index)], position.y());
 }
 
@@ -43,7 +44,7 @@ void MainWindow::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::Keyboard
   // A key's edit while the button is held ended the drag's step: the rest of the drag
   // is a step of its own.
   if (!history_.DragOpen()) {
-    history_.BeginDrag(engine_, KnobName(index, kDelay1, kVol1, kPitch));
+    history_.BeginDrag(engine_, KnobName(index));
   }
   DragKnob(knobs_[static_cast<std::size_t>(index)], position.y());
   ShowKnobFrame(index);

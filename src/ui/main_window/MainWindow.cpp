@@ -20,6 +20,8 @@ namespace {
 
 // How often the window asks the live outputs whether the JACK server is still there.
 constexpr int kOutputPollMs = 250;
+// Knobs follow a controller and recorded notes show within a screen frame or two.
+constexpr int kMidiPollMs = 10;
 
 // The outline that frames the active step's number on the lcd.
 class StepFrame : public QWidget {
@@ -95,7 +97,11 @@ MainWindow::MainWindow(MainContext context)
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this] { PollOutputs(); });
     poll->start(kOutputPollMs);
+    auto* midi = new QTimer(this);
+    connect(midi, &QTimer::timeout, this, [this] { PollMidi(); });
+    midi->start(kMidiPollMs);
   }
+  LoadMidiMapping();
   engine_.state.songFileName.clear();
 }
 

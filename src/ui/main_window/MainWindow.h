@@ -2,6 +2,7 @@
 
 #include "commands/SampleCommands.h"
 #include "commands/SongCommands.h"
+#include "live/MidiMapping.h"
 #include "session/UndoHistory.h"
 #include "song/EditCommands.h"
 #include "ui/AutoSave.h"
@@ -32,6 +33,7 @@ class SampleMenu;
 class SamplePreviewer;
 class WaveOut;
 class UserPrompts;
+struct LiveReport;
 
 // Everything the main window works with, handed over by the program (or a test).
 struct MainContext {
@@ -122,6 +124,14 @@ public:
   void PollOutputs();
   void UndoClick();
   void RedoClick();
+  // MIDI: arming recording, learn mode, and reading what was played (run every few
+  // milliseconds; tests call it directly).
+  void RecordClick();
+  void LearnClick();
+  void PollMidi();
+  [[nodiscard]] QAction* recordAction() const { return recordAction_; }
+  [[nodiscard]] QAction* learnAction() const { return learnAction_; }
+  [[nodiscard]] const MidiMapping& midiMapping() const { return midi_; }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -138,6 +148,7 @@ private:
                           std::function<void()> action);
   ImageControl* AddKnob(const QString& name, QPoint at, int index);
 
+  static const char* KnobName(int index);
   void ShowKnobFrame(int index);
   void KnobMouseDown(int index, QPoint position);
   void KnobMouseUp();
@@ -145,6 +156,12 @@ private:
                      QPoint position);
   void WriteKnob(int index);
   void LoadSongKnobs();
+
+  void LoadMidiMapping();
+  void LearnMidi(const MidiMapping& learned);
+  [[nodiscard]] bool learning() const;
+  void NotePlayed(const LiveReport& report);
+  void ControllerMoved(int controller, int value);
 
   void DistortClick(int channel);
   void ChannelClick(int channel);
@@ -223,6 +240,15 @@ private:
     kKnobCount
   };
   std::array<KnobState, kKnobCount> knobs_{};
+  static_assert(kKnobCount == MidiMapping::kKnobs);
+
+  QAction* recordAction_ = nullptr;
+  QAction* learnAction_ = nullptr;
+  MidiMapping midi_;
+  int learnChannel_ = -1; // in learn mode: the channel the next note answers for
+  int learnKnob_ = -1;    // the knob the next controller turns
+  uint32_t take_ = 0;     // recording's take, each one undo step
+  bool takePlaying_ = false;
   std::array<ImageControl*, kKnobCount> knobImages_{};
 };
 

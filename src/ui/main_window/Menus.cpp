@@ -96,6 +96,15 @@ void MainWindow::BuildMenus() {
   Item(tools, "&Audio && MIDI...", {}, [this] {
     AudioMidiClick();
   })->setEnabled(context_.outputs != nullptr);
+  recordAction_ = Item(tools, "&Record from MIDI", QKeySequence(Qt::CTRL | Qt::Key_R),
+                       [this] { RecordClick(); });
+  recordAction_->setCheckable(true);
+  learnAction_ =
+      Item(tools, "MIDI &learn", QKeySequence(Qt::CTRL | Qt::Key_L), [this] { LearnClick(); });
+  learnAction_->setCheckable(true);
+  for (QAction* action : {recordAction_, learnAction_}) {
+    action->setEnabled(context_.outputs != nullptr);
+  }
 
   QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
   Item(about, "The &LoopWren", {}, [this] { dialogs_->ShowAbout(0); });
