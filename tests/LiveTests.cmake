@@ -1,7 +1,9 @@
 # The live outputs beside the SDL queue: the period renderer by hand, and the JACK client
 # on a dummy server each test starts for itself (skipped, saying why, where jackd cannot
-# start).
+# start), and MIDI from the ALSA sequencer (its tests skipped, saying why, where the machine
+# has none).
 add_executable(loopwren_live_tests
+  live/AlsaMidiInputTest.cpp
   live/PeriodRendererTest.cpp
   live/JackOutputTest.cpp
   live/BusyLock.h

@@ -3,10 +3,15 @@
 #include "ui/DialogParts.h"
 #include "ui/Skin.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace lw {
 
@@ -17,6 +22,13 @@ constexpr const char* kOutputNames[3] = {"rbAuto", "rbJack", "rbSdl"};
 constexpr const char* kOutputCaptions[3] = {"Auto: JACK when a JACK server is running, else SDL",
                                             "JACK: the client \"LoopWren\", in the server's period",
                                             "SDL: the system's sound output, as always"};
+
+constexpr int kButtonsTop = 308;
+
+// A check box shows "&" as the start of a shortcut; a port's name means it as itself.
+QString Caption(const std::string& name) {
+  return QString::fromStdString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
 
 } // namespace
 
@@ -46,14 +58,39 @@ AudioMidiDialog::AudioMidiDialog(QWidget* parent)
   playing_->setGeometry(8, 134, 345, 34);
   playing_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+  AddRoundedPanel(this, "midiPanel", {8, 176, 345, 124});
+  AddLabel(this, "Label3", QStringLiteral("MIDI from"), {16, 184});
+  // The rows keep the radio buttons' pitch; the list scrolls past four of them, and
+  // sideways for a name longer than the panel is wide.
+  midiList_ = new QScrollArea(this);
+  midiList_->setObjectName("MidiPorts");
+  midiList_->setGeometry(16, 206, 329, 88);
+  midiList_->setFrameShape(QFrame::NoFrame);
+  midiList_->setWidgetResizable(true);
+  auto* rows = new QWidget;
+  rows->setObjectName("MidiPortRows");
+  SetBackground(rows, kFieldColour);
+  midiRows_ = new QVBoxLayout(rows);
+  midiRows_->setContentsMargins(0, 0, 0, 0);
+  midiRows_->setSpacing(5);
+  midiStatus_ = new QLabel(rows);
+  midiStatus_->setObjectName("MidiStatus");
+  midiStatus_->setWordWrap(true);
+  midiStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  midiRows_->addWidget(midiStatus_);
+  midiRows_->addStretch(1);
+  midiList_->setWidget(rows);
+  SetBackground(midiList_->viewport(), kFieldColour);
+  ShowMidiPorts({}, {}, {});
+
   cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancelBtn_->setObjectName("CancelBtn");
-  cancelBtn_->setGeometry(197, 176, 75, 25);
+  cancelBtn_->setGeometry(197, kButtonsTop, 75, 25);
   cancelBtn_->setAutoDefault(false);
   connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
   okBtn_ = new QPushButton(QStringLiteral("Ok"), this);
   okBtn_->setObjectName("OkBtn");
-  okBtn_->setGeometry(278, 176, 75, 25);
+  okBtn_->setGeometry(278, kButtonsTop, 75, 25);
   okBtn_->setDefault(true);
   connect(okBtn_, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -70,6 +107,52 @@ OutputChoice AudioMidiDialog::Choice() const {
     }
   }
   return OutputChoice::Auto;
+}
+
+void AudioMidiDialog::ShowMidiPorts(const std::vector<AlsaPort>& ports,
+                                    const std::set<std::string>& excluded,
+                                    const std::string& unavailable) {
+  for (QCheckBox* box : portBoxes_) {
+    delete box;
+  }
+  portBoxes_.clear();
+  portNames_.clear();
+  absentExcluded_ = excluded;
+  if (unavailable.empty()) {
+    for (const AlsaPort& port : ports) {
+      if (std::find(portNames_.begin(), portNames_.end(), port.name) != portNames_.end()) {
+        continue;
+      }
+      auto* box = new QCheckBox(Caption(port.name), midiList_->widget());
+      box->setObjectName(QStringLiteral("cbMidiPort%1").arg(portBoxes_.size()));
+      box->setFixedHeight(17);
+      box->setChecked(!excluded.contains(port.name));
+      SetBackground(box, kFieldColour);
+      midiRows_->insertWidget(midiRows_->count() - 1, box); // above the stretch
+      portBoxes_.push_back(box);
+      portNames_.push_back(port.name);
+      absentExcluded_.erase(port.name);
+    }
+  }
+  // Hidden, the line is emptied too: its old place may lie over the boxes.
+  if (!portBoxes_.empty()) {
+    midiStatus_->clear();
+  } else if (unavailable.empty()) {
+    midiStatus_->setText(QStringLiteral("No program or device offers MIDI now."));
+  } else {
+    midiStatus_->setText(QString::fromStdString(unavailable));
+  }
+  midiStatus_->setVisible(portBoxes_.empty());
+}
+
+std::set<std::string> AudioMidiDialog::ExcludedPorts() const {
+  std::set<std::string> excluded = absentExcluded_;
+  for (std::size_t i = 0; i < portBoxes_.size(); ++i) {
+    if (!portBoxes_[i]->isChecked()) {
+      excluded.insert(portNames_[i]);
+    }
+  }
+  return excluded;
 }
 
 void AudioMidiDialog::showEvent(QShowEvent* event) {

@@ -1,5 +1,6 @@
 // "Audio & MIDI" and the window's side of the live outputs: the choice shown, applied and
-// remembered, and a JACK server that goes away reported while the song plays on.
+// remembered, a JACK server that goes away reported while the song plays on, and the
+// sequencer's MIDI ports, each turned on or off, or why there are none.
 #include "DialogsFixture.h"
 #include "JackTestServer.h"
 #include "LiveSong.h"
@@ -7,10 +8,13 @@
 #include "live/LiveOutputs.h"
 #include "ui/AudioMidiDialog.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -133,6 +137,8 @@ private Q_SLOTS:
   void theDialogShowsTheChoiceAndTheOutputPlaying();
   void aChoiceIsRememberedAndAppliedAndAMissingServerIsTold();
   void aServerThatGoesAwayIsReportedAndTheSongPlaysOn();
+  void theMidiPortsAreListedAndTheUncheckedOnesExcluded();
+  void aMissingSequencerIsToldInsteadOfTheList();
 };
 
 void AudioMidiTest::theToolsMenuOffersTheDialogOnlyWithAChoiceOfOutputs() {
@@ -198,6 +204,73 @@ void AudioMidiTest::aServerThatGoesAwayIsReportedAndTheSongPlaysOn() {
     f.waveOut->WaitForCallbacks();
   }
   QVERIFY2(sounds, "the song plays on through SDL");
+}
+
+void AudioMidiTest::theMidiPortsAreListedAndTheUncheckedOnesExcluded() {
+  AudioMidiDialog dialog(nullptr);
+  const std::string longName = "A controller with a name much longer than the panel is wide: "
+                               "its first and only MIDI port";
+  // Two devices of one kind share a name, and the choice made for it.
+  dialog.ShowMidiPorts({{20, 0, "Keys: keys"},
+                        {24, 0, "Pads & Co: pads"},
+                        {28, 0, "Pads & Co: pads"},
+                        {128, 0, "Soft: out"},
+                        {129, 0, longName}},
+                       {"Soft: out", "Unplugged: port"}, "");
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  QCOMPARE(dialog.midiPortCount(), 4);
+  QVERIFY(!dialog.midiStatus()->isVisible());
+  QCOMPARE(dialog.midiPortBox(1)->text(), QString("Pads && Co: pads"));
+  QCOMPARE(dialog.midiPortBox(1)->objectName(), QString("cbMidiPort1"));
+  const std::vector<bool> checked = {true, true, false, true};
+  for (int i = 0; i < 4; ++i) {
+    QCOMPARE(dialog.midiPortBox(i)->isChecked(), checked[static_cast<std::size_t>(i)]);
+    QVERIFY(dialog.midiPortBox(i)->isVisible());
+    QVERIFY(dialog.midiPortBox(i)->width() >= dialog.midiPortBox(i)->sizeHint().width());
+  }
+  QCOMPARE(dialog.ExcludedPorts(), (std::set<std::string>{"Soft: out", "Unplugged: port"}));
+
+  QTest::mouseClick(dialog.midiPortBox(0), Qt::LeftButton, {}, QPoint(4, 8));
+  QTest::mouseClick(dialog.midiPortBox(2), Qt::LeftButton, {}, QPoint(4, 8));
+  QCOMPARE(dialog.ExcludedPorts(), (std::set<std::string>{"Keys: keys", "Unplugged: port"}));
+  // The last row is out of sight until scrolled to.
+  dialog.midiPortList()->ensureWidgetVisible(dialog.midiPortBox(3));
+  QVERIFY(dialog.midiPortList()->verticalScrollBar()->value() > 0);
+  dialog.midiPortBox(3)->setChecked(false);
+  QCOMPARE(dialog.ExcludedPorts(),
+           (std::set<std::string>{"Keys: keys", longName, "Unplugged: port"}));
+
+  // Shown again, the list is made afresh from what is given.
+  dialog.ShowMidiPorts({{20, 0, "Keys: keys"}}, {}, "");
+  QCOMPARE(dialog.midiPortCount(), 1);
+  QCOMPARE(dialog.midiPortList()->findChildren<QCheckBox*>().size(), qsizetype{1});
+  QCOMPARE(dialog.ExcludedPorts(), std::set<std::string>{});
+  dialog.ShowMidiPorts({}, {"Keys: keys"}, "");
+  QCOMPARE(dialog.midiPortCount(), 0);
+  QVERIFY(dialog.midiStatus()->isVisible());
+  QCOMPARE(dialog.midiStatus()->text(), QString("No program or device offers MIDI now."));
+  QCOMPARE(dialog.ExcludedPorts(), std::set<std::string>{"Keys: keys"});
+}
+
+void AudioMidiTest::aMissingSequencerIsToldInsteadOfTheList() {
+  AudioMidiDialog dialog(nullptr);
+  const QString why = "No ALSA sequencer: /dev/snd/seq does not exist";
+  dialog.ShowMidiPorts({{20, 0, "Keys: keys"}}, {"Pads: pads"}, why.toStdString());
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  QCOMPARE(dialog.midiPortCount(), 0);
+  QCOMPARE(dialog.midiPortList()->findChildren<QCheckBox*>().size(), qsizetype{0});
+  QVERIFY(dialog.midiStatus()->isVisible());
+  QCOMPARE(dialog.midiStatus()->text(), why);
+  const QRect room = dialog.midiStatus()->contentsRect();
+  QVERIFY(room.contains(dialog.midiStatus()->fontMetrics().boundingRect(
+      room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, why)));
+  QCOMPARE(dialog.ExcludedPorts(), std::set<std::string>{"Pads: pads"});
+  // The outputs are as they were.
+  QVERIFY(dialog.outputButton(0)->isChecked());
+  QTest::mouseClick(dialog.outputButton(2), Qt::LeftButton, {}, QPoint(4, 8));
+  QCOMPARE(dialog.Choice(), OutputChoice::Sdl);
 }
 
 QTEST_MAIN(AudioMidiTest)
