@@ -5,6 +5,8 @@
 add_executable(loopwren_live_tests
   live/AlsaMidiInputTest.cpp
   live/PeriodRendererTest.cpp
+  live/LiveInputTest.cpp
+  live/MidiReaderTest.cpp
   live/JackOutputTest.cpp
   live/BusyLock.h
   live/LiveSong.h)

@@ -153,6 +153,18 @@ void LiveOutputs::PumpInput() {
   (void)input_.ApplyDue(engine_, kNow, sounding && engine_.playing);
 }
 
+std::string LiveOutputs::OpenMidi(const std::set<std::string>& excluded) {
+  excludedPorts_ = excluded;
+  return alsa_.Open(input_, excluded);
+}
+
+void LiveOutputs::SetExcludedPorts(const std::set<std::string>& excluded) {
+  excludedPorts_ = excluded;
+  if (alsa_.isOpen()) {
+    alsa_.SetExcluded(excluded);
+  }
+}
+
 void LiveOutputs::OpenOutput() {
   closed_ = false;
   if (choice_ != OutputChoice::Sdl) {
@@ -180,6 +192,7 @@ void LiveOutputs::PlayBtnClick() {
 
 void LiveOutputs::FormClose() {
   closed_ = true;
+  alsa_.Close();
   if (active_ == Active::Jack) {
     jack_->renderer().Stop();
     jack_->Close();

@@ -2,10 +2,12 @@
 
 #include "audio_out/PlayControl.h"
 #include "audio_out/SamplePreview.h"
+#include "live/AlsaMidiInput.h"
 #include "live/LiveInput.h"
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,12 @@ class WaveOut;
 // Which live output plays: Auto takes JACK when a server already runs (it never starts
 // one) and SDL otherwise.
 enum class OutputChoice { Auto, Jack, Sdl };
+
+// What "Audio & MIDI" chooses: the output, and the ALSA sequencer ports not listened to.
+struct AudioMidiChoice {
+  OutputChoice output = OutputChoice::Auto;
+  std::set<std::string> excludedPorts;
+};
 
 // How the settings store a choice ("auto", "jack", "sdl"), and back; anything else reads
 // as Auto.
@@ -74,6 +82,11 @@ public:
   // ahead, handed-over notes are played here, at the next block rendered, and recorded
   // where the listener was; under JACK its process callback plays them, on their frames.
   void PumpInput();
+  // Listens to the ALSA sequencer's sources but `excluded`, whichever output plays;
+  // where there is no sequencer, says why (also in MidiStatus). Interface thread.
+  std::string OpenMidi(const std::set<std::string>& excluded);
+  void SetExcludedPorts(const std::set<std::string>& excluded);
+  [[nodiscard]] const std::set<std::string>& excludedPorts() const { return excludedPorts_; }
 
   // The JACK client while JACK plays, else null. For tests.
   [[nodiscard]] JackOutput* jack() const;
@@ -89,6 +102,8 @@ private:
   LivePlayback& sdl_;
   std::string jackServer_;
   LiveInput input_;
+  AlsaMidiInput alsa_; // after input_, its sink, so it is closed first
+  std::set<std::string> excludedPorts_;
   std::unique_ptr<JackOutput> jack_;
   OutputChoice choice_ = OutputChoice::Auto;
   Active active_ = Active::Sdl;

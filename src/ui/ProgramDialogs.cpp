@@ -116,14 +116,16 @@ std::optional<ExportChoice> ProgramDialogs::AskExport(bool songloop) {
   return dialog.Choice();
 }
 
-std::optional<OutputChoice> ProgramDialogs::AskOutput(OutputChoice current,
-                                                      const std::string& playing) {
+std::optional<AudioMidiChoice> ProgramDialogs::AskOutput(const AudioMidiChoice& current,
+                                                         const std::string& playing) {
   AudioMidiDialog dialog(&main_);
-  dialog.Show(current, playing);
+  dialog.Show(current.output, playing);
+  dialog.ShowMidiPorts(AlsaMidiInput::ListPorts(), current.excludedPorts,
+                       AlsaMidiInput::Unavailable());
   if (runModal_(dialog) != QDialog::Accepted) {
     return std::nullopt;
   }
-  return dialog.Choice();
+  return AudioMidiChoice{dialog.Choice(), dialog.ExcludedPorts()};
 }
 
 int32_t ProgramDialogs::SelectionFirstSlot() const {

@@ -57,7 +57,8 @@ public:
   void ShowSplash() override;
   std::optional<std::string> AskBounceName(const std::string& proposed) override;
   std::optional<ExportChoice> AskExport(bool songloop) override;
-  std::optional<OutputChoice> AskOutput(OutputChoice current, const std::string& playing) override;
+  std::optional<AudioMidiChoice> AskOutput(const AudioMidiChoice& current,
+                                           const std::string& playing) override;
   [[nodiscard]] int32_t SelectionFirstSlot() const override;
   [[nodiscard]] int32_t SelectionWidth() const override;
   void RefreshSampleList() override;

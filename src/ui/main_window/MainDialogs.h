@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace lw {
@@ -35,10 +36,10 @@ public:
   // The export dialog, with "Songloop" to choose when `songloop`: the choices accepted,
   // or nothing when cancelled.
   virtual std::optional<ExportChoice> AskExport(bool /*songloop*/) { return std::nullopt; }
-  // "Audio & MIDI", shown with the output chosen now and a line on the one playing: the
-  // output chosen, or nothing when cancelled.
-  virtual std::optional<OutputChoice> AskOutput(OutputChoice /*current*/,
-                                                const std::string& /*playing*/) {
+  // "Audio & MIDI", shown with the choices made now and a line on the output playing:
+  // the choices made, or nothing when cancelled.
+  virtual std::optional<AudioMidiChoice> AskOutput(const AudioMidiChoice& /*current*/,
+                                                   const std::string& /*playing*/) {
     return std::nullopt;
   }
   // The sequencer's selection, for "Songloop".

@@ -5,8 +5,10 @@
 
 #include "audio_out/Playback.h"
 #include "engine/Engine.h"
+#include "live/LiveOutputs.h"
 #include "ui/DialogParts.h"
 #include "ui/SampleMenu.h"
+#include "ui/Settings.h"
 
 #include <QKeyEvent>
 #include <QLayout>
@@ -100,6 +102,8 @@ MainWindow::MainWindow(MainContext context)
     auto* midi = new QTimer(this);
     connect(midi, &QTimer::timeout, this, [this] { PollMidi(); });
     midi->start(kMidiPollMs);
+    // Where there is no ALSA sequencer, "Audio & MIDI" says so; nothing else needs to.
+    (void)context_.outputs->OpenMidi(SplitPortNames(context_.settings.midiExcludedPorts()));
   }
   LoadMidiMapping();
   engine_.state.songFileName.clear();

@@ -281,13 +281,15 @@ void MainWindow::AudioMidiClick() {
   if (outputs == nullptr) {
     return;
   }
-  const std::optional<OutputChoice> choice =
-      dialogs_->AskOutput(outputs->choice(), outputs->Describe());
+  const std::optional<AudioMidiChoice> choice =
+      dialogs_->AskOutput({outputs->choice(), outputs->excludedPorts()}, outputs->Describe());
   if (!choice) {
     return;
   }
-  context_.settings.setAudioOutput(std::string(OutputChoiceKey(*choice)));
-  const std::string told = outputs->Use(*choice);
+  context_.settings.setAudioOutput(std::string(OutputChoiceKey(choice->output)));
+  context_.settings.setMidiExcludedPorts(JoinPortNames(choice->excludedPorts));
+  outputs->SetExcludedPorts(choice->excludedPorts);
+  const std::string told = outputs->Use(choice->output);
   RefreshDisplay(false, false, false);
   if (!told.empty()) {
     context_.prompts.Notice(told);
