@@ -42,4 +42,6 @@ loopwren_ui_test(loopwren_export_dialog_tests ui/ExportDialogTest.cpp ui/Dialogs
 loopwren_ui_test(loopwren_audio_midi_tests ui/AudioMidiTest.cpp ui/DialogsFixture.h)
 target_include_directories(loopwren_audio_midi_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/live)
 set_tests_properties(loopwren_audio_midi_tests PROPERTIES RESOURCE_LOCK jackd)
+loopwren_ui_test(loopwren_midi_window_tests ui/MidiWindowTest.cpp)
+target_include_directories(loopwren_midi_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/live)
 target_link_libraries(loopwren_sample_manager_tests PRIVATE PkgConfig::SNDFILE)

@@ -53,39 +53,13 @@ struct LiveFixture : ::testing::Test {
   }
 };
 
-// What an engine of its own plays when `play` runs after `before` samples of the song (or,
-// stopped, of nothing): the reference a live note must match sample for sample.
-template <class Play>
-std::vector<int16_t> Reference(bool playing, std::size_t before, std::size_t after, Play play) {
-  auto e = test::NewEngine();
-  MakeLiveSong(*e);
-  const EngineHold hold(e->engineLock);
-  std::vector<int16_t> out(before + after);
-  if (playing) {
-    StartOrStopEngine(*e);
-    e->RenderBlock(out.data(), before);
-  }
-  play(*e);
-  std::vector<int32_t> stems(after * Engine::kStems);
-  Engine::StemOutputs to{};
-  for (int s = 0; s < Engine::kStems; ++s) {
-    to[static_cast<std::size_t>(s)] = stems.data() + after * static_cast<std::size_t>(s);
-  }
-  if (playing) {
-    e->RenderBlockWithStems(out.data() + before, to, after);
-  } else {
-    e->RenderLiveVoices(out.data() + before, to, after, 1U);
-  }
-  return out;
-}
-
 TEST_F(LiveFixture, APadPlaysOnItsOwnFrameWhileStopped) {
   Periods(3); // silence, with nothing playing
   const OutputFrame due = clock + 64 + 37;
   input.Schedule(Note(36, 100), due, due - 64);
   Periods(6);
   const std::size_t at = due - 5'000'000;
-  const auto expected = Reference(false, 0, mix.size() - at, [](Engine& e) {
+  const auto expected = test::LiveReference(false, 0, mix.size() - at, [](Engine& e) {
     e.PlayLiveNote(0, 0, StepNoteOfMidiNote(36), 100);
   });
   EXPECT_TRUE(std::all_of(mix.begin(), mix.begin() + static_cast<std::ptrdiff_t>(at),
@@ -112,9 +86,9 @@ TEST_F(LiveFixture, ANoteDuringTheSongPlaysOnItsFrameOverTheSong) {
   Periods(40);
   const std::size_t before = due - start;
   const std::size_t first = start - 5'000'000;
-  const auto expected = Reference(true, before, mix.size() - first - before, [](Engine& e) {
-    e.PlayLiveNote(1, 1, StepNoteOfMidiNote(72), 90);
-  });
+  const auto expected =
+      test::LiveReference(true, before, mix.size() - first - before,
+                          [](Engine& e) { e.PlayLiveNote(1, 1, StepNoteOfMidiNote(72), 90); });
   EXPECT_EQ(std::vector<int16_t>(mix.begin() + static_cast<std::ptrdiff_t>(first), mix.end()),
             expected);
   const EngineHold hold(engine->engineLock);

@@ -57,4 +57,31 @@ template <typename Setup> OfflineRender RenderOffline(Setup setup, std::size_t c
   return RenderFrom(*e, count);
 }
 
+// What an engine of its own plays when `play` runs after `before` samples of the song (or,
+// stopped, of nothing): the reference a live note must match sample for sample.
+template <class Play>
+inline std::vector<int16_t> LiveReference(bool playing, std::size_t before, std::size_t after,
+                                          Play play) {
+  auto e = NewEngine();
+  MakeLiveSong(*e);
+  const EngineHold hold(e->engineLock);
+  std::vector<int16_t> out(before + after);
+  if (playing) {
+    StartOrStopEngine(*e);
+    e->RenderBlock(out.data(), before);
+  }
+  play(*e);
+  std::vector<int32_t> stems(after * Engine::kStems);
+  Engine::StemOutputs to{};
+  for (int s = 0; s < Engine::kStems; ++s) {
+    to[static_cast<std::size_t>(s)] = stems.data() + after * static_cast<std::size_t>(s);
+  }
+  if (playing) {
+    e->RenderBlockWithStems(out.data() + before, to, after);
+  } else {
+    e->RenderLiveVoices(out.data() + before, to, after, 1U);
+  }
+  return out;
+}
+
 } // namespace lw::test
