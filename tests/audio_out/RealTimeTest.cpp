@@ -6,6 +6,7 @@
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
+#include "JackMidiSender.h"
 #include "JackTestServer.h"
 #include "LiveSong.h"
 #include "audio_out/Playback.h"
@@ -258,13 +259,26 @@ TEST(RealTimeJack, ThePeriodRendererTakesNoLockAndAllocatesNothing) {
     buffers[p].resize(PeriodRenderer::kMaxPeriod + 1);
     ports[p] = buffers[p].data();
   }
+  // Notes come in every period, from the port and handed over, with recording armed.
+  LiveInput input;
+  input.SetRecording(true);
+  renderer.SetEvents(&input);
   OutputFrame clock = 0;
+  uint8_t note = 0;
   const auto period = [&](uint32_t frames) {
-    const Counts c = Measure([&] { renderer.Process(ports, frames, clock); });
+    const Counts c = Measure([&] {
+      input.Schedule({0x99, static_cast<uint8_t>(36 + note % 3), 100}, clock + frames + 7, clock);
+      input.Receive({0xB0, 7, note});
+      renderer.Process(ports, frames, clock);
+    });
+    note = static_cast<uint8_t>((note + 1) % 128);
     clock += frames;
     EXPECT_EQ(c.allocations, 0) << frames;
     EXPECT_EQ(c.locks, 0) << frames;
   };
+  for (int i = 0; i < 20; ++i) {
+    period(64); // pads while stopped
+  }
   ASSERT_TRUE(renderer.PlayBtnClick());
   for (int i = 0; i < 50; ++i) {
     period(64);
@@ -296,7 +310,18 @@ TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
   auto engine = test::NewEngine();
   test::MakeLiveSong(*engine, 60);
   JackOutput out(*engine);
+  LiveInput input;
+  input.SetRecording(true);
+  out.SetInput(&input);
   ASSERT_EQ(out.Open(server.name()), "");
+  // A pad every 300 frames, from before the song starts to after it stops and starts.
+  test::JackMidiSender pads(server);
+  ASSERT_TRUE(pads.ok());
+  ASSERT_TRUE(pads.ConnectTo(out.clientName() + ":" + JackOutput::kMidiPortName));
+  const jack_nframes_t first = pads.Now() + 4096;
+  for (jack_nframes_t i = 0; i < 1000; ++i) {
+    pads.Send(first + 300 * i, {0x99, static_cast<uint8_t>(36 + i % 3), 100});
+  }
   const auto periods = [&] { return out.renderer().counters().periods; };
   const auto waitPeriods = [&](uint64_t n) {
     const uint64_t until = periods() + n;
@@ -326,6 +351,7 @@ TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
   EXPECT_EQ(watchedAllocations.load(), 0);
   EXPECT_EQ(watchedLocks.load(), 0);
   EXPECT_GT(out.renderer().counters().lockBusy, 0U);
+  EXPECT_GT(pads.sent(), 50U) << "notes came in while the thread was watched";
   out.Close();
 }
 
