@@ -96,6 +96,14 @@ void drawWideButton(Canvas& c, const QRectF& r, const QString& label, Look look)
   engrave(c, capFace(r, pressed), Qt::AlignCenter, label, titleFont(10));
 }
 
+// The wide button with a red lamp on its left, lit while recording is armed.
+void drawRecordButton(Canvas& c, const QRectF& r, Look look) {
+  cap(c, r, colour::kField, false, 3.5);
+  const QRectF face = capFace(r, false);
+  led(c, QRectF(face.left() + 5, face.center().y() - 3.5, 9, 7), colour::kRed, look == Look::On);
+  engrave(c, face.adjusted(14, 0, 0, 0), Qt::AlignCenter, QStringLiteral("RECORD"), titleFont(10));
+}
+
 void drawLedSocket(Canvas& c, const QRectF& r) {
   led(c, r, colour::kAmber, false);
 }

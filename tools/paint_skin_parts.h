@@ -13,6 +13,7 @@ void drawKey(Canvas& c, const QRectF& r, bool black, Look look);
 void drawOctaveLamp(Canvas& c, const QRectF& r, Look look);
 void drawDistortLamp(Canvas& c, const QRectF& r, Look look);
 void drawPlayButton(Canvas& c, const QRectF& r, Look look);
+void drawRecordButton(Canvas& c, const QRectF& r, Look look);
 void drawTempoStep(Canvas& c, const QRectF& r, int delta, Look look);
 void drawWideButton(Canvas& c, const QRectF& r, const QString& label, Look look);
 // The unlit socket the active indicator sits in.

@@ -46,6 +46,8 @@ void LoadSkin(Skin& skin) {
   skin.songPressed = SkinPicture("song_pressed", {72, 25});
   skin.samplesButton = SkinPicture("samples_button", {72, 25});
   skin.songButton = SkinPicture("song_button", {72, 25});
+  skin.recordOn = SkinPicture("record_on", {72, 25});
+  skin.recordOff = SkinPicture("record_off", {72, 25});
   skin.emblem = SkinPicture("emblem", {109, 96});
   skin.logo = SkinPicture("logo", {166, 38});
   skin.coverKeys = SkinPicture("cover_keys", {209, 64});

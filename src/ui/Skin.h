@@ -18,6 +18,7 @@ inline const QColor kLcdBackground(111, 168, 239);
 struct Skin {
   QPixmap channelPanel, lcd, keyboardPanel, pitchPanel, tempoPanel, effectsPanel;
   QPixmap patternFrame, bankFrame, samplesPressed, songPressed, samplesButton, songButton;
+  QPixmap recordOn, recordOff;
   QPixmap emblem, logo, coverKeys, coverPitch, activeLed;
   QPixmap playOn, playOff, distortOn, distortOff, octaveOn, octaveOff;
   QPixmap whiteStepOn, whiteStepOff, blackStepOn, blackStepOff, minus10, plus10;

@@ -129,8 +129,11 @@ void MidiWindowTest::stepRecordingWritesTheActiveStepsAsOneTake() {
   w.Play({0x99, 36, 90}); // not armed: nothing is written
   QVERIFY(std::memcmp(&original, &w.engine->Interface().song, sizeof(Song)) == 0);
 
-  w.window->recordAction()->trigger();
+  w.Click("RecordBtn"); // the button arms it as the menu item does, and lights
+  QVERIFY(w.window->recordAction()->isChecked());
   QVERIFY(w.outputs->input().recording());
+  QCOMPARE(w.window->control("RecordBtn")->picture().cacheKey(),
+           w.window->skin().recordOn.cacheKey());
   w.Play({0x99, 36, 90});
   w.Play({0x99, 38, 60});
   w.Play({0x99, 99, 60}); // no channel answers it

@@ -236,6 +236,10 @@ void MainWindow::BuildControls() {
   }
   AddButton("Samples", {8, 256, 72, 25}, skin_.samplesButton, [this] { SampleManagerClick(); });
   AddButton("SongBtn", {85, 256, 72, 25}, skin_.songButton, [this] { PatternSequencerClick(); });
+  // Recording from MIDI, where MIDI can come in; lit while armed.
+  recordBtn_ = AddButton("RecordBtn", {162, 256, 72, 25}, skin_.recordOff,
+                         [this] { recordAction_->trigger(); });
+  recordBtn_->setVisible(context_.outputs != nullptr);
 
   // Covers lie above what they cover; out of view means 2000 pixels to the left edge.
   coverKeys_ = AddImage("Cover_Keys", {172, 110, 209, 64}, skin_.coverKeys, false);

@@ -216,6 +216,7 @@ private:
   ImageControl* lcd_ = nullptr;
   QWidget* stepFrame_ = nullptr;
   ImageControl* playBtn_ = nullptr;
+  ImageControl* recordBtn_ = nullptr;
   ImageControl* coverKeys_ = nullptr;
   ImageControl* coverPitch_ = nullptr;
   ImageControl* activeLed_ = nullptr;

@@ -43,6 +43,7 @@ bool MainWindow::learning() const {
 // Each arming, and each start or stop while armed, begins a new take: one undo step.
 void MainWindow::RecordClick() {
   ++take_;
+  recordBtn_->setPicture(recordAction_->isChecked() ? skin_.recordOn : skin_.recordOff);
   if (context_.outputs != nullptr) {
     context_.outputs->input().SetRecording(recordAction_->isChecked());
   }
