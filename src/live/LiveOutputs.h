@@ -109,7 +109,6 @@ private:
   Active active_ = Active::Sdl;
   bool closed_ = false;
   std::string pending_;       // told by the next Poll
-  uint64_t earlierXruns_ = 0; // of JACK clients closed before
 };
 
 } // namespace lw
