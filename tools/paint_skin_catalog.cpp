@@ -56,11 +56,15 @@ std::vector<Picture> build() {
       {"song_pressed", {72, 25}, wide("SONG", Look::Pressed)},
       {"samples_button", {72, 25}, wide("SAMPLES", Look::Off)},
       {"song_button", {72, 25}, wide("SONG", Look::Off)},
-      {"record_on", {72, 25}, [](Canvas& c) {
+      {"record_on",
+       {72, 25},
+       [](Canvas& c) {
          c.p.fillRect(QRectF(QPointF(0, 0), c.size), colour::kWindow);
          drawRecordButton(c, QRectF(QPointF(0, 0), c.size), Look::On);
        }},
-      {"record_off", {72, 25}, [](Canvas& c) {
+      {"record_off",
+       {72, 25},
+       [](Canvas& c) {
          c.p.fillRect(QRectF(QPointF(0, 0), c.size), colour::kWindow);
          drawRecordButton(c, QRectF(QPointF(0, 0), c.size), Look::Off);
        }},

@@ -108,7 +108,7 @@ private:
   OutputChoice choice_ = OutputChoice::Auto;
   Active active_ = Active::Sdl;
   bool closed_ = false;
-  std::string pending_;       // told by the next Poll
+  std::string pending_; // told by the next Poll
 };
 
 } // namespace lw

@@ -264,9 +264,8 @@ void ForEachWindow(const std::function<void(const QString&, QWidget&)>& look) {
   modal(QStringLiteral("splash"), [&] { f.dialogs->ShowSplash(); });
   modal(QStringLiteral("audio and midi"), [&] {
     (void)f.dialogs->AskOutput(
-        {},
-        "JACK, as \"LoopWren-01\": 8192 frames a period (185.76 ms), 18446744073709551615 "
-        "xruns so far");
+        {}, "JACK, as \"LoopWren-01\": 8192 frames a period (185.76 ms), 18446744073709551615 "
+            "xruns so far");
   });
 }
 
