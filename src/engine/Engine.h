@@ -147,6 +147,24 @@ struct Engine {
   // where a note played then belongs. Render thread, engine lock held, `playing` true.
   [[nodiscard]] int32_t NearestStep(int64_t framesBack) const noexcept LW_REQUIRES(engineLock);
 
+  // External time: a leader (a transport, a MIDI clock, a plugin host) places the steps
+  // on its beat grid instead of the song's own tempo. Step k of a pattern lies at beat
+  // k / 4, each odd step moved later by the song's shuffle exactly as the engine's own
+  // clock moves it, and begins on the first sample whose beat is at or past its own.
+  //
+  // The step `beat` lies in (0..15), and the beat at which the step after it begins.
+  [[nodiscard]] int32_t StepAtBeat(double beat, double& nextStepBeat) const noexcept
+      LW_REQUIRES(engineLock);
+  // Sets the clock's countdown so that the next step begins where the leader's grid puts
+  // it, `beat` being the leader's position at the next sample rendered and `bpm` its
+  // tempo; returns how many samples come before that step's first. Render thread,
+  // engine lock held, `playing` true.
+  int64_t FollowBeat(double beat, double bpm) noexcept LW_REQUIRES(engineLock);
+  // Starts the clock in the step `beat` lies in, as a start does at step 0: what a leader
+  // starting or moving mid-pattern hears (FollowBeat then times the step). Render thread
+  // or interface thread, engine lock held, `playing` false.
+  void StartAtBeat(double beat) noexcept LW_REQUIRES(engineLock);
+
   // The speed at which a slot plays for a step, by the slot's category.
   [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept
       LW_REQUIRES(engineLock);
@@ -217,6 +235,8 @@ private:
       LW_REQUIRES(engineLock);
 
   void StartClock() noexcept LW_REQUIRES(engineLock);
+  // StartClock at `step` of the pattern to be played.
+  void StartClockAtStep(int32_t step) noexcept LW_REQUIRES(engineLock);
   void StepBoundary() noexcept LW_REQUIRES(engineLock);
   void TriggerVoice(Voice& voice, const Step& step) noexcept LW_REQUIRES(engineLock);
   void ApplyStepControllers(Voice& voice, const Step& step) const noexcept LW_REQUIRES(engineLock);

@@ -102,6 +102,46 @@ void Engine::StartClock() noexcept {
   }
 }
 
+void Engine::StartClockAtStep(int32_t step) noexcept {
+  step = std::clamp(step, 0, kSteps - 1);
+  clock.currentStep = step;
+  clock.nextStep = step + 1;
+  clock.samplesLeft = clock.stepLengths[static_cast<std::size_t>(step)];
+  state.nextBank = state.playBank;
+  state.nextPattern = state.playPattern;
+  if (clock.nextStep > kSteps - 1) {
+    clock.nextStep = 0;
+    if (songMode.load(std::memory_order_relaxed)) {
+      AdvanceSongPosition(state);
+      songPositionMoves.fetch_add(1, std::memory_order_release);
+    }
+  }
+  const bool keepSounding = songMode.load(std::memory_order_relaxed);
+  const Song& song = state.song;
+  const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
+  const Pattern& upcoming =
+      clock.nextStep == 0 ? song.pattern(state.nextBank, state.nextPattern) : pattern;
+  for (int v = 0; v < kChannels; ++v) {
+    Voice& voice = voices[v];
+    const Channel& channel = pattern.channels[v];
+    voice.volume = std::clamp(channel.volume, 0, kMaxVolume);
+    if (!keepSounding) {
+      voice.speed = 0.0;
+      voice.sampleIndex = -1;
+      voice.loopStart = voice.loopEnd = voice.stopPoint = -1.0;
+    }
+    const Step& current = channel.steps[step];
+    const Step& ahead = upcoming.channels[v].steps[clock.nextStep];
+    voice.stepSample = current.sampleIndex();
+    voice.stepTrigger = current.trigger;
+    voice.nextStepSample = ahead.sampleIndex();
+    voice.nextStepTrigger = ahead.trigger;
+    ApplyDeclick(voice);
+    TriggerVoice(voice, current);
+    ApplyStepControllers(voice, current);
+  }
+}
+
 void Engine::StepBoundary() noexcept {
   clock.currentStep = clock.nextStep;
   ++clock.nextStep;

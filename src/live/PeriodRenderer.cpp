@@ -55,6 +55,37 @@ void PeriodRenderer::Release() {
   session_.store(0, std::memory_order_relaxed);
 }
 
+bool PeriodRenderer::StartLed(OutputFrame at, double beat) noexcept {
+  if (!engine_.engineLock.try_lock()) {
+    return false;
+  }
+  SongState& s = engine_.state;
+  if (!engine_.songMode) {
+    s.playPattern = s.nextPattern = s.editPattern;
+    s.playBank = s.nextBank = s.editBank;
+  }
+  engine_.playing = false;
+  engine_.StartAtBeat(beat);
+  engine_.delay.ClearDelayLine();
+  engine_.playing = true;
+  NewSession();
+  ledStart_ = at;
+  ledSession_ = lastSession_;
+  engine_.engineLock.unlock();
+  return true;
+}
+
+bool PeriodRenderer::StopLed() noexcept {
+  if (!engine_.engineLock.try_lock()) {
+    return false;
+  }
+  engine_.playing = false;
+  engine_.delay.ClearDelayLine();
+  session_.store(0, std::memory_order_relaxed);
+  engine_.engineLock.unlock();
+  return true;
+}
+
 void PeriodRenderer::NewSession() {
   if (++lastSession_ == 0) {
     ++lastSession_;
@@ -93,6 +124,9 @@ void PeriodRenderer::Process(const PortBuffers& ports, uint32_t frames,
     }
     if (session != held_.session) {
       DropHeld(session);
+      if (session == ledSession_ && ledStart_ != kNoFrame) {
+        PadTo(ledStart_, periodStart);
+      }
     }
     if (session != 0) {
       RenderAhead(2 * frames, periodStart, false);
@@ -121,6 +155,19 @@ void PeriodRenderer::Process(const PortBuffers& ports, uint32_t frames,
   PlayHeld(ports, frames);
 }
 
+// A session a leader started begins where it said: the frames before are silence.
+void PeriodRenderer::PadTo(OutputFrame start, OutputFrame periodStart) noexcept {
+  const OutputFrame gap =
+      start > periodStart ? std::min<OutputFrame>(start - periodStart, kMaxPeriod) : 0;
+  for (auto& port : held_.ports) {
+    std::fill_n(port.get(), gap, 0.0F);
+  }
+  held_.count = static_cast<uint32_t>(gap);
+  held_.started = true;
+  sessionStart_.store(periodStart + gap, std::memory_order_release);
+  ledStart_ = kNoFrame;
+}
+
 void PeriodRenderer::DropHeld(uint32_t session) noexcept {
   held_.count = 0;
   held_.session = session;
@@ -131,12 +178,20 @@ void PeriodRenderer::DropHeld(uint32_t session) noexcept {
 void PeriodRenderer::RenderAhead(uint32_t target, OutputFrame periodStart, bool stopped) noexcept {
   while (held_.count < target) {
     uint32_t count = target - held_.count;
+    const OutputFrame at = periodStart + held_.count;
     if (events_ != nullptr) {
-      const OutputFrame at = periodStart + held_.count;
       const OutputFrame next = events_->ApplyDue(engine_, at, true);
       if (next != FrameEvents::kNone && next > at && next - at < count) {
         count = static_cast<uint32_t>(next - at);
       }
+    }
+    double beat = 0;
+    double bpm = 0;
+    if (!stopped && leader_ != nullptr && leader_->BeatAt(at, beat, bpm)) {
+      // The step after this one begins where the leader's grid puts it; right after it
+      // the countdown is set again for the one after.
+      const int64_t before = engine_.FollowBeat(beat, bpm);
+      count = static_cast<uint32_t>(std::min<int64_t>(count, before + 1));
     }
     RenderStretch(count, stopped);
   }

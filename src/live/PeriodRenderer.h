@@ -34,6 +34,16 @@ public:
   [[nodiscard]] virtual uint32_t liveVoices() const noexcept = 0;
 };
 
+// A leader of the song's time (a transport, a MIDI clock): where its beat grid is.
+class BeatLeader {
+public:
+  virtual ~BeatLeader() = default;
+  // The leader's beat (in quarter notes) at output frame `frame` and its tempo, or false
+  // while it does not lead. Process thread, engine lock held: no allocation, lock or
+  // system call.
+  virtual bool BeatAt(OutputFrame frame, double& beat, double& bpm) noexcept = 0;
+};
+
 // The real-time half of an output that renders in its server's period (the JACK client;
 // nothing here knows JACK): it renders the engine into float port buffers, the mix and
 // each channel's stem, and never waits for the engine lock.
@@ -87,6 +97,16 @@ public:
 
   // Incoming events, or none. Set while no period runs.
   void SetEvents(FrameEvents* events) { events_ = events; }
+  // The leader whose beat grid places the steps while it leads, or none (the song's own
+  // tempo does). Set while no period runs.
+  void SetLeader(BeatLeader* leader) { leader_ = leader; }
+  // The leader starts the song: the session's first frame is output frame `at`, where
+  // its beat is `beat`, and the song starts in the step that beat lies in. Process
+  // thread; does nothing when the engine lock is busy (the caller tries again next
+  // period) and returns whether it started.
+  bool StartLed(OutputFrame at, double beat) noexcept;
+  // The leader stops the song. Process thread; false when the lock was busy.
+  bool StopLed() noexcept;
 
   // Fills `frames` frames of every port buffer for the period that starts at output frame
   // `periodStart`. A null buffer is not written. Process thread.
@@ -121,15 +141,21 @@ private:
   void PlayHeld(const PortBuffers& ports, uint32_t frames) noexcept;
   // Forgets the held frames: they belong to a session that is over.
   void DropHeld(uint32_t session) noexcept;
+  void PadTo(OutputFrame start, OutputFrame periodStart) noexcept;
   void NewSession() LW_REQUIRES(engine_.engineLock);
 
   Engine& engine_;
   FrameEvents* events_ = nullptr;
+  BeatLeader* leader_ = nullptr;
 
   // The interface writes these with the engine lock held; the process thread reads them
   // with or without it.
   std::atomic<uint32_t> session_{0}; // 0: this output plays nothing
   uint32_t lastSession_ LW_GUARDED_BY(engine_.engineLock) = 0;
+  // The session a leader started and the output frame it begins at (kNoFrame once begun).
+  // The process thread's.
+  uint32_t ledSession_ = 0;
+  OutputFrame ledStart_ = kNoFrame;
 
   // The process thread's own: the frames rendered and not yet played, per port, and the
   // session they belong to.
