@@ -10,6 +10,7 @@ add_executable(loopwren_live_tests
   live/MidiReaderTest.cpp
   live/JackOutputTest.cpp
   live/JackMidiTest.cpp
+  live/JackTransportTest.cpp
   live/BusyLock.h
   live/LiveSong.h)
 target_include_directories(loopwren_live_tests PRIVATE ${PROJECT_SOURCE_DIR}/bench)

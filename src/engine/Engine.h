@@ -157,7 +157,8 @@ struct Engine {
       LW_REQUIRES(engineLock);
   // Sets the clock's countdown so that the next step begins where the leader's grid puts
   // it, `beat` being the leader's position at the next sample rendered and `bpm` its
-  // tempo; returns how many samples come before that step's first. Render thread,
+  // tempo; returns how many samples come before that step's first (0: the next sample
+  // begins it, its beat lying in a step the clock has not reached). Render thread,
   // engine lock held, `playing` true.
   int64_t FollowBeat(double beat, double bpm) noexcept LW_REQUIRES(engineLock);
   // Starts the clock in the step `beat` lies in, as a start does at step 0: what a leader

@@ -33,10 +33,15 @@ int32_t Engine::StepAtBeat(double beat, double& nextStepBeat) const noexcept {
 
 int64_t Engine::FollowBeat(double beat, double bpm) noexcept {
   const double framesPerBeat = kOutputRate * 60.0 / std::clamp(bpm, 1.0, 100000.0);
-  // The next step begins after the sample before this one: on this very sample when its
-  // beat has just reached the step's (a stretch may end right before a step).
+  // This sample begins the next step when its beat lies in a step the clock has not
+  // reached yet (a stretch may end right before a step); else the next step begins where
+  // the grid puts it.
   double next = 0;
-  (void)StepAtBeat(beat - 1 / framesPerBeat, next);
+  const int32_t step = StepAtBeat(beat, next);
+  if (step != clock.currentStep) {
+    clock.samplesLeft = 1;
+    return 0;
+  }
   const double until = std::ceil((next - beat) * framesPerBeat);
   const auto offset = static_cast<int64_t>(std::clamp(until, 0.0, 1e9));
   // The sample that counts the clock down to 0 begins the next step.

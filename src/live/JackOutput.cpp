@@ -32,6 +32,7 @@ std::string OpenFailure(jack_status_t status) {
 } // namespace
 
 JackOutput::JackOutput(Engine& engine) : renderer_(engine) {
+  renderer_.SetLeader(&transport_);
 }
 
 JackOutput::~JackOutput() {
@@ -83,12 +84,16 @@ std::string JackOutput::Open(const std::string& server) {
   jack_set_sample_rate_callback(client_, OnSampleRate, this);
   jack_set_latency_callback(client_, OnLatency, this);
   jack_on_info_shutdown(client_, OnShutdown, this);
+  // A client that takes part in starting the transport sees it wait to start, one period
+  // before it rolls: so a song that follows it begins on the very frame it rolls from.
+  jack_set_sync_callback(client_, OnSync, this);
   if (jack_activate(client_) != 0) {
     Close();
     return "the JACK server did not start LoopWren's client";
   }
   clientName_ = jack_get_client_name(client_);
   ConnectToSpeakers();
+  SetTransportRole(transport_.role());
   return {};
 }
 
@@ -138,6 +143,7 @@ int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
     out.frameClock_ += static_cast<jack_nframes_t>(now - out.lastFrameTime_);
   }
   out.lastFrameTime_ = now;
+  out.transport_.Process(out.client_, out.renderer_, out.frameClock_, frames);
   out.ReadMidi(frames);
   out.renderer_.Process(buffers, frames, out.frameClock_);
   return 0;
@@ -165,6 +171,29 @@ void JackOutput::ReadMidi(jack_nframes_t frames) noexcept {
       input_->Schedule(message, arrived + frames, heard);
     });
   }
+}
+
+void JackOutput::SetTransportRole(TransportRole role) {
+  const TransportRole was = transport_.role();
+  transport_.SetRole(role);
+  if (client_ == nullptr) {
+    return;
+  }
+  if (role == TransportRole::Master) {
+    jack_set_timebase_callback(client_, 0, OnTimebase, this);
+  } else if (was == TransportRole::Master) {
+    jack_release_timebase(client_);
+  }
+}
+
+int JackOutput::OnSync(jack_transport_state_t /*state*/, jack_position_t* /*position*/,
+                       void* /*self*/) noexcept {
+  return 1; // ready at once: the song is started where the transport will roll from
+}
+
+void JackOutput::OnTimebase(jack_transport_state_t /*state*/, jack_nframes_t /*frames*/,
+                            jack_position_t* position, int /*newPosition*/, void* self) noexcept {
+  static_cast<JackOutput*>(self)->transport_.PublishPosition(*position);
 }
 
 int JackOutput::OnXrun(void* self) noexcept {

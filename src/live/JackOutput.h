@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Engine.h"
+#include "live/JackTransport.h"
 #include "live/LiveInput.h"
 #include "live/MidiReader.h"
 #include "live/PeriodRenderer.h"
@@ -58,6 +59,10 @@ public:
            captureLatency_.load(std::memory_order_relaxed);
   }
 
+  // How the client meets JACK's transport. Interface thread, open or not.
+  void SetTransportRole(TransportRole role);
+  [[nodiscard]] JackTransport& transport() { return transport_; }
+
   [[nodiscard]] PeriodRenderer& renderer() { return renderer_; }
   [[nodiscard]] const PeriodRenderer& renderer() const { return renderer_; }
 
@@ -79,6 +84,9 @@ public:
 private:
   static int OnProcess(jack_nframes_t frames, void* self) noexcept;
   static int OnXrun(void* self) noexcept;
+  static int OnSync(jack_transport_state_t state, jack_position_t* position, void* self) noexcept;
+  static void OnTimebase(jack_transport_state_t state, jack_nframes_t frames,
+                         jack_position_t* position, int newPosition, void* self) noexcept;
   static int OnBufferSize(jack_nframes_t frames, void* self) noexcept;
   static int OnSampleRate(jack_nframes_t rate, void* self) noexcept;
   static void OnShutdown(jack_status_t code, const char* reason, void* self) noexcept;
@@ -91,6 +99,7 @@ private:
   void ReadMidi(jack_nframes_t frames) noexcept;
 
   PeriodRenderer renderer_;
+  JackTransport transport_;
   LiveInput* input_ = nullptr;
   MidiReader midiReader_; // the process thread's
   std::atomic<uint32_t> playbackLatency_{0};

@@ -2,7 +2,10 @@
 
 #include "audio_out/Playback.h"
 
+#include "song/SongPosition.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace lw {
@@ -63,6 +66,15 @@ bool PeriodRenderer::StartLed(OutputFrame at, double beat) noexcept {
   if (!engine_.songMode) {
     s.playPattern = s.nextPattern = s.editPattern;
     s.playBank = s.nextBank = s.editBank;
+  } else {
+    const SequenceEntry first = s.sequence.slots[0];
+    const SongBar start = first.playable() ? SongBar{0, first.bank, first.pattern}
+                                           : SongBar{0, s.playBank, s.playPattern};
+    const SongBar bar = SongAtBar(s, start, static_cast<int64_t>(std::floor(beat / 4)));
+    s.songPosition.store(bar.slot, std::memory_order_relaxed);
+    s.playBank = s.nextBank = bar.bank;
+    s.playPattern = s.nextPattern = bar.pattern;
+    engine_.songPositionMoves.fetch_add(1, std::memory_order_release);
   }
   engine_.playing = false;
   engine_.StartAtBeat(beat);

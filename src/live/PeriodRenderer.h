@@ -101,9 +101,10 @@ public:
   // tempo does). Set while no period runs.
   void SetLeader(BeatLeader* leader) { leader_ = leader; }
   // The leader starts the song: the session's first frame is output frame `at`, where
-  // its beat is `beat`, and the song starts in the step that beat lies in. Process
-  // thread; does nothing when the engine lock is busy (the caller tries again next
-  // period) and returns whether it started.
+  // its beat is `beat` (quarter notes from the song's start, 4 to a pattern), and the
+  // song starts in the step that beat lies in; in song mode, in the slot so many patterns
+  // after slot 0 as the song plays on. Process thread; does nothing when the engine lock
+  // is busy (the caller tries again next period) and returns whether it started.
   bool StartLed(OutputFrame at, double beat) noexcept;
   // The leader stops the song. Process thread; false when the lock was busy.
   bool StopLed() noexcept;

@@ -16,4 +16,16 @@ namespace lw {
 // position. Render thread, once per pattern in song mode, when step 15 begins.
 int32_t AdvanceSongPosition(SongState& state) noexcept;
 
+// Where the song is `bars` patterns after it started at slot `from` playing (bank,
+// pattern), moving on as AdvanceSongPosition does (the selection loop, and an empty slot
+// repeating the pattern before): the slot, and the pattern it plays. The work is bounded
+// (at most a few hundred slots looked at) however many bars. Either thread, under the
+// engine lock.
+struct SongBar {
+  int32_t slot = 0;
+  int32_t bank = 0;
+  int32_t pattern = 0;
+};
+[[nodiscard]] SongBar SongAtBar(const SongState& state, SongBar from, int64_t bars) noexcept;
+
 } // namespace lw

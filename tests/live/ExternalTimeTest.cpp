@@ -159,5 +159,25 @@ TEST(ExternalTime, AStartMidPatternBeginsInTheStepTheBeatLiesIn) {
   EXPECT_EQ(e->voices[0].sampleIndex, 0) << "the step's note plays at once";
 }
 
+TEST(ExternalTime, ALedStartPlaysTheStepItStartsInBeforeMovingOn) {
+  auto e = test::NewEngine();
+  {
+    const EngineHold hold(e->engineLock);
+    ClickEveryStep(*e, 0);
+  }
+  PeriodRenderer renderer(*e);
+  SteadyLeader leader;
+  renderer.SetLeader(&leader);
+  // The start is on a step's very beat (2.5 beats at 120 BPM are 55125 frames, exactly):
+  // the first frame is that step's first, not the next one's.
+  leader.bpm = 120;
+  leader.zero = 100'000 - 55'125;
+  ASSERT_TRUE(renderer.StartLed(100'000, 2.5));
+  std::vector<float> mix(64);
+  renderer.Process({mix.data(), nullptr, nullptr, nullptr}, 64, 100'000 - 64);
+  const EngineHold hold(e->engineLock);
+  EXPECT_EQ(e->clock.currentStep, 10);
+}
+
 } // namespace
 } // namespace lw

@@ -1,0 +1,198 @@
+// LoopWren and JACK's transport on a dummy server of the test's own: following a master
+// at 128.5 BPM every step starts on the frame the master's position implies, a locate to
+// bar 9 starts the slot the song reaches there, and as master LoopWren publishes its tempo
+// and position to every other client.
+#include "JackRecorder.h"
+#include "JackTestServer.h"
+#include "JackTimebaseMaster.h"
+#include "LiveSong.h"
+#include "live/JackOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lw {
+namespace {
+
+using namespace std::chrono_literals;
+using test::JackRecorder;
+using test::JackTestServer;
+using test::JackTimebaseMaster;
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+// Channel 1 of pattern (0, p) clicks on every step with a drum whose values rise from
+// `base`, so a step's first sample (base + 1) shows where it began and which pattern.
+void Clicks(Engine& e, int pattern, int slot, int16_t base) {
+  std::vector<int16_t> ramp(1500);
+  for (std::size_t i = 0; i < ramp.size(); ++i) {
+    ramp[i] = static_cast<int16_t>(base + static_cast<int16_t>(i));
+  }
+  test::PutSample(e, slot, ramp, 44100, SampleCategory::Drum);
+  for (int st = 0; st < kSteps; ++st) {
+    test::PutNote(e, 0, pattern, 0, st, slot);
+  }
+  e.state.song.channel(0, pattern, 0).volume = 127;
+}
+
+// The frames at which channel 1 begins a step, with the value that shows the pattern.
+struct Onset {
+  jack_nframes_t frame;
+  int32_t value;
+};
+std::vector<Onset> Onsets(const JackRecorder& recorder, std::size_t frames) {
+  std::vector<Onset> found;
+  const auto values = recorder.ValuesAt(0, 0, frames, 65536.0F);
+  for (std::size_t i = 1; i < values.size(); ++i) {
+    if (values[i] % 2000 == 1001 && values[i] - values[i - 1] != 1) {
+      found.push_back({recorder.firstFrame() + static_cast<jack_nframes_t>(i), values[i]});
+    }
+  }
+  return found;
+}
+
+double StepBeat(int64_t n, int shuffle) {
+  const double pair = static_cast<double>(n / 2) * 0.5;
+  return n % 2 == 0 ? pair : pair + (0.25 / 100 * shuffle + 0.25);
+}
+
+struct TransportFixture : ::testing::Test {
+  JackTestServer server{{.synchronous = true}};
+  std::unique_ptr<Engine> engine = test::NewEngine();
+  std::unique_ptr<JackOutput> out;
+
+  void SetUp() override {
+    if (!server.up()) {
+      GTEST_SKIP() << "no JACK server to test with: " << server.why();
+    }
+    out = std::make_unique<JackOutput>(*engine);
+  }
+  void TearDown() override {
+    if (out != nullptr) {
+      out->renderer().Stop();
+      out->Close();
+    }
+  }
+};
+
+TEST_F(TransportFixture, FollowingAMasterEveryStepStartsOnTheFrameItsPositionImplies) {
+  constexpr int kShuffle = 30;
+  {
+    const EngineHold hold(engine->engineLock);
+    Clicks(*engine, 0, 0, 1000);
+    engine->state.song.shuffle = kShuffle;
+    engine->state.song.tempo = 100; // the song's own, which the master overrules
+    engine->UpdateTiming();
+  }
+  out->SetTransportRole(TransportRole::Follow);
+  ASSERT_EQ(out->Open(server.name()), "");
+  JackTimebaseMaster daw(server, 128.5);
+  ASSERT_TRUE(daw.ok());
+  constexpr std::size_t kFrames = 3 * 44100;
+  JackRecorder recorder(server, 1, kFrames);
+  ASSERT_TRUE(recorder.ok());
+  ASSERT_TRUE(recorder.ConnectFrom(out->clientName() + ":ch1", 0));
+  recorder.Start();
+  ASSERT_TRUE(recorder.WaitFor(1024));
+  jack_transport_locate(daw.client(), 0);
+  ASSERT_TRUE(WaitUntil([&] {
+    jack_position_t pos{};
+    return jack_transport_query(daw.client(), &pos) == JackTransportStopped && pos.frame == 0;
+  }));
+  jack_transport_start(daw.client());
+  ASSERT_TRUE(recorder.WaitFor(kFrames));
+  ASSERT_TRUE(daw.rolled());
+  EXPECT_TRUE(out->transport().leading());
+  EXPECT_DOUBLE_EQ(out->transport().leaderTempo(), 128.5);
+
+  const auto onsets = Onsets(recorder, kFrames);
+  ASSERT_GT(onsets.size(), 20U);
+  for (std::size_t n = 0; n < onsets.size(); ++n) {
+    const jack_nframes_t expected = daw.rolledAt() +
+                                    daw.FrameOf(StepBeat(static_cast<int64_t>(n), kShuffle)) -
+                                    daw.rolledFrom();
+    EXPECT_EQ(onsets[n].frame, expected) << "step " << n;
+  }
+  // Stopping the transport stops the song.
+  jack_transport_stop(daw.client());
+  EXPECT_TRUE(WaitUntil([&] { return !out->renderer().Playing(); }));
+}
+
+TEST_F(TransportFixture, ALocateToBar9StartsTheSlotTheSongReachesThere) {
+  {
+    const EngineHold hold(engine->engineLock);
+    for (int p = 0; p < 3; ++p) {
+      Clicks(*engine, p, p, static_cast<int16_t>(1000 + 2000 * p));
+      engine->state.sequence.slots[p] = {0, static_cast<int8_t>(p)};
+    }
+    engine->songMode = true;
+    engine->state.loopEnabled = true; // slots 0 to 2 over and over
+    engine->state.loopFirstSlot = 0;
+    engine->state.loopLastSlot = 2;
+  }
+  out->SetTransportRole(TransportRole::Follow);
+  ASSERT_EQ(out->Open(server.name()), "");
+  JackTimebaseMaster daw(server, 128.5);
+  ASSERT_TRUE(daw.ok());
+  constexpr std::size_t kFrames = 44100;
+  JackRecorder recorder(server, 1, kFrames);
+  ASSERT_TRUE(recorder.ok());
+  ASSERT_TRUE(recorder.ConnectFrom(out->clientName() + ":ch1", 0));
+  // Bar 9, beat 3: 8 patterns on (slots 0, 1, 2, 0, 1, 2, 0, 1, then 2), step 8.
+  const jack_nframes_t bar9 = daw.FrameOf(8 * 4 + 2);
+  jack_transport_locate(daw.client(), bar9);
+  ASSERT_TRUE(WaitUntil([&] {
+    jack_position_t pos{};
+    return jack_transport_query(daw.client(), &pos) == JackTransportStopped && pos.frame == bar9;
+  }));
+  recorder.Start();
+  ASSERT_TRUE(recorder.WaitFor(1024));
+  jack_transport_start(daw.client());
+  ASSERT_TRUE(recorder.WaitFor(kFrames));
+  const auto onsets = Onsets(recorder, kFrames);
+  ASSERT_GT(onsets.size(), 6U);
+  EXPECT_EQ(onsets[0].frame, daw.rolledAt()) << "step 8 begins where the transport rolls from";
+  EXPECT_EQ(onsets[0].value, 5001) << "slot 2's pattern";
+  // The steps after it follow the grid; after step 15 the song moves on to slot 0.
+  for (std::size_t n = 1; n < onsets.size(); ++n) {
+    const int64_t step = 8 * 16 + 8 + static_cast<int64_t>(n);
+    EXPECT_EQ(onsets[n].frame, daw.rolledAt() + daw.FrameOf(StepBeat(step, 0)) - bar9) << n;
+    EXPECT_EQ(onsets[n].value, 1001 + 2000 * ((step / 16) % 3)) << n; // slot (bar - 1) % 3
+  }
+}
+
+TEST_F(TransportFixture, AsMasterItsTempoIsWhatAnotherClientReads) {
+  out->SetTransportRole(TransportRole::Master);
+  out->transport().SetSongTempo(137);
+  ASSERT_EQ(out->Open(server.name()), "");
+  jack_client_t* look = server.Connect("look");
+  ASSERT_NE(look, nullptr);
+  jack_position_t pos{};
+  jack_transport_locate(look, 44100 * 60 / 137 * 6); // about bar 2, beat 3
+  ASSERT_TRUE(WaitUntil([&] {
+    jack_transport_query(look, &pos);
+    return pos.frame == 44100 * 60 / 137 * 6 && (pos.valid & JackPositionBBT) != 0;
+  }));
+  EXPECT_DOUBLE_EQ(pos.beats_per_minute, 137.0);
+  EXPECT_EQ(pos.bar, 2);
+  EXPECT_EQ(pos.beat, 2);
+  EXPECT_EQ(pos.beats_per_bar, 4.0F);
+  jack_client_close(look);
+}
+
+} // namespace
+} // namespace lw
