@@ -6,6 +6,7 @@ add_executable(loopwren_live_tests
   live/AlsaMidiInputTest.cpp
   live/PeriodRendererTest.cpp
   live/LiveInputTest.cpp
+  live/MidiClockTest.cpp
   live/MidiReaderTest.cpp
   live/JackOutputTest.cpp
   live/JackMidiTest.cpp
