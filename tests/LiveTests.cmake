@@ -7,6 +7,7 @@ add_executable(loopwren_live_tests
   live/PeriodRendererTest.cpp
   live/LiveInputTest.cpp
   live/ExternalTimeTest.cpp
+  live/MidiClockTest.cpp
   live/MidiReaderTest.cpp
   live/JackOutputTest.cpp
   live/JackMidiTest.cpp
