@@ -72,7 +72,9 @@ std::string JackOutput::Open(const std::string& server) {
         jack_port_register(client_, kPortNames[p], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
   }
   midiIn_ = jack_port_register(client_, kMidiPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-  if (midiIn_ == nullptr ||
+  clockOut_ =
+      jack_port_register(client_, kClockPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+  if (midiIn_ == nullptr || clockOut_ == nullptr ||
       std::any_of(ports_.begin(), ports_.end(), [](jack_port_t* p) { return p == nullptr; })) {
     Close();
     return "the JACK server refused LoopWren's ports";
@@ -105,6 +107,8 @@ void JackOutput::Close() {
   client_ = nullptr;
   ports_.fill(nullptr);
   midiIn_ = nullptr;
+  clockOut_ = nullptr;
+  clockStart_ = PeriodRenderer::kNoFrame;
 }
 
 std::string JackOutput::lostReason() const {
@@ -146,7 +150,57 @@ int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
   out.transport_.Process(out.client_, out.renderer_, out.frameClock_, frames);
   out.ReadMidi(frames);
   out.renderer_.Process(buffers, frames, out.frameClock_);
+  out.SendClock(frames);
   return 0;
+}
+
+// While LoopWren leads (it plays, and no transport leads it), MIDI clock goes out laid on
+// its steps: a session starts with Start (or, in song mode from a later slot, the song
+// position and Continue) on its first frame, and the ticks run on the engine's step grid.
+// The first step after a start is a frame short, so the grid's origin is the frame before.
+void JackOutput::SendClock(jack_nframes_t frames) noexcept {
+  void* buffer = jack_port_get_buffer(clockOut_, frames);
+  jack_midi_clear_buffer(buffer);
+  const OutputFrame periodStart = frameClock_;
+  const OutputFrame start = renderer_.sessionStart();
+  const bool leads =
+      renderer_.Playing() && !transport_.ledSong() && start != PeriodRenderer::kNoFrame;
+  const auto at = [&](OutputFrame frame) {
+    return static_cast<jack_nframes_t>(frame > periodStart ? frame - periodStart : 0);
+  };
+  if (!leads) {
+    if (clockStart_ != PeriodRenderer::kNoFrame) {
+      const uint8_t stop = 0xFC;
+      jack_midi_event_write(buffer, 0, &stop, 1);
+      clockStart_ = PeriodRenderer::kNoFrame;
+    }
+    return;
+  }
+  const int32_t stepLength = std::max(renderer_.stepLength(), 1);
+  if (start != clockStart_) {
+    clockStart_ = start;
+    clockTicks_.Reset(start - 1, stepLength);
+    Engine& engine = renderer_.engine();
+    const int32_t slot =
+        engine.songMode ? engine.PlayPosition().songPosition.load(std::memory_order_relaxed) : 0;
+    if (slot > 0) {
+      // The song position counts sixteenths: one a step, sixteen a slot.
+      const int32_t sixteenths = std::min(slot * kSteps, 0x3FFF);
+      const std::array<uint8_t, 3> position{0xF2, static_cast<uint8_t>(sixteenths & 0x7F),
+                                            static_cast<uint8_t>(sixteenths >> 7)};
+      jack_midi_event_write(buffer, at(start), position.data(), position.size());
+      const uint8_t resume = 0xFB;
+      jack_midi_event_write(buffer, at(start), &resume, 1);
+    } else {
+      const uint8_t begin = 0xFA;
+      jack_midi_event_write(buffer, at(start), &begin, 1);
+    }
+  }
+  clockTicks_.SetStepLength(stepLength);
+  clockTicks_.Take(periodStart, frames, [&](uint64_t frame) {
+    const uint8_t tick = 0xF8;
+    jack_midi_event_write(buffer, at(std::max<OutputFrame>(frame, start)), &tick, 1);
+  });
 }
 
 // Each event of the period, at its frame in it, is due one period later: the renderer

@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "live/JackTransport.h"
 #include "live/LiveInput.h"
+#include "live/MidiClockTicks.h"
 #include "live/MidiReader.h"
 #include "live/PeriodRenderer.h"
 
@@ -30,6 +31,8 @@ public:
   static constexpr std::array<const char*, PeriodRenderer::kPorts> kPortNames = {"mix", "ch1",
                                                                                  "ch2", "ch3"};
   static constexpr const char* kMidiPortName = "midi_in";
+  // MIDI clock, Start, Stop and the song position, sent while LoopWren leads.
+  static constexpr const char* kClockPortName = "clock_out";
 
   explicit JackOutput(Engine& engine);
   ~JackOutput();
@@ -97,6 +100,8 @@ private:
 
   // Schedules the period's MIDI events on the input. Process thread.
   void ReadMidi(jack_nframes_t frames) noexcept;
+  // Writes the period's MIDI clock. Process thread, after the renderer's Process.
+  void SendClock(jack_nframes_t frames) noexcept;
 
   PeriodRenderer renderer_;
   JackTransport transport_;
@@ -107,6 +112,10 @@ private:
   jack_client_t* client_ = nullptr;
   std::array<jack_port_t*, PeriodRenderer::kPorts> ports_{};
   jack_port_t* midiIn_ = nullptr;
+  jack_port_t* clockOut_ = nullptr;
+  // The process thread's: the clock sent for the session that began at clockStart_.
+  MidiClockTicks clockTicks_;
+  OutputFrame clockStart_ = PeriodRenderer::kNoFrame;
   std::string clientName_;
 
   // The process thread's own: the server's frame time, widened to 64 bits.

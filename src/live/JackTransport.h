@@ -44,6 +44,9 @@ public:
   // The song's tempo as the master publishes it. Interface thread.
   void SetSongTempo(double bpm) { songTempo_.store(bpm, std::memory_order_relaxed); }
 
+  // The song playing was started by the transport, which leads it. Process thread.
+  [[nodiscard]] bool ledSong() const { return ledSong_; }
+
   // What the window shows: whether the transport leads now and its tempo. Any thread.
   [[nodiscard]] bool leading() const { return leadingShown_.load(std::memory_order_relaxed); }
   [[nodiscard]] double leaderTempo() const { return tempoShown_.load(std::memory_order_relaxed); }

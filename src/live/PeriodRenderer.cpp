@@ -140,6 +140,7 @@ void PeriodRenderer::Process(const PortBuffers& ports, uint32_t frames,
         PadTo(ledStart_, periodStart);
       }
     }
+    stepLength_ = engine_.clock.stepLength;
     if (session != 0) {
       RenderAhead(2 * frames, periodStart, false);
     } else if (events_ != nullptr && !engine_.playing) {

@@ -113,6 +113,11 @@ public:
   // `periodStart`. A null buffer is not written. Process thread.
   void Process(const PortBuffers& ports, uint32_t frames, OutputFrame periodStart) noexcept;
 
+  // The song's step length (without shuffle) as the engine had it at the last period
+  // that found the lock free. Process thread.
+  [[nodiscard]] int32_t stepLength() const { return stepLength_; }
+  [[nodiscard]] Engine& engine() { return engine_; }
+
   // Counters for the interface and the tests, any thread.
   struct Counters {
     uint64_t periods = 0;         // Process calls
@@ -156,6 +161,7 @@ private:
   // The session a leader started and the output frame it begins at (kNoFrame once begun).
   // The process thread's.
   uint32_t ledSession_ = 0;
+  int32_t stepLength_ = 0;
   OutputFrame ledStart_ = kNoFrame;
 
   // The process thread's own: the frames rendered and not yet played, per port, and the

@@ -2,6 +2,7 @@
 // at 128.5 BPM every step starts on the frame the master's position implies, a locate to
 // bar 9 starts the slot the song reaches there, and as master LoopWren publishes its tempo
 // and position to every other client.
+#include "JackMidiRecorder.h"
 #include "JackRecorder.h"
 #include "JackTestServer.h"
 #include "JackTimebaseMaster.h"
@@ -192,6 +193,47 @@ TEST_F(TransportFixture, AsMasterItsTempoIsWhatAnotherClientReads) {
   EXPECT_EQ(pos.beat, 2);
   EXPECT_EQ(pos.beats_per_bar, 4.0F);
   jack_client_close(look);
+}
+
+// Leading, LoopWren sends Start on the song's first frame and 24 ticks a beat, every
+// sixth on the frame a step starts and the ones between within a frame of even, then Stop.
+TEST_F(TransportFixture, LeadingItsClockRunsOnTheStepsFrames) {
+  {
+    const EngineHold hold(engine->engineLock);
+    engine->state.song.tempo = 120; // steps of 5512 frames; ticks 918.67 apart
+    engine->UpdateTiming();
+  }
+  ASSERT_EQ(out->Open(server.name()), "");
+  test::JackMidiRecorder midi(server, 4096);
+  ASSERT_TRUE(midi.ok());
+  ASSERT_TRUE(midi.ConnectFrom(out->clientName() + ":" + JackOutput::kClockPortName));
+  ASSERT_TRUE(out->renderer().PlayBtnClick());
+  ASSERT_TRUE(WaitUntil([&] { return midi.count() > 24 * 8; })); // 4 s
+  const auto start = static_cast<jack_nframes_t>(out->renderer().sessionStart());
+  ASSERT_FALSE(out->renderer().PlayBtnClick());
+  ASSERT_TRUE(
+      WaitUntil([&] { return !midi.Events().empty() && midi.Events().back().status == 0xFC; }));
+
+  const auto events = midi.Events();
+  ASSERT_EQ(events[0].status, 0xFA);
+  std::vector<jack_nframes_t> ticks;
+  for (const auto& e : events) {
+    if (e.status == 0xF8) {
+      ticks.push_back(e.frame);
+    }
+  }
+  ASSERT_GE(ticks.size(), 24U * 8);
+  EXPECT_EQ(events[0].frame, ticks[0]) << "Start comes with the first tick";
+  constexpr jack_nframes_t kStep = 5512;
+  for (std::size_t i = 1; i < ticks.size(); ++i) {
+    const double interval = static_cast<double>(ticks[i] - ticks[i - 1]);
+    EXPECT_LE(std::abs(interval - kStep / 6.0), 1.0) << "tick " << i;
+    if (i % 6 == 0) {
+      // The engine's first step after a start is a frame short: steps begin at
+      // start - 1 + k * 5512.
+      EXPECT_EQ(ticks[i], start - 1 + kStep * static_cast<jack_nframes_t>(i / 6)) << "tick " << i;
+    }
+  }
 }
 
 } // namespace
