@@ -8,6 +8,7 @@
 #include "FakePrompts.h"
 #include "JackMidiSender.h"
 #include "JackTestServer.h"
+#include "JackTimebaseMaster.h"
 #include "LiveSong.h"
 #include "audio_out/Playback.h"
 #include "audio_out/SamplePreview.h"
@@ -314,6 +315,8 @@ TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
   input.SetRecording(true);
   out.SetInput(&input);
   ASSERT_EQ(out.Open(server.name()), "");
+  test::JackTimebaseMaster daw(server, 131.25);
+  ASSERT_TRUE(daw.ok());
   // A pad every 300 frames, from before the song starts to after it stops and starts.
   test::JackMidiSender pads(server);
   ASSERT_TRUE(pads.ok());
@@ -347,6 +350,14 @@ TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
   ASSERT_TRUE(waitPeriods(20));
   ASSERT_TRUE(out.renderer().PlayBtnClick());
   ASSERT_TRUE(waitPeriods(100));
+  // Following a transport master that starts, plays and stops the song.
+  ASSERT_FALSE(out.renderer().PlayBtnClick());
+  out.SetTransportRole(TransportRole::Follow);
+  jack_transport_start(daw.client());
+  ASSERT_TRUE(waitPeriods(200));
+  EXPECT_TRUE(out.renderer().Playing());
+  jack_transport_stop(daw.client());
+  ASSERT_TRUE(waitPeriods(20));
   watching = false;
   EXPECT_EQ(watchedAllocations.load(), 0);
   EXPECT_EQ(watchedLocks.load(), 0);
