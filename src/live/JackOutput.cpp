@@ -32,7 +32,9 @@ std::string OpenFailure(jack_status_t status) {
 } // namespace
 
 JackOutput::JackOutput(Engine& engine) : renderer_(engine) {
-  renderer_.SetLeader(&transport_);
+  leaders_.transport = &transport_;
+  leaders_.clock = &clockIn_;
+  renderer_.SetLeader(&leaders_);
 }
 
 JackOutput::~JackOutput() {
@@ -149,6 +151,7 @@ int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
   out.lastFrameTime_ = now;
   out.transport_.Process(out.client_, out.renderer_, out.frameClock_, frames);
   out.ReadMidi(frames);
+  out.clockIn_.Period(out.renderer_, out.frameClock_);
   out.renderer_.Process(buffers, frames, out.frameClock_);
   out.SendClock(frames);
   return 0;
@@ -163,8 +166,8 @@ void JackOutput::SendClock(jack_nframes_t frames) noexcept {
   jack_midi_clear_buffer(buffer);
   const OutputFrame periodStart = frameClock_;
   const OutputFrame start = renderer_.sessionStart();
-  const bool leads =
-      renderer_.Playing() && !transport_.ledSong() && start != PeriodRenderer::kNoFrame;
+  const bool leads = renderer_.Playing() && !transport_.ledSong() && !clockIn_.ledSong() &&
+                     start != PeriodRenderer::kNoFrame;
   const auto at = [&](OutputFrame frame) {
     return static_cast<jack_nframes_t>(frame > periodStart ? frame - periodStart : 0);
   };
@@ -207,9 +210,6 @@ void JackOutput::SendClock(jack_nframes_t frames) noexcept {
 // holds one period ahead, so every note sounds exactly one period after it arrived, on
 // its own frame. An event is a whole message; one that is not cannot spill into the next.
 void JackOutput::ReadMidi(jack_nframes_t frames) noexcept {
-  if (input_ == nullptr) {
-    return;
-  }
   void* buffer = jack_port_get_buffer(midiIn_, frames);
   const uint32_t count = jack_midi_get_event_count(buffer);
   const OutputFrame back = heardLatency();
@@ -222,7 +222,11 @@ void JackOutput::ReadMidi(jack_nframes_t frames) noexcept {
     const OutputFrame heard = arrived > back ? arrived - back : 0;
     midiReader_.Reset();
     midiReader_.Feed(event.buffer, event.size, [&](const MidiMessage& message) {
-      input_->Schedule(message, arrived + frames, heard);
+      if (message.status >= 0xF0) {
+        clockIn_.Take(message, arrived + frames);
+      } else if (input_ != nullptr) {
+        input_->Schedule(message, arrived + frames, heard);
+      }
     });
   }
 }

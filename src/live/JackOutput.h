@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "live/JackTransport.h"
 #include "live/LiveInput.h"
+#include "live/MidiClockLeader.h"
 #include "live/MidiClockTicks.h"
 #include "live/MidiReader.h"
 #include "live/PeriodRenderer.h"
@@ -65,6 +66,8 @@ public:
   // How the client meets JACK's transport. Interface thread, open or not.
   void SetTransportRole(TransportRole role);
   [[nodiscard]] JackTransport& transport() { return transport_; }
+  // The MIDI clock coming in at "midi_in", which leads while enabled.
+  [[nodiscard]] MidiClockLeader& clock() { return clockIn_; }
 
   [[nodiscard]] PeriodRenderer& renderer() { return renderer_; }
   [[nodiscard]] const PeriodRenderer& renderer() const { return renderer_; }
@@ -103,8 +106,19 @@ private:
   // Writes the period's MIDI clock. Process thread, after the renderer's Process.
   void SendClock(jack_nframes_t frames) noexcept;
 
+  // Whichever leads: the transport while it follows one, else the MIDI clock.
+  struct Leaders final : BeatLeader {
+    JackTransport* transport = nullptr;
+    MidiClockLeader* clock = nullptr;
+    bool BeatAt(OutputFrame frame, double& beat, double& bpm) noexcept override {
+      return transport->BeatAt(frame, beat, bpm) || clock->BeatAt(frame, beat, bpm);
+    }
+  };
+
   PeriodRenderer renderer_;
   JackTransport transport_;
+  MidiClockLeader clockIn_;
+  Leaders leaders_;
   LiveInput* input_ = nullptr;
   MidiReader midiReader_; // the process thread's
   std::atomic<uint32_t> playbackLatency_{0};

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -234,6 +238,54 @@ TEST_F(TransportFixture, LeadingItsClockRunsOnTheStepsFrames) {
       EXPECT_EQ(ticks[i], start - 1 + kStep * static_cast<jack_nframes_t>(i / 6)) << "tick " << i;
     }
   }
+}
+
+// jack_midi_clock, a program of its own, sends MIDI clock from a transport a master runs
+// at 123.5 BPM: LoopWren starts with its Start, follows its tempo and stops with its Stop.
+TEST_F(TransportFixture, FollowingAMidiClockItsTempoAndStartAndStopLead) {
+  {
+    const EngineHold hold(engine->engineLock);
+    Clicks(*engine, 0, 0, 1000);
+    engine->state.song.tempo = 100;
+    engine->UpdateTiming();
+  }
+  out->clock().SetEnabled(true);
+  ASSERT_EQ(out->Open(server.name()), "");
+  JackTimebaseMaster daw(server, 123.5);
+  ASSERT_TRUE(daw.ok());
+  const std::string command =
+      "JACK_DEFAULT_SERVER=" + server.name() + " exec jack_midi_clock >/dev/null 2>&1";
+  const pid_t sender = ::fork();
+  if (sender == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(sender, 0);
+  jack_client_t* look = server.Connect("look");
+  ASSERT_NE(look, nullptr);
+  const bool connected = WaitUntil(
+      [&] {
+        return jack_connect(look, "jack_midi_clock:mclk_out",
+                            (out->clientName() + ":" + JackOutput::kMidiPortName).c_str()) == 0;
+      },
+      10s);
+  if (!connected) {
+    ::kill(sender, SIGTERM);
+    ::waitpid(sender, nullptr, 0);
+    jack_client_close(look);
+    GTEST_SKIP() << "jack_midi_clock did not come up (is the jack-midi-clock package installed?)";
+  }
+  EXPECT_FALSE(out->renderer().Playing());
+  jack_transport_start(daw.client());
+  EXPECT_TRUE(WaitUntil([&] { return out->renderer().Playing(); })) << "Start starts the song";
+  std::this_thread::sleep_for(4s); // eight beats
+  EXPECT_TRUE(out->clock().leading());
+  EXPECT_NEAR(out->clock().leaderTempo(), 123.5, 0.05);
+  jack_transport_stop(daw.client());
+  EXPECT_TRUE(WaitUntil([&] { return !out->renderer().Playing(); })) << "Stop stops it";
+  ::kill(sender, SIGTERM);
+  ::waitpid(sender, nullptr, 0);
+  jack_client_close(look);
 }
 
 } // namespace
