@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
   // The output chosen in "Audio & MIDI" opens with the main window.
   LiveOutputs playback(*engine, waveOut, sdlPlayback);
   playback.Choose(OutputChoiceFromKey(settings.audioOutput()));
+  playback.SetSync(SyncChoiceFromKey(settings.timeKeeper()));
   MainWindow window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
                                 ProgramFolder(), options.song, &playback});
   prompts.setParent(&window);

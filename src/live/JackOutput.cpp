@@ -244,6 +244,18 @@ void JackOutput::SetTransportRole(TransportRole role) {
   }
 }
 
+void JackOutput::StartOrStopTransport() {
+  if (client_ == nullptr) {
+    return;
+  }
+  jack_position_t position{};
+  if (jack_transport_query(client_, &position) == JackTransportStopped) {
+    jack_transport_start(client_);
+  } else {
+    jack_transport_stop(client_);
+  }
+}
+
 int JackOutput::OnSync(jack_transport_state_t /*state*/, jack_position_t* /*position*/,
                        void* /*self*/) noexcept {
   return 1; // ready at once: the song is started where the transport will roll from

@@ -66,6 +66,9 @@ public:
   // How the client meets JACK's transport. Interface thread, open or not.
   void SetTransportRole(TransportRole role);
   [[nodiscard]] JackTransport& transport() { return transport_; }
+  // The play button while the transport leads: starts the transport, or stops it while
+  // it rolls. Interface thread.
+  void StartOrStopTransport();
   // The MIDI clock coming in at "midi_in", which leads while enabled.
   [[nodiscard]] MidiClockLeader& clock() { return clockIn_; }
 

@@ -39,6 +39,64 @@ OutputChoice OutputChoiceFromKey(std::string_view key) {
   return OutputChoice::Auto;
 }
 
+std::string_view SyncChoiceKey(SyncChoice choice) {
+  switch (choice) {
+  case SyncChoice::FollowTransport:
+    return "follow";
+  case SyncChoice::LeadTransport:
+    return "master";
+  case SyncChoice::FollowClock:
+    return "clock";
+  case SyncChoice::Own:
+    break;
+  }
+  return "own";
+}
+
+SyncChoice SyncChoiceFromKey(std::string_view key) {
+  if (key == "follow") {
+    return SyncChoice::FollowTransport;
+  }
+  if (key == "master") {
+    return SyncChoice::LeadTransport;
+  }
+  if (key == "clock") {
+    return SyncChoice::FollowClock;
+  }
+  return SyncChoice::Own;
+}
+
+namespace {
+
+void ApplySync(JackOutput& jack, SyncChoice sync) {
+  jack.SetTransportRole(sync == SyncChoice::FollowTransport ? TransportRole::Follow
+                        : sync == SyncChoice::LeadTransport ? TransportRole::Master
+                                                            : TransportRole::Off);
+  jack.clock().SetEnabled(sync == SyncChoice::FollowClock);
+}
+
+} // namespace
+
+void LiveOutputs::SetSync(SyncChoice sync) {
+  sync_ = sync;
+  if (jack_ != nullptr) {
+    ApplySync(*jack_, sync);
+  }
+}
+
+LiveOutputs::Leader LiveOutputs::leader() const {
+  if (active_ != Active::Jack) {
+    return {};
+  }
+  if (jack_->transport().leading() && sync_ == SyncChoice::FollowTransport) {
+    return {"JACK transport", jack_->transport().leaderTempo()};
+  }
+  if (jack_->clock().leading() && sync_ == SyncChoice::FollowClock) {
+    return {"MIDI clock", jack_->clock().leaderTempo()};
+  }
+  return {};
+}
+
 LiveOutputs::LiveOutputs(Engine& engine, WaveOut& waveOut, LivePlayback& sdl,
                          std::string jackServer)
     : engine_(engine), waveOut_(waveOut), sdl_(sdl), jackServer_(std::move(jackServer)) {
@@ -70,6 +128,7 @@ std::string LiveOutputs::SwitchToJack() {
     jack_ = std::make_unique<JackOutput>(engine_);
     jack_->SetInput(&input_);
   }
+  ApplySync(*jack_, sync_);
   std::string why = jack_->Open(jackServer_);
   if (!why.empty()) {
     return why;
@@ -136,6 +195,7 @@ std::string LiveOutputs::Poll() {
 
 void LiveOutputs::PumpInput() {
   if (active_ == Active::Jack) {
+    jack_->transport().SetSongTempo(engine_.Interface().song.tempo);
     // What the ALSA sequencer hands over is heard one period and the server's latency
     // after it came.
     input_.SetReceiveLatency(jack_->periodFrames() + jack_->heardLatency());
@@ -184,7 +244,11 @@ void LiveOutputs::PlayBtnClick() {
     sdl_.PlayBtnClick(); // refreshes through sdl_.refreshDisplay
     return;
   }
-  jack_->renderer().PlayBtnClick();
+  if (sync_ == SyncChoice::FollowTransport) {
+    jack_->StartOrStopTransport(); // the song starts and stops with the transport
+  } else {
+    jack_->renderer().PlayBtnClick();
+  }
   if (refreshDisplay) {
     refreshDisplay();
   }

@@ -22,11 +22,23 @@ class WaveOut;
 // one) and SDL otherwise.
 enum class OutputChoice { Auto, Jack, Sdl };
 
-// What "Audio & MIDI" chooses: the output, and the ALSA sequencer ports not listened to.
+// Whose time the song keeps: its own tempo, the JACK transport's (following it), its own
+// published as the JACK transport's (its timebase master), or an incoming MIDI clock's.
+// JACK's choices hold while JACK plays.
+enum class SyncChoice { Own, FollowTransport, LeadTransport, FollowClock };
+
+// What "Audio & MIDI" chooses: the output, the ALSA sequencer ports not listened to, and
+// whose time the song keeps.
 struct AudioMidiChoice {
   OutputChoice output = OutputChoice::Auto;
   std::set<std::string> excludedPorts;
+  SyncChoice sync = SyncChoice::Own;
 };
+
+// How the settings store a sync choice ("own", "follow", "master", "clock"), and back;
+// anything else reads as Own.
+[[nodiscard]] std::string_view SyncChoiceKey(SyncChoice choice);
+[[nodiscard]] SyncChoice SyncChoiceFromKey(std::string_view key);
 
 // How the settings store a choice ("auto", "jack", "sdl"), and back; anything else reads
 // as Auto.
@@ -86,6 +98,16 @@ public:
   // where there is no sequencer, says why (also in MidiStatus). Interface thread.
   std::string OpenMidi(const std::set<std::string>& excluded);
   void SetExcludedPorts(const std::set<std::string>& excluded);
+  // Whose time the song keeps, now and whenever JACK opens again. Interface thread.
+  void SetSync(SyncChoice sync);
+  [[nodiscard]] SyncChoice sync() const { return sync_; }
+  // Who leads the song's time now, for the window: nobody (the song's own tempo), or the
+  // JACK transport or the MIDI clock, with the tempo it follows. Interface thread.
+  struct Leader {
+    std::string who; // empty: nobody
+    double bpm = 0;
+  };
+  [[nodiscard]] Leader leader() const;
   [[nodiscard]] const std::set<std::string>& excludedPorts() const { return excludedPorts_; }
 
   // The JACK client while JACK plays, else null. For tests.
@@ -104,6 +126,7 @@ private:
   LiveInput input_;
   AlsaMidiInput alsa_; // after input_, its sink, so it is closed first
   std::set<std::string> excludedPorts_;
+  SyncChoice sync_ = SyncChoice::Own;
   std::unique_ptr<JackOutput> jack_;
   OutputChoice choice_ = OutputChoice::Auto;
   Active active_ = Active::Sdl;

@@ -7,6 +7,7 @@ void MidiClockLeader::Take(const MidiMessage& message, OutputFrame frame) noexce
     return;
   }
   lastFrame_ = frame;
+  taken_.fetch_add(1, std::memory_order_relaxed);
   switch (message.status) {
   case 0xF8:
     follower_.Tick(frame);

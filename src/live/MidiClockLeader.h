@@ -31,11 +31,14 @@ public:
   // What the window shows: whether the clock leads now, and its tempo. Any thread.
   [[nodiscard]] bool leading() const { return leadingShown_.load(std::memory_order_relaxed); }
   [[nodiscard]] double leaderTempo() const { return tempoShown_.load(std::memory_order_relaxed); }
+  // Clock messages taken since the client opened. Any thread.
+  [[nodiscard]] uint64_t messagesTaken() const { return taken_.load(std::memory_order_relaxed); }
 
 private:
   std::atomic<bool> enabled_{false};
   std::atomic<bool> leadingShown_{false};
   std::atomic<double> tempoShown_{0.0};
+  std::atomic<uint64_t> taken_{0};
 
   // The process thread's own.
   MidiClockFollower follower_;

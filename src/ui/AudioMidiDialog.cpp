@@ -4,6 +4,7 @@
 #include "ui/Skin.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,7 +24,12 @@ constexpr const char* kOutputCaptions[3] = {"Auto: JACK when a JACK server is ru
                                             "JACK: the client \"LoopWren\", in the server's period",
                                             "SDL: the system's sound output, as always"};
 
-constexpr int kButtonsTop = 308;
+constexpr int kButtonsTop = 372;
+
+// In the order of SyncChoice.
+constexpr const char* kSyncCaptions[4] = {
+    "Its own tempo", "Follow the JACK transport (start, stop, position, tempo)",
+    "Lead the JACK transport with its own tempo", "Follow MIDI clock at \"midi_in\""};
 
 // A check box shows "&" as the start of a shortcut; a port's name means it as itself.
 QString Caption(const std::string& name) {
@@ -83,6 +89,15 @@ AudioMidiDialog::AudioMidiDialog(QWidget* parent)
   SetBackground(midiList_->viewport(), kFieldColour);
   ShowMidiPorts({}, {}, {});
 
+  AddRoundedPanel(this, "syncPanel", {8, 308, 345, 56});
+  AddLabel(this, "Label4", QStringLiteral("The song keeps time with"), {16, 316});
+  sync_ = new QComboBox(this);
+  sync_->setObjectName("SyncChoice");
+  sync_->setGeometry(16, 334, 329, 22);
+  for (const char* caption : kSyncCaptions) {
+    sync_->addItem(QString::fromLatin1(caption));
+  }
+
   cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancelBtn_->setObjectName("CancelBtn");
   cancelBtn_->setGeometry(197, kButtonsTop, 75, 25);
@@ -93,6 +108,14 @@ AudioMidiDialog::AudioMidiDialog(QWidget* parent)
   okBtn_->setGeometry(278, kButtonsTop, 75, 25);
   okBtn_->setDefault(true);
   connect(okBtn_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void AudioMidiDialog::ShowSync(SyncChoice sync) {
+  sync_->setCurrentIndex(static_cast<int>(sync));
+}
+
+SyncChoice AudioMidiDialog::Sync() const {
+  return static_cast<SyncChoice>(std::clamp(sync_->currentIndex(), 0, 3));
 }
 
 void AudioMidiDialog::Show(OutputChoice choice, const std::string& playing) {

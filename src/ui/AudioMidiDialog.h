@@ -11,6 +11,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -26,7 +27,7 @@ namespace lw {
 class AudioMidiDialog : public QDialog {
 public:
   static constexpr int kClientWidth = 361;
-  static constexpr int kClientHeight = 341;
+  static constexpr int kClientHeight = 405;
 
   explicit AudioMidiDialog(QWidget* parent);
 
@@ -42,6 +43,11 @@ public:
   // The names of the ports listed and unchecked, and of the excluded ports not listed
   // now: a controller unplugged today keeps its choice for the day it comes back.
   [[nodiscard]] std::set<std::string> ExcludedPorts() const;
+
+  // Whose time the song keeps.
+  void ShowSync(SyncChoice sync);
+  [[nodiscard]] SyncChoice Sync() const;
+  [[nodiscard]] QComboBox* syncBox() const { return sync_; }
 
   // Auto, JACK, SDL.
   [[nodiscard]] QRadioButton* outputButton(int index) const { return outputs_.at(index); }
@@ -67,6 +73,7 @@ private:
   std::vector<QCheckBox*> portBoxes_;
   std::vector<std::string> portNames_; // the names of portBoxes_, which show them escaped
   std::set<std::string> absentExcluded_;
+  QComboBox* sync_ = nullptr;
   QPushButton* cancelBtn_ = nullptr;
   QPushButton* okBtn_ = nullptr;
 };

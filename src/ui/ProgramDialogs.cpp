@@ -122,10 +122,11 @@ std::optional<AudioMidiChoice> ProgramDialogs::AskOutput(const AudioMidiChoice& 
   dialog.Show(current.output, playing);
   dialog.ShowMidiPorts(AlsaMidiInput::ListPorts(), current.excludedPorts,
                        AlsaMidiInput::Unavailable());
+  dialog.ShowSync(current.sync);
   if (runModal_(dialog) != QDialog::Accepted) {
     return std::nullopt;
   }
-  return AudioMidiChoice{dialog.Choice(), dialog.ExcludedPorts()};
+  return AudioMidiChoice{dialog.Choice(), dialog.ExcludedPorts(), dialog.Sync()};
 }
 
 int32_t ProgramDialogs::SelectionFirstSlot() const {

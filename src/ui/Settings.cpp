@@ -30,6 +30,7 @@ constexpr std::array<const char*, 3> kKindNames{"pattern", "song", "songloop"};
 
 const QString kAudioOutput = QStringLiteral("audio/output");
 const QString kMidiMapping = QStringLiteral("midi/mapping");
+const QString kSync = QStringLiteral("audio/sync");
 const QString kMidiExcludedPorts = QStringLiteral("midi/excludedPorts");
 
 QString PositionKey(const QString& window) {
@@ -93,6 +94,14 @@ std::string ProgramSettings::audioOutput() const {
 
 void ProgramSettings::setAudioOutput(const std::string& choice) {
   store_->setValue(kAudioOutput, QString::fromStdString(choice));
+}
+
+std::string ProgramSettings::timeKeeper() const {
+  return store_->value(kSync).toString().toStdString();
+}
+
+void ProgramSettings::setTimeKeeper(const std::string& key) {
+  store_->setValue(kSync, QString::fromStdString(key));
 }
 
 std::string ProgramSettings::midiMapping() const {

@@ -56,6 +56,9 @@ public:
 
   // What MIDI learn taught (MidiMapping's text) and the ALSA sequencer ports turned off
   // in "Audio & MIDI" (one name a line); empty when never set.
+  // Whose time the song keeps (SyncChoiceKey's words; empty when never chosen).
+  [[nodiscard]] std::string timeKeeper() const;
+  void setTimeKeeper(const std::string& key);
   [[nodiscard]] std::string midiMapping() const;
   void setMidiMapping(const std::string& text);
   [[nodiscard]] std::string midiExcludedPorts() const;

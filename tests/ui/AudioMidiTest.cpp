@@ -3,13 +3,16 @@
 // sequencer's MIDI ports, each turned on or off, or why there are none.
 #include "DialogsFixture.h"
 #include "JackTestServer.h"
+#include "JackTimebaseMaster.h"
 #include "LiveSong.h"
 #include "live/JackOutput.h"
 #include "live/LiveOutputs.h"
 #include "ui/AudioMidiDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -139,6 +142,7 @@ private Q_SLOTS:
   void aServerThatGoesAwayIsReportedAndTheSongPlaysOn();
   void theMidiPortsAreListedAndTheUncheckedOnesExcluded();
   void aMissingSequencerIsToldInsteadOfTheList();
+  void followingTheTransportShowsItsTempoInTheLockedTempoBox();
 };
 
 void AudioMidiTest::theToolsMenuOffersTheDialogOnlyWithAChoiceOfOutputs() {
@@ -271,6 +275,47 @@ void AudioMidiTest::aMissingSequencerIsToldInsteadOfTheList() {
   QVERIFY(dialog.outputButton(0)->isChecked());
   QTest::mouseClick(dialog.outputButton(2), Qt::LeftButton, {}, QPoint(4, 8));
   QCOMPARE(dialog.Choice(), OutputChoice::Sdl);
+}
+
+// "The song keeps time with" the JACK transport: remembered, and while a master rolls the
+// transport the play button starts it and the tempo box shows the tempo followed, locked.
+void AudioMidiTest::followingTheTransportShowsItsTempoInTheLockedTempoBox() {
+  JackTestServer server;
+  if (!server.up()) {
+    QSKIP(qPrintable("no JACK server to test with: " + QString::fromStdString(server.why())));
+  }
+  OutputsWindow f(server.name(), OutputChoice::Auto);
+  lw::test::MakeLiveSong(*f.engine);
+  f.user = [](QDialog& dialog) {
+    auto& audio = static_cast<AudioMidiDialog&>(dialog);
+    QCOMPARE(audio.Sync(), SyncChoice::Own);
+    audio.syncBox()->setCurrentIndex(static_cast<int>(SyncChoice::FollowTransport));
+    QTest::mouseClick(audio.okButton(), Qt::LeftButton);
+  };
+  MenuItem(*f.window, "&Tools", "&Audio && MIDI...")->trigger();
+  QCOMPARE(QString::fromStdString(f.settings.timeKeeper()), QString("follow"));
+  QCOMPARE(f.outputs->sync(), SyncChoice::FollowTransport);
+
+  lw::test::JackTimebaseMaster daw(server, 128.5);
+  QVERIFY(daw.ok());
+  f.window->PlayBtnClick(); // starts the transport, which starts the song
+  QTRY_VERIFY_WITH_TIMEOUT(daw.rolled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(f.outputs->jack()->renderer().Playing(), 10000);
+  f.window->PollOutputs();
+  QCOMPARE(f.window->tempoBox()->text(), QString("128.5"));
+  QVERIFY(f.window->tempoBox()->isReadOnly());
+  QCOMPARE(f.window->tempoBox()->toolTip(), QString("JACK transport leads: 128.50 BPM"));
+  QCOMPARE(f.engine->Interface().song.tempo, 120); // the song's own tempo stays
+  f.window->plus10Click();
+  QCOMPARE(f.engine->Interface().song.tempo, 120);
+
+  f.window->PlayBtnClick(); // stops the transport, which stops the song
+  QTRY_VERIFY_WITH_TIMEOUT(!f.outputs->jack()->renderer().Playing(), 10000);
+  f.outputs->SetSync(SyncChoice::Own);
+  QTRY_VERIFY_WITH_TIMEOUT(f.outputs->leader().who.empty(), 5000);
+  f.window->PollOutputs();
+  QCOMPARE(f.window->tempoBox()->text(), QString("120"));
+  QVERIFY(!f.window->tempoBox()->isReadOnly());
 }
 
 QTEST_MAIN(AudioMidiTest)

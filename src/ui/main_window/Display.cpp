@@ -28,7 +28,9 @@ void MainWindow::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool re
   const SongDocument& s = engine_.Interface();
   const Song& song = s.song;
 
-  tempoBox_->setText(QString::number(song.tempo));
+  if (!leaderShown_) {
+    tempoBox_->setText(QString::number(song.tempo));
+  }
 
   if (refreshPanels) {
     bankPanel_->setPicture(skin_.bp[static_cast<std::size_t>(s.editBank)]);

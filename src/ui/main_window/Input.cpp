@@ -18,16 +18,25 @@ void MainWindow::PlayBtnClick() {
 }
 
 void MainWindow::plus10Click() {
+  if (leaderShown_) {
+    return; // a leader's tempo rules
+  }
   Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoUp(engine_); }));
 }
 
 void MainWindow::minus10Click() {
+  if (leaderShown_) {
+    return;
+  }
   Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoDown(engine_); }));
 }
 
 // Runs on every change of the box's text, typed or written by the program. Replacing the
 // text runs it again on the new text before this run finishes.
 void MainWindow::tempoBoxChange() {
+  if (leaderShown_) {
+    return; // the box shows the leader's tempo, which is not the song's
+  }
   // Keystrokes in a row make one step; the display writing the box changes no tempo.
   history_.Begin(engine_, "Tempo", {}, "tempo box");
   const auto replacement = TempoBoxChange(engine_, tempoBox_->text().toStdString());

@@ -129,6 +129,10 @@ public:
   void RecordClick();
   void LearnClick();
   void PollMidi();
+  // Shows who leads the song's time, if anyone: the tempo box then shows the tempo
+  // followed, with a decimal, and cannot be edited; its tooltip names the leader. Run
+  // with the output poll.
+  void ShowLeader();
   [[nodiscard]] QAction* recordAction() const { return recordAction_; }
   [[nodiscard]] QAction* learnAction() const { return learnAction_; }
   [[nodiscard]] const MidiMapping& midiMapping() const { return midi_; }
@@ -250,6 +254,7 @@ private:
   int learnKnob_ = -1;    // the knob the next controller turns
   uint32_t take_ = 0;     // recording's take, each one undo step
   bool takePlaying_ = false;
+  bool leaderShown_ = false; // the tempo box shows a leader's tempo
   std::array<ImageControl*, kKnobCount> knobImages_{};
 };
 

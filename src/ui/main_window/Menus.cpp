@@ -281,14 +281,16 @@ void MainWindow::AudioMidiClick() {
   if (outputs == nullptr) {
     return;
   }
-  const std::optional<AudioMidiChoice> choice =
-      dialogs_->AskOutput({outputs->choice(), outputs->excludedPorts()}, outputs->Describe());
+  const std::optional<AudioMidiChoice> choice = dialogs_->AskOutput(
+      {outputs->choice(), outputs->excludedPorts(), outputs->sync()}, outputs->Describe());
   if (!choice) {
     return;
   }
   context_.settings.setAudioOutput(std::string(OutputChoiceKey(choice->output)));
   context_.settings.setMidiExcludedPorts(JoinPortNames(choice->excludedPorts));
   outputs->SetExcludedPorts(choice->excludedPorts);
+  context_.settings.setTimeKeeper(std::string(SyncChoiceKey(choice->sync)));
+  outputs->SetSync(choice->sync);
   const std::string told = outputs->Use(choice->output);
   RefreshDisplay(false, false, false);
   if (!told.empty()) {
@@ -297,6 +299,7 @@ void MainWindow::AudioMidiClick() {
 }
 
 void MainWindow::PollOutputs() {
+  ShowLeader();
   const std::string told = context_.outputs != nullptr ? context_.outputs->Poll() : std::string();
   if (!told.empty()) {
     RefreshDisplay(false, false, false);

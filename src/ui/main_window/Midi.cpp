@@ -9,6 +9,8 @@
 #include "ui/main_window/MainWindow.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QSignalBlocker>
 
 #include <string>
 
@@ -117,6 +119,27 @@ void MainWindow::ControllerMoved(int controller, int value) {
   ShowKnobFrame(knob);
   WriteKnob(knob);
   history_.End(engine_);
+}
+
+void MainWindow::ShowLeader() {
+  const LiveOutputs::Leader leader =
+      context_.outputs != nullptr ? context_.outputs->leader() : LiveOutputs::Leader{};
+  const QSignalBlocker quiet(tempoBox_);
+  if (!leader.who.empty()) {
+    leaderShown_ = true;
+    tempoBox_->setReadOnly(true);
+    tempoBox_->setMaxLength(6);
+    tempoBox_->setText(QString::number(leader.bpm, 'f', 1));
+    tempoBox_->setToolTip(QStringLiteral("%1 leads: %2 BPM")
+                              .arg(QString::fromStdString(leader.who))
+                              .arg(leader.bpm, 0, 'f', 2));
+  } else if (leaderShown_) {
+    leaderShown_ = false;
+    tempoBox_->setReadOnly(false);
+    tempoBox_->setMaxLength(4);
+    tempoBox_->setToolTip({});
+    tempoBox_->setText(QString::number(engine_.Interface().song.tempo));
+  }
 }
 
 } // namespace lw
