@@ -48,7 +48,8 @@ SongBar SongAtBar(const SongState& state, SongBar from, int64_t bars) noexcept {
     }
     left -= kSettled;
     int64_t cycle = 1;
-    for (SongBar probe = NextBar(state, bar); probe.slot != bar.slot; probe = NextBar(state, probe)) {
+    for (SongBar probe = NextBar(state, bar); probe.slot != bar.slot;
+         probe = NextBar(state, probe)) {
       ++cycle;
     }
     left %= cycle;
