@@ -76,12 +76,6 @@ std::vector<OutputFrame> StepStarts(PeriodRenderer& renderer, OutputFrame from, 
   return starts;
 }
 
-// The beat at which step n (counted from the start, over every pattern) begins.
-double StepBeat(int64_t n, int shuffle) {
-  const double pair = static_cast<double>(n / 2) * 0.5;
-  return n % 2 == 0 ? pair : pair + (0.25 / 100 * shuffle + 0.25);
-}
-
 TEST(ExternalTime, EveryStepStartsOnTheFrameTheLeadersBeatPuts) {
   for (const int shuffle : {0, 30, 50}) {
     for (const uint32_t period : {64U, 1000U, 8192U}) {
@@ -100,7 +94,7 @@ TEST(ExternalTime, EveryStepStartsOnTheFrameTheLeadersBeatPuts) {
       const auto starts = StepStarts(renderer, first, 400'000, period);
       ASSERT_GT(starts.size(), 40U);
       for (std::size_t n = 0; n + 1 < starts.size(); ++n) {
-        ASSERT_EQ(starts[n], leader.FrameOf(StepBeat(static_cast<int64_t>(n), shuffle)))
+        ASSERT_EQ(starts[n], leader.FrameOf(test::StepBeat(static_cast<int64_t>(n), shuffle)))
             << "step " << n;
       }
       EXPECT_EQ(renderer.sessionStart(), leader.zero);
@@ -124,7 +118,7 @@ TEST(ExternalTime, ATempoChangeMovesTheStepsFromWhereItHappens) {
   const auto starts = StepStarts(renderer, 0, 300'000, 64);
   std::size_t checked = 0;
   for (std::size_t n = 0; n + 1 < starts.size(); ++n) {
-    const OutputFrame expected = leader.FrameOf(StepBeat(static_cast<int64_t>(n), 20));
+    const OutputFrame expected = leader.FrameOf(test::StepBeat(static_cast<int64_t>(n), 20));
     // The frames rendered ahead of the change, one period at most, keep the old tempo.
     if (expected > leader.change && expected < leader.change + 2 * 64) {
       continue;

@@ -72,11 +72,6 @@ std::vector<Onset> Onsets(const JackRecorder& recorder, std::size_t frames) {
   return found;
 }
 
-double StepBeat(int64_t n, int shuffle) {
-  const double pair = static_cast<double>(n / 2) * 0.5;
-  return n % 2 == 0 ? pair : pair + (0.25 / 100 * shuffle + 0.25);
-}
-
 struct TransportFixture : ::testing::Test {
   JackTestServer server{{.synchronous = true}};
   std::unique_ptr<Engine> engine = test::NewEngine();
@@ -130,7 +125,7 @@ TEST_F(TransportFixture, FollowingAMasterEveryStepStartsOnTheFrameItsPositionImp
   ASSERT_GT(onsets.size(), 20U);
   for (std::size_t n = 0; n < onsets.size(); ++n) {
     const jack_nframes_t expected = daw.rolledAt() +
-                                    daw.FrameOf(StepBeat(static_cast<int64_t>(n), kShuffle)) -
+                                    daw.FrameOf(test::StepBeat(static_cast<int64_t>(n), kShuffle)) -
                                     daw.rolledFrom();
     EXPECT_EQ(onsets[n].frame, expected) << "step " << n;
   }
@@ -177,7 +172,7 @@ TEST_F(TransportFixture, ALocateToBar9StartsTheSlotTheSongReachesThere) {
   // The steps after it follow the grid; after step 15 the song moves on to slot 0.
   for (std::size_t n = 1; n < onsets.size(); ++n) {
     const int64_t step = 8 * 16 + 8 + static_cast<int64_t>(n);
-    EXPECT_EQ(onsets[n].frame, daw.rolledAt() + daw.FrameOf(StepBeat(step, 0)) - bar9) << n;
+    EXPECT_EQ(onsets[n].frame, daw.rolledAt() + daw.FrameOf(test::StepBeat(step, 0)) - bar9) << n;
     EXPECT_EQ(onsets[n].value, 1001 + 2000 * ((step / 16) % 3)) << n; // slot (bar - 1) % 3
   }
 }

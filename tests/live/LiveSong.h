@@ -84,4 +84,13 @@ inline std::vector<int16_t> LiveReference(bool playing, std::size_t before, std:
   return out;
 }
 
+// The beat at which step n (counted from a start, through every pattern) begins when a
+// leader's grid places the steps: two to half a beat, the even one lengthened by the
+// shuffle as the engine's own clock lengthens it.
+inline double StepBeat(int64_t n, int shuffle) {
+  const int64_t pairs = n / 2;
+  const double pair = 0.5 * static_cast<double>(pairs);
+  return n % 2 == 0 ? pair : pair + (0.25 / 100 * shuffle + 0.25);
+}
+
 } // namespace lw::test

@@ -187,7 +187,7 @@ public:
       f_.Tick(Frame(k_));
     }
   }
-  static uint64_t Frame(double k) { return static_cast<uint64_t>(1000 + k * 918.75 + 0.5); }
+  static uint64_t Frame(double k) { return static_cast<uint64_t>(std::llround(1000 + k * 918.75)); }
   [[nodiscard]] int64_t k() const { return k_; }
 
 private:
