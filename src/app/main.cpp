@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
   LiveOutputs playback(*engine, waveOut, sdlPlayback);
   playback.Choose(OutputChoiceFromKey(settings.audioOutput()));
   playback.SetSync(SyncChoiceFromKey(settings.timeKeeper()));
+  playback.SetLink(settings.linkOn());
   MainWindow window(MainContext{*engine, waveOut, playback, prompts, renderProgress, settings,
                                 ProgramFolder(), options.song, &playback});
   prompts.setParent(&window);

@@ -152,6 +152,10 @@ int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
   out.transport_.Process(out.client_, out.renderer_, out.frameClock_, frames);
   out.ReadMidi(frames);
   out.clockIn_.Period(out.renderer_, out.frameClock_);
+  if (out.leaders_.link != nullptr) {
+    out.leaders_.link->Period(out.renderer_, out.frameClock_, frames,
+                              out.playbackLatency_.load(std::memory_order_relaxed));
+  }
   out.renderer_.Process(buffers, frames, out.frameClock_);
   out.SendClock(frames);
   return 0;
@@ -167,6 +171,7 @@ void JackOutput::SendClock(jack_nframes_t frames) noexcept {
   const OutputFrame periodStart = frameClock_;
   const OutputFrame start = renderer_.sessionStart();
   const bool leads = renderer_.Playing() && !transport_.ledSong() && !clockIn_.ledSong() &&
+                     (leaders_.link == nullptr || !leaders_.link->ledSong()) &&
                      start != PeriodRenderer::kNoFrame;
   const auto at = [&](OutputFrame frame) {
     return static_cast<jack_nframes_t>(frame > periodStart ? frame - periodStart : 0);

@@ -2,6 +2,7 @@
 
 #include "engine/Engine.h"
 #include "live/JackTransport.h"
+#include "live/LinkSession.h"
 #include "live/LiveInput.h"
 #include "live/MidiClockLeader.h"
 #include "live/MidiClockTicks.h"
@@ -69,6 +70,9 @@ public:
   // The play button while the transport leads: starts the transport, or stops it while
   // it rolls. Interface thread.
   void StartOrStopTransport();
+  // The Link session, which leads while it is on, or none. Set while the client is
+  // closed.
+  void SetLink(LinkSession* link) { leaders_.link = link; }
   // The MIDI clock coming in at "midi_in", which leads while enabled.
   [[nodiscard]] MidiClockLeader& clock() { return clockIn_; }
 
@@ -113,8 +117,10 @@ private:
   struct Leaders final : BeatLeader {
     JackTransport* transport = nullptr;
     MidiClockLeader* clock = nullptr;
+    LinkSession* link = nullptr;
     bool BeatAt(OutputFrame frame, double& beat, double& bpm) noexcept override {
-      return transport->BeatAt(frame, beat, bpm) || clock->BeatAt(frame, beat, bpm);
+      return transport->BeatAt(frame, beat, bpm) || clock->BeatAt(frame, beat, bpm) ||
+             (link != nullptr && link->BeatAt(frame, beat, bpm));
     }
   };
 

@@ -77,6 +77,16 @@ void ApplySync(JackOutput& jack, SyncChoice sync) {
 
 } // namespace
 
+void LiveOutputs::SetLink(bool on) {
+  link_.SetEnabled(on, engine_.Interface().song.tempo);
+}
+
+void LiveOutputs::NudgeLeaderTempo(double delta) {
+  if (active_ == Active::Jack && link_.enabled()) {
+    link_.NudgeTempo(delta);
+  }
+}
+
 void LiveOutputs::SetSync(SyncChoice sync) {
   sync_ = sync;
   if (jack_ != nullptr) {
@@ -93,6 +103,11 @@ LiveOutputs::Leader LiveOutputs::leader() const {
   }
   if (jack_->clock().leading() && sync_ == SyncChoice::FollowClock) {
     return {"MIDI clock", jack_->clock().leaderTempo()};
+  }
+  if (link_.enabled() && link_.leading()) {
+    const std::size_t peers = link_.peers();
+    return {"Ableton Link (" + std::to_string(peers) + (peers == 1 ? " peer)" : " peers)"),
+            link_.leaderTempo()};
   }
   return {};
 }
@@ -127,6 +142,7 @@ std::string LiveOutputs::SwitchToJack() {
   if (jack_ == nullptr) {
     jack_ = std::make_unique<JackOutput>(engine_);
     jack_->SetInput(&input_);
+    jack_->SetLink(&link_);
   }
   ApplySync(*jack_, sync_);
   std::string why = jack_->Open(jackServer_);
@@ -196,6 +212,7 @@ std::string LiveOutputs::Poll() {
 void LiveOutputs::PumpInput() {
   if (active_ == Active::Jack) {
     jack_->transport().SetSongTempo(engine_.Interface().song.tempo);
+    link_.SetTempo(engine_.Interface().song.tempo);
     // What the ALSA sequencer hands over is heard one period and the server's latency
     // after it came.
     input_.SetReceiveLatency(jack_->periodFrames() + jack_->heardLatency());
@@ -246,6 +263,8 @@ void LiveOutputs::PlayBtnClick() {
   }
   if (sync_ == SyncChoice::FollowTransport) {
     jack_->StartOrStopTransport(); // the song starts and stops with the transport
+  } else if (link_.enabled()) {
+    link_.StartOrStop(); // the song starts and stops with the session
   } else {
     jack_->renderer().PlayBtnClick();
   }

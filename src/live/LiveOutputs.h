@@ -3,6 +3,7 @@
 #include "audio_out/PlayControl.h"
 #include "audio_out/SamplePreview.h"
 #include "live/AlsaMidiInput.h"
+#include "live/LinkSession.h"
 #include "live/LiveInput.h"
 
 #include <cstdint>
@@ -33,6 +34,7 @@ struct AudioMidiChoice {
   OutputChoice output = OutputChoice::Auto;
   std::set<std::string> excludedPorts;
   SyncChoice sync = SyncChoice::Own;
+  bool link = false; // Ableton Link on
 };
 
 // How the settings store a sync choice ("own", "follow", "master", "clock"), and back;
@@ -101,6 +103,12 @@ public:
   // Whose time the song keeps, now and whenever JACK opens again. Interface thread.
   void SetSync(SyncChoice sync);
   [[nodiscard]] SyncChoice sync() const { return sync_; }
+  // Ableton Link on or off (it leads while JACK plays). Interface thread.
+  void SetLink(bool on);
+  [[nodiscard]] bool linkOn() const { return link_.enabled(); }
+  [[nodiscard]] LinkSession& link() { return link_; }
+  // The tempo buttons while a Link session leads: its tempo moves by `delta`.
+  void NudgeLeaderTempo(double delta);
   // Who leads the song's time now, for the window: nobody (the song's own tempo), or the
   // JACK transport or the MIDI clock, with the tempo it follows. Interface thread.
   struct Leader {
@@ -124,6 +132,7 @@ private:
   LivePlayback& sdl_;
   std::string jackServer_;
   LiveInput input_;
+  LinkSession link_;
   AlsaMidiInput alsa_; // after input_, its sink, so it is closed first
   std::set<std::string> excludedPorts_;
   SyncChoice sync_ = SyncChoice::Own;

@@ -24,7 +24,7 @@ constexpr const char* kOutputCaptions[3] = {"Auto: JACK when a JACK server is ru
                                             "JACK: the client \"LoopWren\", in the server's period",
                                             "SDL: the system's sound output, as always"};
 
-constexpr int kButtonsTop = 372;
+constexpr int kButtonsTop = 396;
 
 // In the order of SyncChoice.
 constexpr const char* kSyncCaptions[4] = {
@@ -89,7 +89,7 @@ AudioMidiDialog::AudioMidiDialog(QWidget* parent)
   SetBackground(midiList_->viewport(), kFieldColour);
   ShowMidiPorts({}, {}, {});
 
-  AddRoundedPanel(this, "syncPanel", {8, 308, 345, 56});
+  AddRoundedPanel(this, "syncPanel", {8, 308, 345, 80});
   AddLabel(this, "Label4", QStringLiteral("The song keeps time with"), {16, 316});
   sync_ = new QComboBox(this);
   sync_->setObjectName("SyncChoice");
@@ -97,6 +97,11 @@ AudioMidiDialog::AudioMidiDialog(QWidget* parent)
   for (const char* caption : kSyncCaptions) {
     sync_->addItem(QString::fromLatin1(caption));
   }
+  link_ =
+      new QCheckBox(QStringLiteral("Share tempo, phase and start with Ableton Link peers"), this);
+  link_->setObjectName("LinkOn");
+  link_->setGeometry(16, 362, 329, 17);
+  SetBackground(link_, kFieldColour);
 
   cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancelBtn_->setObjectName("CancelBtn");
@@ -110,8 +115,13 @@ AudioMidiDialog::AudioMidiDialog(QWidget* parent)
   connect(okBtn_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void AudioMidiDialog::ShowSync(SyncChoice sync) {
+void AudioMidiDialog::ShowSync(SyncChoice sync, bool link) {
   sync_->setCurrentIndex(static_cast<int>(sync));
+  link_->setChecked(link);
+}
+
+bool AudioMidiDialog::Link() const {
+  return link_->isChecked();
 }
 
 SyncChoice AudioMidiDialog::Sync() const {

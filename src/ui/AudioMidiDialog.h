@@ -27,7 +27,7 @@ namespace lw {
 class AudioMidiDialog : public QDialog {
 public:
   static constexpr int kClientWidth = 361;
-  static constexpr int kClientHeight = 405;
+  static constexpr int kClientHeight = 429;
 
   explicit AudioMidiDialog(QWidget* parent);
 
@@ -45,9 +45,11 @@ public:
   [[nodiscard]] std::set<std::string> ExcludedPorts() const;
 
   // Whose time the song keeps.
-  void ShowSync(SyncChoice sync);
+  void ShowSync(SyncChoice sync, bool link);
   [[nodiscard]] SyncChoice Sync() const;
+  [[nodiscard]] bool Link() const;
   [[nodiscard]] QComboBox* syncBox() const { return sync_; }
+  [[nodiscard]] QCheckBox* linkBox() const { return link_; }
 
   // Auto, JACK, SDL.
   [[nodiscard]] QRadioButton* outputButton(int index) const { return outputs_.at(index); }
@@ -74,6 +76,7 @@ private:
   std::vector<std::string> portNames_; // the names of portBoxes_, which show them escaped
   std::set<std::string> absentExcluded_;
   QComboBox* sync_ = nullptr;
+  QCheckBox* link_ = nullptr;
   QPushButton* cancelBtn_ = nullptr;
   QPushButton* okBtn_ = nullptr;
 };

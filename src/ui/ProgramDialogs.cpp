@@ -122,11 +122,11 @@ std::optional<AudioMidiChoice> ProgramDialogs::AskOutput(const AudioMidiChoice& 
   dialog.Show(current.output, playing);
   dialog.ShowMidiPorts(AlsaMidiInput::ListPorts(), current.excludedPorts,
                        AlsaMidiInput::Unavailable());
-  dialog.ShowSync(current.sync);
+  dialog.ShowSync(current.sync, current.link);
   if (runModal_(dialog) != QDialog::Accepted) {
     return std::nullopt;
   }
-  return AudioMidiChoice{dialog.Choice(), dialog.ExcludedPorts(), dialog.Sync()};
+  return AudioMidiChoice{dialog.Choice(), dialog.ExcludedPorts(), dialog.Sync(), dialog.Link()};
 }
 
 int32_t ProgramDialogs::SelectionFirstSlot() const {

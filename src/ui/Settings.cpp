@@ -31,6 +31,7 @@ constexpr std::array<const char*, 3> kKindNames{"pattern", "song", "songloop"};
 const QString kAudioOutput = QStringLiteral("audio/output");
 const QString kMidiMapping = QStringLiteral("midi/mapping");
 const QString kSync = QStringLiteral("audio/sync");
+const QString kLink = QStringLiteral("audio/link");
 const QString kMidiExcludedPorts = QStringLiteral("midi/excludedPorts");
 
 QString PositionKey(const QString& window) {
@@ -94,6 +95,14 @@ std::string ProgramSettings::audioOutput() const {
 
 void ProgramSettings::setAudioOutput(const std::string& choice) {
   store_->setValue(kAudioOutput, QString::fromStdString(choice));
+}
+
+bool ProgramSettings::linkOn() const {
+  return store_->value(kLink, false).toBool();
+}
+
+void ProgramSettings::setLinkOn(bool on) {
+  store_->setValue(kLink, on);
 }
 
 std::string ProgramSettings::timeKeeper() const {

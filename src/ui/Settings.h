@@ -58,6 +58,9 @@ public:
   // in "Audio & MIDI" (one name a line); empty when never set.
   // Whose time the song keeps (SyncChoiceKey's words; empty when never chosen).
   [[nodiscard]] std::string timeKeeper() const;
+  // Ableton Link on (off when never chosen).
+  [[nodiscard]] bool linkOn() const;
+  void setLinkOn(bool on);
   void setTimeKeeper(const std::string& key);
   [[nodiscard]] std::string midiMapping() const;
   void setMidiMapping(const std::string& text);

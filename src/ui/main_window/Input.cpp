@@ -19,13 +19,15 @@ void MainWindow::PlayBtnClick() {
 
 void MainWindow::plus10Click() {
   if (leaderShown_) {
-    return; // a leader's tempo rules
+    context_.outputs->NudgeLeaderTempo(10); // a Link session takes it; other leaders rule
+    return;
   }
   Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoUp(engine_); }));
 }
 
 void MainWindow::minus10Click() {
   if (leaderShown_) {
+    context_.outputs->NudgeLeaderTempo(-10);
     return;
   }
   Refresh(Undoable(history_, engine_, "Tempo", [this] { return TempoDown(engine_); }));

@@ -282,7 +282,8 @@ void MainWindow::AudioMidiClick() {
     return;
   }
   const std::optional<AudioMidiChoice> choice = dialogs_->AskOutput(
-      {outputs->choice(), outputs->excludedPorts(), outputs->sync()}, outputs->Describe());
+      {outputs->choice(), outputs->excludedPorts(), outputs->sync(), outputs->linkOn()},
+      outputs->Describe());
   if (!choice) {
     return;
   }
@@ -291,6 +292,8 @@ void MainWindow::AudioMidiClick() {
   outputs->SetExcludedPorts(choice->excludedPorts);
   context_.settings.setTimeKeeper(std::string(SyncChoiceKey(choice->sync)));
   outputs->SetSync(choice->sync);
+  context_.settings.setLinkOn(choice->link);
+  outputs->SetLink(choice->link);
   const std::string told = outputs->Use(choice->output);
   RefreshDisplay(false, false, false);
   if (!told.empty()) {
