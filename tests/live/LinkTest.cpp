@@ -58,22 +58,21 @@ TEST(Link, TempoPhaseAndStartTravelBetweenPeers) {
   ASSERT_TRUE(WaitUntil([&] { return ours.peers() == 1 && peer.numPeers() == 1; }))
       << "the peers found each other over loopback";
 
-  // A tempo set at the peer reaches LoopWren, and one set here reaches the peer.
+  // A tempo set at the peer reaches LoopWren, and one set here reaches the peer (each
+  // peer maps the other's clock onto its own, which leaves a few millionths of a BPM).
   auto state = peer.captureAppSessionState();
   state.setTempo(133.0, peer.clock().micros());
   peer.commitAppSessionState(state);
-  EXPECT_TRUE(WaitUntil([&] { return std::abs(ours.leaderTempo() - 133.0) < 1e-6; }))
+  EXPECT_TRUE(WaitUntil([&] { return std::abs(ours.leaderTempo() - 133.0) < 1e-3; }))
       << ours.leaderTempo();
   ours.SetTempo(111.0);
-  EXPECT_TRUE(WaitUntil([&] {
-    return std::abs(peer.captureAppSessionState().tempo() - 111.0) < 1e-6;
-  }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return std::abs(peer.captureAppSessionState().tempo() - 111.0) < 1e-3; }));
 
   // The phases agree within a millisecond at one moment of the shared clock.
   const int64_t now = ours.HostMicros();
-  const double beats =
-      ours.SessionBeatAt(now) -
-      peer.captureAppSessionState().beatAtTime(std::chrono::microseconds(now), 4.0);
+  const double beats = ours.SessionBeatAt(now) - peer.captureAppSessionState().beatAtTime(
+                                                     std::chrono::microseconds(now), 4.0);
   EXPECT_LT(std::abs(beats) * 60.0 / 111.0, 0.001) << beats << " beats apart";
 
   // The peer starts the session: the song starts, its pattern on the session's bar.
