@@ -176,44 +176,51 @@ bool MidiClockFollower::Fit() noexcept {
   }
   // Counts and frames from the newest point, so that the sums stay small and exact.
   const Point& newest = window_[static_cast<std::size_t>((head_ + size_ - 1) % kWindow)];
-  const auto at = [&](int i) -> const Point& {
-    return window_[static_cast<std::size_t>((head_ + i) % kWindow)];
-  };
-  const auto x = [&](int i) { return static_cast<double>(at(i).count - newest.count); };
-  const auto y = [&](int i) { return Between(at(i).frame, newest.frame); };
   double sumX = 0.0;
   double sumY = 0.0;
   for (int i = 0; i < size_; ++i) {
-    sumX += x(i);
-    sumY += y(i);
+    const Point& point = window_[static_cast<std::size_t>((head_ + i) % kWindow)];
+    x_[static_cast<std::size_t>(i)] = static_cast<double>(point.count - newest.count);
+    y_[static_cast<std::size_t>(i)] = Between(point.frame, newest.frame);
+    sumX += x_[static_cast<std::size_t>(i)];
+    sumY += y_[static_cast<std::size_t>(i)];
   }
   const double meanX = sumX / size_;
   const double meanY = sumY / size_;
   double sxx = 0.0;
   double sxy = 0.0;
   for (int i = 0; i < size_; ++i) {
-    sxx += (x(i) - meanX) * (x(i) - meanX);
-    sxy += (x(i) - meanX) * (y(i) - meanY);
+    const double dx = x_[static_cast<std::size_t>(i)] - meanX;
+    sxx += dx * dx;
+    sxy += dx * (y_[static_cast<std::size_t>(i)] - meanY);
   }
-  const double slope = sxy / sxx;
-  if (!(slope >= kMinPeriod && slope <= kMaxPeriod)) {
+  BandFit::Line line{sxy / sxx, 0.0};
+  line.intercept = meanY - line.slope * meanX;
+  if (!(line.slope >= kMinPeriod && line.slope <= kMaxPeriod)) {
     return false;
+  }
+  if (size_ >= kJitterTicks) {
+    double squares = 0.0;
+    for (int i = 0; i < size_; ++i) {
+      const double residual = y_[static_cast<std::size_t>(i)] -
+                              (line.intercept + line.slope * x_[static_cast<std::size_t>(i)]);
+      squares += residual * residual;
+    }
+    jitter_ = std::sqrt(squares / (size_ - 2));
+    // Arrivals that fill a band with hard edges are better fitted by the band's centre.
+    if (band_.Fit(x_.data(), y_.data(), size_, line) &&
+        band_.halfWidth() < BandFit::kBoundedRatio * jitter_ && band_.line().slope >= kMinPeriod &&
+        band_.line().slope <= kMaxPeriod) {
+      line = band_.line();
+    }
   }
   fitted_ = true;
   lineFrame_ = newest.frame;
   lineCount_ = newest.count;
-  period_ = slope;
-  lineTime_ = meanY - slope * meanX;
+  period_ = line.slope;
+  lineTime_ = line.intercept;
   meanCount_ = meanX;
   spread_ = sxx;
-  if (size_ >= kJitterTicks) {
-    double squares = 0.0;
-    for (int i = 0; i < size_; ++i) {
-      const double residual = y(i) - (lineTime_ + slope * x(i));
-      squares += residual * residual;
-    }
-    jitter_ = std::sqrt(squares / (size_ - 2));
-  }
   if (size_ >= kLockTicks) {
     locked_ = true;
   }
