@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -151,6 +152,7 @@ int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
   out.lastFrameTime_ = now;
   out.transport_.Process(out.client_, out.renderer_, out.frameClock_, frames);
   out.ReadMidi(frames);
+  out.ReadHandedOver(frames);
   out.clockIn_.Period(out.renderer_, out.frameClock_);
   if (out.leaders_.link != nullptr) {
     out.leaders_.link->Period(out.renderer_, out.frameClock_, frames,
@@ -234,6 +236,50 @@ void JackOutput::ReadMidi(jack_nframes_t frames) noexcept {
       }
     });
   }
+}
+
+// A message handed over came in real time during the period before this one, as the
+// port's events of this period did; like them, it is due one period after its frame in
+// this period. Messages from before the client listened are old news and dropped.
+void JackOutput::ReadHandedOver(jack_nframes_t frames) noexcept {
+  if (input_ == nullptr) {
+    return;
+  }
+  constexpr int64_t kOldNews = kOutputRate / 2;
+  bool mapped = false;
+  jack_nframes_t cycleFrame = 0;
+  jack_time_t cycleStart = 0;
+  jack_time_t cycleEnd = 0;
+  float periodMicroseconds = 0;
+  int64_t steadyLead = 0; // the steady clock's microseconds less JACK's
+  LiveInput::TimedMessage timed;
+  while (input_->NextSystemMessage(timed)) {
+    if (!mapped) {
+      if (jack_get_cycle_times(client_, &cycleFrame, &cycleStart, &cycleEnd, &periodMicroseconds) !=
+              0 ||
+          cycleEnd <= cycleStart) {
+        continue;
+      }
+      steadyLead = LiveInput::SteadyMicroseconds() - static_cast<int64_t>(jack_get_time());
+      mapped = true;
+    }
+    const int64_t offset =
+        FramesIntoPeriod(timed.microseconds - steadyLead, static_cast<int64_t>(cycleStart),
+                         static_cast<int64_t>(cycleEnd), frames) +
+        frames;
+    if (offset < -kOldNews || -offset > static_cast<int64_t>(frameClock_)) {
+      continue;
+    }
+    clockIn_.Take(timed.message,
+                  static_cast<OutputFrame>(static_cast<int64_t>(frameClock_) + offset + frames));
+  }
+}
+
+int64_t FramesIntoPeriod(int64_t at, int64_t periodStart, int64_t periodEnd,
+                         jack_nframes_t frames) noexcept {
+  const double fraction = static_cast<double>(at - periodStart) /
+                          static_cast<double>(std::max<int64_t>(periodEnd - periodStart, 1));
+  return std::llround(fraction * frames);
 }
 
 void JackOutput::SetTransportRole(TransportRole role) {

@@ -110,6 +110,9 @@ private:
 
   // Schedules the period's MIDI events on the input. Process thread.
   void ReadMidi(jack_nframes_t frames) noexcept;
+  // Hands the clock messages the input was handed (from the ALSA sequencer) to the clock
+  // leader, at the frames of the moments they came. Process thread.
+  void ReadHandedOver(jack_nframes_t frames) noexcept;
   // Writes the period's MIDI clock. Process thread, after the renderer's Process.
   void SendClock(jack_nframes_t frames) noexcept;
 
@@ -152,5 +155,11 @@ private:
   std::atomic_flag lostClaimed_ = ATOMIC_FLAG_INIT;
   std::array<char, 256> lostReason_{};
 };
+
+// Where a moment `at` (JACK's microseconds) falls in frames from the start of the current
+// period, which began at `periodStart` and ends at `periodEnd` (microseconds, as
+// jack_get_cycle_times gives them) and holds `frames` frames: negative before it.
+[[nodiscard]] int64_t FramesIntoPeriod(int64_t at, int64_t periodStart, int64_t periodEnd,
+                                       jack_nframes_t frames) noexcept;
 
 } // namespace lw

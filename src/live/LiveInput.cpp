@@ -4,6 +4,7 @@
 #include "live/MidiMapping.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace lw {
 
@@ -48,7 +49,17 @@ void LiveInput::Schedule(const MidiMessage& message, OutputFrame due, OutputFram
 }
 
 void LiveInput::Receive(const MidiMessage& message) noexcept {
+  if (message.status >= 0xF0) {
+    (void)system_.Push({message, SteadyMicroseconds()});
+    return;
+  }
   (void)received_.Push(message);
+}
+
+int64_t LiveInput::SteadyMicroseconds() noexcept {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 OutputFrame LiveInput::ApplyDue(Engine& engine, OutputFrame frame, bool sound) noexcept {

@@ -49,8 +49,20 @@ public:
   // where the listener was at output frame `heard`. Messages are scheduled in the order
   // of their frames; a full schedule drops them.
   void Schedule(const MidiMessage& message, OutputFrame due, OutputFrame heard) noexcept;
-  // Any one thread: played with the next frames rendered.
+  // Any one thread: played with the next frames rendered. System messages (the MIDI clock
+  // and its Start, Stop, Continue and song position) are kept apart instead, stamped with
+  // the moment they came, for the output that follows the clock.
   void Receive(const MidiMessage& message) noexcept override;
+
+  // A system message handed over, with when it came: microseconds of the steady clock.
+  struct TimedMessage {
+    MidiMessage message;
+    int64_t microseconds = 0;
+  };
+  // The next system message handed over, oldest first. The output's process thread.
+  bool NextSystemMessage(TimedMessage& timed) noexcept { return system_.Pop(timed); }
+  // Now on the clock Receive stamps with.
+  [[nodiscard]] static int64_t SteadyMicroseconds() noexcept;
 
   // Plays what is due at `frame` and reports it. `sound` false (an offline render or a
   // stopped output owns the engine) reports without touching the voices. Render thread,
@@ -102,6 +114,8 @@ private:
   uint32_t liveVoices_ = 0;
 
   SpscRing<MidiMessage, 512> received_;
+  // A second of clock ticks at 300 BPM.
+  SpscRing<TimedMessage, 128> system_;
   std::atomic_flag draining_ = ATOMIC_FLAG_INIT; // a thread is taking messages from received_
   std::atomic<uint32_t> receiveLatency_{0};
   std::array<std::atomic<int>, kChannels> channelNotes_{};

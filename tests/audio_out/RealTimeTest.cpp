@@ -358,6 +358,20 @@ TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
   EXPECT_TRUE(out.renderer().Playing());
   jack_transport_stop(daw.client());
   ASSERT_TRUE(waitPeriods(20));
+  // Following a MIDI clock handed over as the ALSA sequencer's reader hands it.
+  out.SetTransportRole(TransportRole::Off);
+  out.clock().SetEnabled(true);
+  std::thread sequencer([&] {
+    input.Receive({0xFA, 0, 0});
+    for (int t = 0; t < 24 * 4; ++t) {
+      input.Receive({0xF8, 0, 0});
+      std::this_thread::sleep_for(std::chrono::microseconds(20833));
+    }
+    input.Receive({0xFC, 0, 0});
+  });
+  sequencer.join();
+  ASSERT_TRUE(waitPeriods(20));
+  EXPECT_GT(out.clock().messagesTaken(), 90U);
   watching = false;
   EXPECT_EQ(watchedAllocations.load(), 0);
   EXPECT_EQ(watchedLocks.load(), 0);

@@ -9,6 +9,7 @@
 #include "JackTimebaseMaster.h"
 #include "LiveSong.h"
 #include "live/JackOutput.h"
+#include "live/LiveInput.h"
 
 #include <gtest/gtest.h>
 
@@ -280,6 +281,69 @@ TEST_F(TransportFixture, AJitteryMidiClockIsFollowed) {
     const double expected = first + 64 + perTick * 6 * static_cast<double>(n);
     EXPECT_NEAR(onsets[n].frame, expected, 44.1) << "step " << n;
   }
+}
+
+TEST(FramesIntoPeriod, PlacesAMomentByThePeriodsOwnTimes) {
+  // A 64-frame period from 1000000 to 1001451 µs.
+  struct Case {
+    int64_t at;
+    int64_t frames;
+  };
+  const Case cases[] = {{1000000, 0},  {1001451, 64}, {1000725, 32},
+                        {998549, -64}, {999000, -44}, {1001474, 65}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(FramesIntoPeriod(c.at, 1000000, 1001451, 64), c.frames) << c.at;
+  }
+  EXPECT_EQ(FramesIntoPeriod(5, 7, 7, 64), -128) << "a period of no time counts as 1 µs";
+}
+
+// The ALSA sequencer's reader hands the clock over as it comes, stamped with the moment:
+// the leader places each message on the frame of its moment and follows it.
+TEST_F(TransportFixture, AClockHandedOverIsFollowedByTheMomentsItCame) {
+  {
+    const EngineHold hold(engine->engineLock);
+    Clicks(*engine, 0, 0, 1000);
+    engine->state.song.tempo = 100;
+    engine->UpdateTiming();
+  }
+  LiveInput input;
+  out->SetInput(&input);
+  out->clock().SetEnabled(true);
+  ASSERT_EQ(out->Open(server.name()), "");
+  const auto perTick = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(60.0 / 123.5 / 24));
+  // The dummy server's frames do not run at exactly 44100 a second of the steady clock,
+  // as no sound card's do: the tempo followed is the clock's in the server's frames.
+  // A server just started runs unevenly for a moment; the clock comes once it has settled.
+  jack_client_t* look = server.Connect("look");
+  ASSERT_NE(look, nullptr);
+  std::this_thread::sleep_for(1s);
+  const auto wallStart = std::chrono::steady_clock::now();
+  const jack_nframes_t frameStart = jack_frame_time(look);
+  std::thread sequencer([&] {
+    auto next = std::chrono::steady_clock::now() + 50ms;
+    std::this_thread::sleep_until(next);
+    input.Receive({0xFA, 0, 0});
+    for (int t = 0; t < 24 * 8; ++t) {
+      input.Receive({0xF8, 0, 0});
+      next += perTick;
+      std::this_thread::sleep_until(next);
+    }
+  });
+  EXPECT_TRUE(WaitUntil([&] { return out->renderer().Playing(); })) << "Start starts the song";
+  sequencer.join();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  const double framesPerSecond = (jack_frame_time(look) - frameStart) / seconds;
+  jack_client_close(look);
+  EXPECT_TRUE(out->clock().leading());
+  // The sender's own wake-ups wobble by some tens of microseconds.
+  EXPECT_NEAR(out->clock().leaderTempo(), 123.5 * 44100 / framesPerSecond, 0.25)
+      << framesPerSecond << " frames a second";
+  input.Receive({0xFC, 0, 0});
+  EXPECT_TRUE(WaitUntil([&] { return !out->renderer().Playing(); })) << "Stop stops it";
+  out->renderer().Stop();
+  out->Close();
 }
 
 // jack_midi_clock, a program of its own, sends MIDI clock from a transport a master runs
