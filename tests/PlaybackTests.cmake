@@ -20,3 +20,9 @@ target_include_directories(loopwren_realtime_tests PRIVATE ${CMAKE_CURRENT_SOURC
 target_link_libraries(loopwren_realtime_tests PRIVATE loopwren_test_support loopwren::audio_out
   loopwren::live ${CMAKE_DL_LIBS})
 gtest_discover_tests(loopwren_realtime_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_LOCK jackd)
+# Its Link case again, in a network namespace of its own that holds only loopback.
+add_test(NAME loopwren_realtime_link_in_private_network
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/live/in-private-network.sh
+          $<TARGET_FILE:loopwren_realtime_tests> --gtest_filter=RealTimeJack.FollowingALinkSession*)
+set_tests_properties(loopwren_realtime_link_in_private_network PROPERTIES TIMEOUT 120
+  RESOURCE_LOCK jackd SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")

@@ -13,7 +13,9 @@
 #include "audio_out/Playback.h"
 #include "audio_out/SamplePreview.h"
 #include "live/JackOutput.h"
+#include "live/LinkSession.h"
 
+#include <ableton/Link.hpp>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -21,7 +23,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -377,6 +381,57 @@ TEST(RealTimeJack, TheProcessThreadTakesNoLockAndAllocatesNothing) {
   EXPECT_EQ(watchedLocks.load(), 0);
   EXPECT_GT(out.renderer().counters().lockBusy, 0U);
   EXPECT_GT(pads.sent(), 50U) << "notes came in while the thread was watched";
+  out.Close();
+}
+
+// JACK's process thread while a Link session leads: a peer's tempo, start and stop reach
+// the song through the session state the thread captures and commits each period. Only in
+// a network namespace of its own (see in-private-network.sh), never on a real network.
+TEST(RealTimeJack, FollowingALinkSessionTakesNoLockAndAllocatesNothing) {
+  if (std::getenv("LOOPWREN_PRIVATE_NETWORK") == nullptr) {
+    GTEST_SKIP() << "not in a private network namespace: Link is never tried on a real network";
+  }
+  test::JackTestServer server;
+  if (!server.up()) {
+    GTEST_SKIP() << "no JACK server to test with: " << server.why();
+  }
+  auto engine = test::NewEngine();
+  test::MakeLiveSong(*engine, 60);
+  LinkSession ours;
+  ours.SetEnabled(true, 120);
+  JackOutput out(*engine);
+  out.SetLink(&ours);
+  ASSERT_EQ(out.Open(server.name()), "");
+  ableton::Link peer(97.0);
+  peer.enableStartStopSync(true);
+  peer.enable(true);
+  const auto until = [](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+  };
+  ASSERT_TRUE(until([&] { return ours.peers() == 1; }));
+  const auto commit = [&](auto change) {
+    auto state = peer.captureAppSessionState();
+    change(state);
+    peer.commitAppSessionState(state);
+  };
+  watchedAllocations = 0;
+  watchedLocks = 0;
+  watched = jack_client_thread_id(out.client());
+  watching = true;
+  commit([&](auto& state) { state.setIsPlaying(true, peer.clock().micros()); });
+  ASSERT_TRUE(until([&] { return out.renderer().Playing(); }));
+  commit([&](auto& state) { state.setTempo(133.0, peer.clock().micros()); });
+  ASSERT_TRUE(until([&] { return std::abs(ours.leaderTempo() - 133.0) < 1e-3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  commit([&](auto& state) { state.setIsPlaying(false, peer.clock().micros()); });
+  ASSERT_TRUE(until([&] { return !out.renderer().Playing(); }));
+  watching = false;
+  EXPECT_EQ(watchedAllocations.load(), 0);
+  EXPECT_EQ(watchedLocks.load(), 0);
   out.Close();
 }
 
