@@ -10,6 +10,7 @@
 #include "JackTestServer.h"
 #include "JackTimebaseMaster.h"
 #include "LiveSong.h"
+#include "WaitUntil.h"
 #include "audio_out/Playback.h"
 #include "audio_out/SamplePreview.h"
 #include "live/JackOutput.h"
@@ -405,14 +406,7 @@ TEST(RealTimeJack, FollowingALinkSessionTakesNoLockAndAllocatesNothing) {
   ableton::Link peer(97.0);
   peer.enableStartStopSync(true);
   peer.enable(true);
-  const auto until = [](const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return done();
-  };
-  ASSERT_TRUE(until([&] { return ours.peers() == 1; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return ours.peers() == 1; }));
   const auto commit = [&](auto change) {
     auto state = peer.captureAppSessionState();
     change(state);
@@ -423,12 +417,12 @@ TEST(RealTimeJack, FollowingALinkSessionTakesNoLockAndAllocatesNothing) {
   watched = jack_client_thread_id(out.client());
   watching = true;
   commit([&](auto& state) { state.setIsPlaying(true, peer.clock().micros()); });
-  ASSERT_TRUE(until([&] { return out.renderer().Playing(); }));
+  ASSERT_TRUE(test::WaitUntil([&] { return out.renderer().Playing(); }));
   commit([&](auto& state) { state.setTempo(133.0, peer.clock().micros()); });
-  ASSERT_TRUE(until([&] { return std::abs(ours.leaderTempo() - 133.0) < 1e-3; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return std::abs(ours.leaderTempo() - 133.0) < 1e-3; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   commit([&](auto& state) { state.setIsPlaying(false, peer.clock().micros()); });
-  ASSERT_TRUE(until([&] { return !out.renderer().Playing(); }));
+  ASSERT_TRUE(test::WaitUntil([&] { return !out.renderer().Playing(); }));
   watching = false;
   EXPECT_EQ(watchedAllocations.load(), 0);
   EXPECT_EQ(watchedLocks.load(), 0);

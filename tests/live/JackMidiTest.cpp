@@ -5,6 +5,7 @@
 #include "JackRecorder.h"
 #include "JackTestServer.h"
 #include "LiveSong.h"
+#include "WaitUntil.h"
 #include "live/JackOutput.h"
 #include "song/Round.h"
 
@@ -25,16 +26,7 @@ using test::JackTestServer;
 
 constexpr jack_nframes_t kPeriod = 64;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 struct JackMidiFixture : ::testing::Test {
   JackTestServer server{{.synchronous = true}};

@@ -9,6 +9,7 @@
 #include "JackRecorder.h"
 #include "JackTestServer.h"
 #include "LiveSong.h"
+#include "WaitUntil.h"
 #include "live/LiveOutputs.h"
 
 #include <gtest/gtest.h>
@@ -28,16 +29,7 @@ using namespace std::chrono_literals;
 using test::JackRecorder;
 using test::JackTestServer;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 std::vector<std::string> Ports(jack_client_t* client, const char* pattern, const char* type,
                                unsigned long flags) {

@@ -8,6 +8,7 @@
 #include "JackTestServer.h"
 #include "JackTimebaseMaster.h"
 #include "LiveSong.h"
+#include "WaitUntil.h"
 #include "live/JackOutput.h"
 #include "live/LiveInput.h"
 
@@ -32,16 +33,7 @@ using test::JackRecorder;
 using test::JackTestServer;
 using test::JackTimebaseMaster;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 // Channel 1 of pattern (0, p) clicks on every step with a drum whose values rise from
 // `base`, so a step's first sample (base + 1) shows where it began and which pattern.

@@ -4,6 +4,7 @@
 // patterns on the session's bars.
 #include "JackTestServer.h"
 #include "LiveSong.h"
+#include "WaitUntil.h"
 #include "live/JackOutput.h"
 #include "live/LinkSession.h"
 
@@ -21,16 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 TEST(Link, TempoPhaseAndStartTravelBetweenPeers) {
   if (std::getenv("LOOPWREN_PRIVATE_NETWORK") == nullptr) {
