@@ -235,8 +235,8 @@ private:
   void ScaleVinyl(int32_t n, int32_t amount, const PercentHalves::Bits& halves) noexcept
       LW_REQUIRES(engineLock);
 
-  void StartClock() noexcept LW_REQUIRES(engineLock);
-  // StartClock at `step` of the pattern to be played.
+  // Starts the clock at `step` of the pattern to be played: its voices take that step
+  // (sounding on in song mode), and the step after it is the next one.
   void StartClockAtStep(int32_t step) noexcept LW_REQUIRES(engineLock);
   void StepBoundary() noexcept LW_REQUIRES(engineLock);
   void TriggerVoice(Voice& voice, const Step& step) noexcept LW_REQUIRES(engineLock);

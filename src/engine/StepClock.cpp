@@ -70,35 +70,7 @@ void Engine::ProcessStep() noexcept {
   if (playing.load(std::memory_order_relaxed)) {
     StepBoundary();
   } else {
-    StartClock();
-  }
-}
-
-void Engine::StartClock() noexcept {
-  clock.currentStep = 0;
-  clock.nextStep = 1;
-  clock.samplesLeft = clock.stepLengths[0];
-  state.nextBank = state.playBank;
-  state.nextPattern = state.playPattern;
-
-  const bool keepSounding = songMode.load(std::memory_order_relaxed);
-  const Pattern& pattern = state.song.pattern(state.playBank, state.playPattern);
-  for (int v = 0; v < kChannels; ++v) {
-    Voice& voice = voices[v];
-    const Channel& channel = pattern.channels[v];
-    voice.volume = std::clamp(channel.volume, 0, kMaxVolume);
-    if (!keepSounding) {
-      voice.speed = 0.0;
-      voice.sampleIndex = -1;
-      voice.loopStart = voice.loopEnd = voice.stopPoint = -1.0;
-    }
-    voice.stepSample = channel.steps[0].sampleIndex();
-    voice.stepTrigger = channel.steps[0].trigger;
-    voice.nextStepSample = channel.steps[1].sampleIndex();
-    voice.nextStepTrigger = channel.steps[1].trigger;
-    ApplyDeclick(voice);
-    TriggerVoice(voice, channel.steps[0]);
-    ApplyStepControllers(voice, channel.steps[0]);
+    StartClockAtStep(0);
   }
 }
 
