@@ -34,6 +34,13 @@ MidiMessage Channel(uint8_t kind, unsigned channel, uint8_t data1, uint8_t data2
   return {static_cast<uint8_t>(kind | (channel & 0x0F)), data1, data2};
 }
 
+// A 14-bit value as two control changes: its high seven bits to controller `coarse`, its
+// low seven to `fine`.
+void Split14(unsigned channel, uint8_t coarse, uint8_t fine, int value14, MidiMessage* out) {
+  out[0] = Channel(0xB0, channel, coarse, Msb(value14));
+  out[1] = Channel(0xB0, channel, fine, Lsb(value14));
+}
+
 // A 14-bit controller's number selects its coarse half; the fine half is 32 further on.
 // Numbers from 32 on have no fine half and take the value as a 7-bit one.
 std::size_t Control14(const snd_seq_ev_ctrl_t& control, EventMessages& out) {
@@ -41,20 +48,16 @@ std::size_t Control14(const snd_seq_ev_ctrl_t& control, EventMessages& out) {
     out[0] = Channel(0xB0, control.channel, Low7(control.param), Clamp7(control.value));
     return 1;
   }
-  const int value = Clamp14(control.value);
-  out[0] = Channel(0xB0, control.channel, static_cast<uint8_t>(control.param), Msb(value));
-  out[1] = Channel(0xB0, control.channel, static_cast<uint8_t>(control.param + 32), Lsb(value));
+  Split14(control.channel, static_cast<uint8_t>(control.param),
+          static_cast<uint8_t>(control.param + 32), Clamp14(control.value), out.data());
   return 2;
 }
 
 // The parameter number's two halves, then the data entry's two halves.
 std::size_t Parameter(const snd_seq_ev_ctrl_t& control, bool registered, EventMessages& out) {
-  const int number = static_cast<int>(control.param & kMax14);
-  const int value = Clamp14(control.value);
-  out[0] = Channel(0xB0, control.channel, registered ? 101 : 99, Msb(number));
-  out[1] = Channel(0xB0, control.channel, registered ? 100 : 98, Lsb(number));
-  out[2] = Channel(0xB0, control.channel, 6, Msb(value));
-  out[3] = Channel(0xB0, control.channel, 38, Lsb(value));
+  Split14(control.channel, registered ? 101 : 99, registered ? 100 : 98,
+          static_cast<int>(control.param & kMax14), out.data());
+  Split14(control.channel, 6, 38, Clamp14(control.value), out.data() + 2);
   return 4;
 }
 
