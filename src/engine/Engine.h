@@ -17,6 +17,10 @@
 
 namespace lw {
 
+// A MIDI note as a step stores it: MIDI note 60 (middle C) plays a sample at its own
+// pitch, and notes beyond the eight octaves the keyboard has take the nearest one.
+[[nodiscard]] int32_t StepNoteOfMidiNote(int midiNote) noexcept;
+
 inline constexpr int kOutputRate = 44100;
 
 // One of the three voices; voice v plays channel v of the pattern being played.
@@ -165,6 +169,10 @@ struct Engine {
   // starting or moving mid-pattern hears (FollowBeat then times the step). Render thread
   // or interface thread, engine lock held, `playing` false.
   void StartAtBeat(double beat) noexcept LW_REQUIRES(engineLock);
+  // Starts the clock `into` samples into the pattern to be played on the song's own step
+  // lengths: in the step holding that sample, as a start does at step 0, with the samples
+  // of the step already past taken off its countdown. Engine lock held, `playing` false.
+  void StartAtSample(int32_t into) noexcept LW_REQUIRES(engineLock);
 
   // The speed at which a slot plays for a step, by the slot's category.
   [[nodiscard]] double SampleSpeed(const SampleSlot& slot, const Step& step) const noexcept

@@ -54,4 +54,16 @@ void Engine::StartAtBeat(double beat) noexcept {
   StartClockAtStep(StepAtBeat(beat, next));
 }
 
+void Engine::StartAtSample(int32_t into) noexcept {
+  int32_t step = 0;
+  int32_t start = 0;
+  into = std::max(into, 0);
+  while (step < kSteps - 1 && start + clock.stepLengths[step] <= into) {
+    start += clock.stepLengths[step];
+    ++step;
+  }
+  StartClockAtStep(step);
+  clock.samplesLeft = std::max(clock.stepLengths[step] - (into - start), 1);
+}
+
 } // namespace lw

@@ -1,11 +1,17 @@
 // Notes played live on the channels' voices, and where in the pattern such a note
 // belongs when it is recorded.
 #include "engine/Engine.h"
+#include "engine/PitchTable.h"
 
 #include <algorithm>
 #include <climits>
 
 namespace lw {
+
+int32_t StepNoteOfMidiNote(int midiNote) noexcept {
+  constexpr int kMiddleC = 60;
+  return std::clamp(midiNote - kMiddleC + kOwnPitchNote, 0, kPitchNotes - 1);
+}
 
 int32_t Engine::LiveSample(int channel) const noexcept {
   if (channel < 0 || channel >= kChannels) {

@@ -1,17 +1,11 @@
 #include "live/LiveInput.h"
 
-#include "engine/PitchTable.h"
 #include "live/MidiMapping.h"
 
 #include <algorithm>
 #include <chrono>
 
 namespace lw {
-
-int32_t StepNoteOfMidiNote(int midiNote) noexcept {
-  constexpr int kMiddleC = 60;
-  return std::clamp(midiNote - kMiddleC + kOwnPitchNote, 0, kPitchNotes - 1);
-}
 
 LiveInput::LiveInput() {
   const MidiMapping defaults;

@@ -11,10 +11,6 @@
 
 namespace lw {
 
-// A MIDI note as a step stores it: MIDI note 60 (middle C) plays a sample at its own
-// pitch, and notes beyond the eight octaves the keyboard has take the nearest one.
-[[nodiscard]] int32_t StepNoteOfMidiNote(int midiNote) noexcept;
-
 // What the interface hears of the MIDI played: each note and control change, in order.
 struct LiveReport {
   enum class Kind : uint8_t { Note, Control };
