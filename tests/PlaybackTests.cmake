@@ -16,9 +16,13 @@ gtest_discover_tests(loopwren_race_tests DISCOVERY_TIMEOUT 60)
 # The audio callbacks' contract (the SDL device's and JACK's), checked with a counting
 # allocator and a mutex hook that replace the program's own: built as a program of its own.
 add_executable(loopwren_realtime_tests audio_out/RealTimeTest.cpp)
-target_include_directories(loopwren_realtime_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/live)
+target_include_directories(loopwren_realtime_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/live
+  ${CMAKE_CURRENT_SOURCE_DIR}/plugin)
 target_link_libraries(loopwren_realtime_tests PRIVATE loopwren_test_support loopwren::audio_out
-  loopwren::live ${CMAKE_DL_LIBS})
+  loopwren::live PkgConfig::LILV ${CMAKE_DL_LIBS})
+target_compile_definitions(loopwren_realtime_tests PRIVATE
+  LOOPWREN_LV2_BUNDLE="${LOOPWREN_LV2_BUNDLE}")
+add_dependencies(loopwren_realtime_tests loopwren_lv2)
 gtest_discover_tests(loopwren_realtime_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_LOCK jackd)
 # Its Link case again, in a network namespace of its own that holds only loopback.
 add_test(NAME loopwren_realtime_link_in_private_network
