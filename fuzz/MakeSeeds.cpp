@@ -3,7 +3,7 @@
 //
 // Usage: loopwren_fuzz_seeds FOLDER
 // (creates FOLDER/song, FOLDER/wav, FOLDER/raw, FOLDER/vinyl, FOLDER/sound_file,
-// FOLDER/midi_stream)
+// FOLDER/midi_stream, FOLDER/plugin_state)
 #include "engine/Engine.h"
 #include "samples/SongFile.h"
 #include "song/AtomicFileWriter.h"
@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string root = argv[1];
-  for (const char* sub : {"", "/song", "/wav", "/raw", "/vinyl", "/sound_file", "/midi_stream"}) {
+  for (const char* sub :
+       {"", "/song", "/wav", "/raw", "/vinyl", "/sound_file", "/midi_stream", "/plugin_state"}) {
     ::mkdir((root + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -256,6 +257,28 @@ int main(int argc, char** argv) {
   ok = Put(root + "/raw/ramp.raw", Wav{}.Build()) && ok;
   ok = Put(root + "/vinyl/odd.raw", Bytes(1001, 0x55)) && ok;
   ok = Put(root + "/vinyl/empty.raw", {}) && ok;
+
+  // The plugin's stored state: each song as the file a stored path names (mapped and not),
+  // and paths, missing states and values of the wrong type.
+  for (const char* name : {"kit", "sequence"}) {
+    std::FILE* in = std::fopen((root + "/song/" + name + ".LW").c_str(), "rb");
+    Bytes file;
+    if (in != nullptr) {
+      for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
+        file.push_back(static_cast<uint8_t>(c));
+      }
+      std::fclose(in);
+    }
+    for (const uint8_t mode : {1, 9}) {
+      Bytes state{mode};
+      state.insert(state.end(), file.begin(), file.end());
+      ok = Put(root + "/plugin_state/" + name + "-" + std::to_string(mode), state) && ok;
+    }
+  }
+  ok = Put(root + "/plugin_state/mapped", {8, 's', 'o', 'n', 'g', '.', 'l', 'w', 0}) && ok;
+  ok = Put(root + "/plugin_state/relative", {2, 'a', '/', 'b', 0, 'c'}) && ok;
+  ok = Put(root + "/plugin_state/string", {3, '/', 't', 'm', 'p'}) && ok;
+  ok = Put(root + "/plugin_state/none", {4}) && ok;
   if (!ok) {
     std::perror(root.c_str());
   }
