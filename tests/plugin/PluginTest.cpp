@@ -193,6 +193,41 @@ TEST(LoopWrenLv2, AtAnotherTempoEveryStepStartsOnTheFrameThePositionImplies) {
   }
 }
 
+TEST(LoopWrenLv2, ATempoChangeIsFollowedFromTheFrameItComes) {
+  test::TempDir dir;
+  auto e = test::NewEngine();
+  Clicks(*e, 0, 0, 1000);
+  e->state.song.tempo = 100;
+  const std::string song = Save(*e, dir, "clicks.lw");
+  PluginHost host;
+  ASSERT_TRUE(host.ok());
+  Load(host, song);
+  // 128.5 BPM for 300 blocks, then 140 from the beat reached there.
+  constexpr uint32_t kBlock = 64;
+  constexpr std::size_t kChange = 300 * kBlock;
+  Roll(host, 128.5, kBlock, kChange, true);
+  const double changeBeat = kChange * 128.5 / 60.0 / kRate;
+  for (std::size_t done = 0; done < 2 * 44100; done += kBlock) {
+    host.Position(0, true, 140, changeBeat + static_cast<double>(done) * 140 / 60.0 / kRate);
+    host.Run(kBlock);
+  }
+  const double framesPerBeat = kRate * 60 / 140;
+  std::size_t checked = 0;
+  for (const Onset& onset : Onsets(host.played(PluginHost::kChannel1))) {
+    if (onset.frame < kChange) {
+      continue;
+    }
+    // The step whose beat the onset's frame has reached: it began on the first such frame.
+    const double beat = changeBeat + static_cast<double>(onset.frame - kChange) / framesPerBeat;
+    const double step = std::floor(beat * 4 + 1e-9) / 4;
+    EXPECT_EQ(onset.frame,
+              kChange + static_cast<std::size_t>(std::ceil((step - changeBeat) * framesPerBeat)))
+        << "the step at beat " << step;
+    ++checked;
+  }
+  EXPECT_GT(checked, 15U);
+}
+
 TEST(LoopWrenLv2, ALocateStartsTheSlotAndStepTheBeatLiesIn) {
   test::TempDir dir;
   auto e = test::NewEngine();
