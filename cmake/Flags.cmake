@@ -6,7 +6,11 @@ target_compile_options(loopwren_flags INTERFACE
   -Wall -Wextra -Wpedantic
   # Renders must be the same bytes on every machine: no fused multiply-add, no
   # reassociation, every double expression evaluated in the order written.
-  -ffp-contract=off -fno-fast-math)
+  -ffp-contract=off -fno-fast-math
+  # The libraries are position-independent for the plugin's module, which exports
+  # lv2_descriptor alone: nothing interposes their functions, so they inline as they
+  # would in a program (without this, GCC renders a block a fifth slower).
+  -fno-semantic-interposition)
 # Clang checks the engine lock discipline from the annotations of engine/ThreadSafety.h.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_compile_options(loopwren_flags INTERFACE -Wthread-safety)
