@@ -361,8 +361,13 @@ LV2_Worker_Status Plugin::Work(LV2_Worker_Respond_Function respond,
   if (engine == nullptr) {
     lv2_log_error(&logger_, "LoopWren: %s; it stays silent\n", why.c_str());
   }
-  done.engine = engine.release();
-  respond(handle, static_cast<uint32_t>(offsetof(LoadDone, path) + length + 1), &done);
+  done.engine = engine.get();
+  if (respond(handle, static_cast<uint32_t>(offsetof(LoadDone, path) + length + 1), &done) !=
+      LV2_WORKER_SUCCESS) {
+    lv2_log_error(&logger_, "LoopWren: the host took no answer; %s is not played\n", done.path);
+    return LV2_WORKER_ERR_NO_SPACE; // the engine goes with `engine`
+  }
+  (void)engine.release(); // the audio thread has it now
   return LV2_WORKER_SUCCESS;
 }
 
