@@ -368,20 +368,36 @@ TEST_F(TransportFixture, FollowingAMidiClockItsTempoAndStartAndStopLead) {
       },
       10s);
   if (!connected) {
-    ::kill(sender, SIGTERM);
+    ::kill(sender, SIGINT);
     ::waitpid(sender, nullptr, 0);
     jack_client_close(look);
     GTEST_SKIP() << "jack_midi_clock did not come up (is the jack-midi-clock package installed?)";
   }
   EXPECT_FALSE(out->renderer().Playing());
-  jack_transport_start(daw.client());
-  if (!WaitUntil([&] { return out->clock().messagesTaken() > 0; })) {
-    ::kill(sender, SIGTERM);
+  // The sender says Start only in the period it sees the transport begin to roll. A port
+  // connects once its client is active, which may be before its first period; and on a
+  // loaded machine a late period loses its events. Then only ticks come, on which nobody
+  // may start: the transport is stopped and started again, as a musician would.
+  int starts = 0;
+  bool started = false;
+  while (!started && starts < 4) {
+    ++starts;
+    const uint64_t periods = daw.periods();
+    ASSERT_TRUE(WaitUntil([&] { return daw.periods() >= periods + 3; }));
+    jack_transport_locate(daw.client(), 0);
+    jack_transport_start(daw.client());
+    started = WaitUntil([&] { return out->renderer().Playing(); }, 5s);
+    if (!started) {
+      jack_transport_stop(daw.client());
+    }
+  }
+  if (out->clock().messagesTaken() == 0) {
+    ::kill(sender, SIGINT);
     ::waitpid(sender, nullptr, 0);
     jack_client_close(look);
-    GTEST_SKIP() << "jack_midi_clock, connected, sent no clock in 20 s";
+    GTEST_SKIP() << "jack_midi_clock, connected, sent no clock in " << starts << " starts";
   }
-  EXPECT_TRUE(WaitUntil([&] { return out->renderer().Playing(); })) << "Start starts the song";
+  EXPECT_TRUE(started) << "Start starts the song (" << starts << " transport starts)";
   // Locked within a few beats of the first tick (however long the sender takes to start
   // on a busy machine), and it stays so.
   const auto near = [&] {
@@ -392,7 +408,7 @@ TEST_F(TransportFixture, FollowingAMidiClockItsTempoAndStartAndStopLead) {
   EXPECT_TRUE(near()) << out->clock().leaderTempo();
   jack_transport_stop(daw.client());
   EXPECT_TRUE(WaitUntil([&] { return !out->renderer().Playing(); })) << "Stop stops it";
-  ::kill(sender, SIGTERM);
+  ::kill(sender, SIGINT);
   ::waitpid(sender, nullptr, 0);
   jack_client_close(look);
 }

@@ -40,6 +40,9 @@ public:
   [[nodiscard]] bool rolled() const { return rolled_.load(std::memory_order_acquire); }
   [[nodiscard]] jack_nframes_t rolledAt() const { return rolledAt_; }
   [[nodiscard]] jack_nframes_t rolledFrom() const { return rolledFrom_; }
+  // Periods the server has run since it activated. The server runs every active client
+  // each period, so once this has grown by two, a client activated before has run too.
+  [[nodiscard]] uint64_t periods() const { return periods_.load(std::memory_order_acquire); }
   // The first frame of the transport whose beat has reached `beat`.
   [[nodiscard]] jack_nframes_t FrameOf(double beat) const {
     return static_cast<jack_nframes_t>(std::ceil(beat * 60.0 * 44100 / bpm_ - 1e-9));
@@ -64,6 +67,7 @@ private:
   }
   static int Process(jack_nframes_t, void* self) {
     auto& m = *static_cast<JackTimebaseMaster*>(self);
+    m.periods_.fetch_add(1, std::memory_order_release);
     jack_position_t pos{};
     if (!m.rolled_.load(std::memory_order_relaxed) &&
         jack_transport_query(m.client_, &pos) == JackTransportRolling) {
@@ -78,6 +82,7 @@ private:
   double bpm_;
   bool ok_ = false;
   std::atomic<bool> rolled_{false};
+  std::atomic<uint64_t> periods_{0};
   jack_nframes_t rolledAt_ = 0;
   jack_nframes_t rolledFrom_ = 0;
 };
