@@ -2,6 +2,7 @@
 // at 128.5 BPM every step starts on the frame the master's position implies, a locate to
 // bar 9 starts the slot the song reaches there, and as master LoopWren publishes its tempo
 // and position to every other client.
+#include "ClickTrack.h"
 #include "JackMidiRecorder.h"
 #include "JackMidiSender.h"
 #include "JackRecorder.h"
@@ -33,36 +34,13 @@ using test::JackRecorder;
 using test::JackTestServer;
 using test::JackTimebaseMaster;
 
+using test::Clicks;
+using test::Onset;
 using test::WaitUntil;
 
-// Channel 1 of pattern (0, p) clicks on every step with a drum whose values rise from
-// `base`, so a step's first sample (base + 1) shows where it began and which pattern.
-void Clicks(Engine& e, int pattern, int slot, int16_t base) {
-  std::vector<int16_t> ramp(1500);
-  for (std::size_t i = 0; i < ramp.size(); ++i) {
-    ramp[i] = static_cast<int16_t>(base + static_cast<int16_t>(i));
-  }
-  test::PutSample(e, slot, ramp, 44100, SampleCategory::Drum);
-  for (int st = 0; st < kSteps; ++st) {
-    test::PutNote(e, 0, pattern, 0, st, slot);
-  }
-  e.state.song.channel(0, pattern, 0).volume = 127;
-}
-
-// The frames at which channel 1 begins a step, with the value that shows the pattern.
-struct Onset {
-  jack_nframes_t frame;
-  int32_t value;
-};
+// The onsets of channel 1 in the first `frames` the recorder heard.
 std::vector<Onset> Onsets(const JackRecorder& recorder, std::size_t frames) {
-  std::vector<Onset> found;
-  const auto values = recorder.ValuesAt(0, 0, frames, 65536.0F);
-  for (std::size_t i = 1; i < values.size(); ++i) {
-    if (values[i] % 2000 == 1001 && values[i] - values[i - 1] != 1) {
-      found.push_back({recorder.firstFrame() + static_cast<jack_nframes_t>(i), values[i]});
-    }
-  }
-  return found;
+  return test::Onsets(recorder.ValuesAt(0, 0, frames, 65536.0F), recorder.firstFrame());
 }
 
 struct TransportFixture : ::testing::Test {

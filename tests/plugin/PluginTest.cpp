@@ -3,6 +3,7 @@
 // other tempo, locates and stops with the host, plays MIDI notes on their frames, keeps
 // its song with the host's session, and meets a missing or damaged song with silence and
 // a logged reason.
+#include "ClickTrack.h"
 #include "EngineHelpers.h"
 #include "FakePrompts.h"
 #include "PluginHost.h"
@@ -23,6 +24,9 @@
 namespace lw {
 namespace {
 
+using test::Clicks;
+using test::Onset;
+using test::Onsets;
 using test::PluginHost;
 
 constexpr double kRate = 44100;
@@ -68,37 +72,6 @@ std::string BusySong(const test::TempDir& dir) {
   e->state.sequence.slots[3] = {0, 2};
   e->state.sequence.slots[4] = {2, 7};
   return Save(*e, dir, "busy.lw");
-}
-
-// Channel 1 of pattern (0, p) clicks on every step with a drum whose values rise from
-// `base`, so a step's first sample shows where it began and which pattern it is.
-void Clicks(Engine& e, int pattern, int slot, int16_t base) {
-  std::vector<int16_t> ramp(1500);
-  for (std::size_t i = 0; i < ramp.size(); ++i) {
-    ramp[i] = static_cast<int16_t>(base + static_cast<int16_t>(i));
-  }
-  test::PutSample(e, slot, ramp, 44100, SampleCategory::Drum);
-  for (int st = 0; st < kSteps; ++st) {
-    test::PutNote(e, 0, pattern, 0, st, slot);
-  }
-  e.state.song.channel(0, pattern, 0).volume = 127;
-}
-
-// The frames channel 1 begins a step at, and the first value there.
-struct Onset {
-  std::size_t frame;
-  int32_t value;
-};
-std::vector<Onset> Onsets(const std::vector<float>& stem) {
-  std::vector<Onset> found;
-  for (std::size_t i = 0; i < stem.size(); ++i) {
-    const auto value = static_cast<int32_t>(std::lround(stem[i] * 65536.0F));
-    const auto before = i == 0 ? 0 : static_cast<int32_t>(std::lround(stem[i - 1] * 65536.0F));
-    if (value % 2000 == 1001 && value - before != 1) {
-      found.push_back({i, value});
-    }
-  }
-  return found;
 }
 
 // Loads `song` into the host's plugin through its patch:Set, as a file chooser does.
