@@ -122,11 +122,11 @@ def close_splash(app):
 def find_main_window(app):
     frames = wait_for(lambda: [c for c in app if c is not None
                                and c.getRole() == pyatspi.ROLE_FRAME], 10)
-    named = [f for f in frames if "LoopWren" in f.name]
-    # The window's title is a blank, as it always was: then it is the one with the menus.
-    with_menus = [f for f in frames
-                  if any(c is not None and c.getRole() == pyatspi.ROLE_MENU_BAR for c in f)]
-    return (named or with_menus or frames or [None])[0]
+    named = [f for f in frames if f.name == "LoopWren"]
+    if not named:
+        # Its title is a blank; the name a screen reader says is its own.
+        fail("no window is named LoopWren (frames: %s)" % ", ".join(repr(f.name) for f in frames))
+    return (named or frames or [None])[0]
 
 
 def check_names_and_roles(nodes):

@@ -19,9 +19,10 @@ void Place(ImageControl* image, int left) {
 } // namespace
 
 void MainWindow::ShowKnobFrame(int index) {
-  knobImages_[static_cast<std::size_t>(index)]->setPicture(
-      skin_.knobFrames[static_cast<std::size_t>(
-          KnobFrame(knobs_[static_cast<std::size_t>(index)]))]);
+  ImageControl* image = knobImages_[static_cast<std::size_t>(index)];
+  image->setPicture(skin_.knobFrames[static_cast<std::size_t>(
+      KnobFrame(knobs_[static_cast<std::size_t>(index)]))]);
+  image->AnnounceChange();
 }
 
 void MainWindow::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool refreshStep) {

@@ -116,14 +116,7 @@ void MainWindow::sampleChoose(const QString& entryName) {
 void MainWindow::BankPanelMouseDown(ImageControl& panel, QPoint p) {
   const int column = std::clamp(p.x() / 19, 0, 3);
   const int row = std::clamp(p.y() / 18, 0, 1);
-  const PanelKind kind = &panel == bankPanel_ ? PanelKind::Bank : PanelKind::Pattern;
-  const RefreshFlags flags = SelectPanelCell(engine_, kind, column + 4 * row);
-  if (dialogs_->SequencerVisible()) {
-    Undoable(history_, engine_, "Sequence Slot", [this] {
-      dialogs_->SetSequenceSlot(engine_.Interface().editBank, engine_.Interface().editPattern);
-    });
-  }
-  Refresh(flags);
+  SelectPanel(panel, column + 4 * row);
 }
 
 void MainWindow::SampleManagerClick() {

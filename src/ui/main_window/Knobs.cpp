@@ -49,6 +49,7 @@ void MainWindow::KnobMouseMove(int index, Qt::MouseButtons buttons, Qt::Keyboard
   DragKnob(knobs_[static_cast<std::size_t>(index)], position.y());
   ShowKnobFrame(index);
   WriteKnob(index);
+  ShowKnobReadout(index);
 }
 
 void MainWindow::WriteKnob(int index) {

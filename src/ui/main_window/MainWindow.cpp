@@ -72,6 +72,7 @@ const char* const kKeyNames[12] = {"bC",   "bCis", "bD",   "bDis", "bE",   "bF",
 MainWindow::MainWindow(MainContext context)
     : context_(std::move(context)), engine_(context_.engine) {
   setWindowTitle(QStringLiteral(" "));
+  setAccessibleName(QStringLiteral("LoopWren")); // what a screen reader calls the window
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
@@ -150,6 +151,7 @@ ImageControl* MainWindow::AddButton(const QString& name, QRect geometry, const Q
       self.move(self.x() + 2000, self.y());
     }
   };
+  button->onActivate = action;
   button->onRelease = [action = std::move(action)](ImageControl& self, Qt::MouseButton released,
                                                    Qt::MouseButtons, Qt::KeyboardModifiers,
                                                    QPoint) {
@@ -264,6 +266,7 @@ void MainWindow::BuildControls() {
 
   sampleMenu_ = new SampleMenu(this);
   sampleMenu_->onChoose = [this](const QString& name) { sampleChoose(name); };
+  SetUpAccess();
 }
 
 ImageControl* MainWindow::control(const QString& name) const {

@@ -19,8 +19,11 @@
 #include <string>
 
 class QAction;
+class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QMenu;
+class QTimer;
 
 namespace lw {
 
@@ -133,6 +136,12 @@ public:
   // followed, with a decimal, and cannot be edited; its tooltip names the leader. Run
   // with the output poll.
   void ShowLeader();
+  // Space from any window: the song plays or stops as the front window's play button has it.
+  void PlayKey();
+  // The tempo box's wheel: a notch is a beat per minute.
+  void TurnTempo(int notches);
+  // The knob readout's text while it shows; empty when hidden.
+  [[nodiscard]] QString readoutText() const;
   [[nodiscard]] QAction* recordAction() const { return recordAction_; }
   [[nodiscard]] QAction* learnAction() const { return learnAction_; }
   [[nodiscard]] const MidiMapping& midiMapping() const { return midi_; }
@@ -160,6 +169,20 @@ private:
                      QPoint position);
   void WriteKnob(int index);
   void LoadSongKnobs();
+
+  void SetUpAccess();
+  static void DescribeKnob(int index, QString& name, QString& help, KnobUnit& unit);
+  [[nodiscard]] QString KnobText(int index) const;
+  void TurnKnob(int index, int32_t to, const std::string& mergeKey);
+  void ShowKnobReadout(int index);
+  void ShowReadout(const QWidget* near, const QString& text);
+  static int32_t NewSongKnobValue(int index);
+  bool KnobKey(int index, const QKeyEvent& key);
+  void KnobWheel(int index, int notches, Qt::KeyboardModifiers modifiers);
+  void SelectPanel(ImageControl& panel, int cell);
+  static QRect LcdCell(int row, int step);
+  bool LcdKey(const QKeyEvent& key);
+  [[nodiscard]] QString LcdCellText(int row, int column) const;
 
   void LoadMidiMapping();
   void LearnMidi(const MidiMapping& learned);
@@ -256,6 +279,12 @@ private:
   bool takePlaying_ = false;
   bool leaderShown_ = false; // the tempo box shows a leader's tempo
   std::array<ImageControl*, kKnobCount> knobImages_{};
+
+  QLabel* readout_ = nullptr; // a knob's name and value while it turns
+  QTimer* readoutTimer_ = nullptr;
+  int lcdRow_ = 0;           // the lcd row the keyboard is on
+  uint32_t knobPresses_ = 0; // parts the undo steps of separate key presses
+  int fineWheel_ = 0;        // Shift-wheel notches not yet a unit
 };
 
 } // namespace lw

@@ -119,6 +119,7 @@ void MainWindow::ControllerMoved(int controller, int value) {
   ShowKnobFrame(knob);
   WriteKnob(knob);
   history_.End(engine_);
+  ShowKnobReadout(knob);
 }
 
 void MainWindow::ShowLeader() {

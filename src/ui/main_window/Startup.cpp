@@ -72,6 +72,9 @@ void MainWindow::FirstActivation() {
   for (const auto& k : initial) {
     InitKnob(knobs_[static_cast<std::size_t>(k.knob)], 0, k.maximum,
              std::clamp(k.value, 0, k.maximum));
+    ImageControl::Value& access = knobImages_[static_cast<std::size_t>(k.knob)]->value;
+    access.minimum = 0;
+    access.maximum = k.maximum;
     ShowKnobFrame(k.knob);
   }
   RefreshDisplay(true, true, true);
