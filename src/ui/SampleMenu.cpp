@@ -43,7 +43,7 @@ std::vector<SampleMenuEntry> SampleMenuEntries(const SampleTable& table, int32_t
   if (lastSampleChoice >= 0 && lastSampleChoice < kSampleSlots &&
       table.slots[lastSampleChoice].isUsed()) {
     const QString caption = Caption(table.slots[lastSampleChoice]);
-    entries.insert(entries.begin(), {{caption, QStringLiteral("MILU"), false},
+    entries.insert(entries.begin(), {{caption, QStringLiteral("MILU"), false, lastSampleChoice},
                                      {QStringLiteral("-"), QStringLiteral("-"), false}});
   }
   return entries;
@@ -77,7 +77,9 @@ void SampleMenu::Build(const std::vector<SampleMenuEntry>& entries) {
     const int column = static_cast<int>(columns_.size()) - 1;
     const int row = static_cast<int>(columns_.back().size());
     columns_.back().push_back(static_cast<int>(items_.size()));
-    items_.push_back({entry.caption, entry.name, column, row, {}});
+    const int32_t slot =
+        entry.name == QStringLiteral("MILU") ? entry.lastUsedSlot : ChosenSlot(entry.name, -1);
+    items_.push_back({entry.caption, entry.name, column, row, {}, slot});
   }
   highlighted_ = -1;
   LayOut();
@@ -344,7 +346,16 @@ void SampleMenu::TypeAhead(const QString& text) {
       matches.push_back(static_cast<int>(i));
     }
   }
-  if (matches.size() == 1) {
+  // The last-used entry repeats a sample of the list: a letter that finds only that
+  // sample, under both entries, places it as a letter finding one entry does.
+  const int32_t firstSlot =
+      matches.empty() ? -1 : items_[static_cast<std::size_t>(matches[0])].slot;
+  const bool oneSample =
+      !matches.empty() && std::all_of(matches.begin(), matches.end(), [&](int i) {
+        const int32_t slot = items_[static_cast<std::size_t>(i)].slot;
+        return slot >= 0 && slot == firstSlot;
+      });
+  if (matches.size() == 1 || oneSample) {
     Choose(items_[static_cast<std::size_t>(matches.front())].name);
     return;
   }
@@ -383,8 +394,9 @@ void SampleMenu::keyPressEvent(QKeyEvent* event) {
   case Qt::Key_Return:
   case Qt::Key_Enter:
   case Qt::Key_Space:
-    if (highlighted_ >= 0) {
-      Choose(items_[static_cast<std::size_t>(highlighted_)].name);
+    // With nothing highlighted yet, the first entry: the sample last used, if any.
+    if (const int chosen = highlighted_ >= 0 ? highlighted_ : Neighbour(-1, 1); chosen >= 0) {
+      Choose(items_[static_cast<std::size_t>(chosen)].name);
     }
     break;
   case Qt::Key_Escape:

@@ -13,11 +13,13 @@ class QStyleOptionMenuItem;
 namespace lw {
 
 // One line of the sample popup: a sample ("MI05"), the last-used sample ("MILU") or the
-// separator ("-"); `newColumn` starts a column with it.
+// separator ("-"); `newColumn` starts a column with it. `lastUsedSlot` is the slot the
+// last-used entry repeats.
 struct SampleMenuEntry {
   QString caption;
   QString name;
   bool newColumn = false;
+  int32_t lastUsedSlot = -1;
 };
 
 // The popup's lines for the samples in use: one per used slot in slot order, in columns
@@ -32,8 +34,9 @@ SampleMenuEntries(const SampleTable& table, int32_t lastSampleChoice, SlotIndexM
 
 // The popup itself, drawn and driven like the platform's popup menus: the style's menu
 // panel, frame and items, the entry under the pointer highlighted, arrow keys, Home and
-// End to move, Return, Enter or Space to choose, Escape to close, and a character to jump
-// to the entries starting with it. Toolkit menus break into columns only when they run
+// End to move, Return, Enter or Space to choose (the first entry when none is highlighted),
+// Escape to close, and a character to jump to the entries starting with it (choosing them
+// when they all place one sample). Toolkit menus break into columns only when they run
 // out of screen, so this one lays its columns out itself.
 class SampleMenu : public QWidget {
 public:
@@ -75,6 +78,7 @@ private:
     int column = 0;
     int row = 0;
     QRect rect;
+    int32_t slot = -1; // the sample it places, -1 when unknown
     [[nodiscard]] bool isSeparator() const { return name == QStringLiteral("-"); }
   };
 

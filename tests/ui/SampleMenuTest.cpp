@@ -10,12 +10,13 @@ using lw::test::MainWindowFixture;
 
 namespace {
 
-// Three columns: the last choice and a separator over four samples, then three, then two.
+// Three columns: the last choice (slot 2) and a separator over four samples, then three,
+// then two.
 std::vector<SampleMenuEntry> Entries() {
-  return {{"Snare", "MILU", false},  {"-", "-", false},          {"Kick", "MI00", false},
-          {"Hat", "MI01", false},    {"Snare", "MI02", false},   {"clap", "MI03", false},
-          {"Kalimba", "MI04", true}, {"Ride", "MI05", false},    {"Bass", "MI06", false},
-          {"Tom", "MI07", true},     {"Étouffée", "MI08", false}};
+  return {{"Snare", "MILU", false, 2}, {"-", "-", false},          {"Kick", "MI00", false},
+          {"Hat", "MI01", false},      {"Snare", "MI02", false},   {"clap", "MI03", false},
+          {"Kalimba", "MI04", true},   {"Ride", "MI05", false},    {"Bass", "MI06", false},
+          {"Tom", "MI07", true},       {"Étouffée", "MI08", false}};
 }
 
 // A popup opened on the screen, recording what it reports.
@@ -82,10 +83,11 @@ void SampleMenuTest::keys_data() {
       {"left and right keep the row, clamped, never onto the separator",
        "Left Right Right Right Left Down Left Left Down Down Right",
        "MILU MI04 MI07 MI07 MI04 MI05 MI00 MI00 MI01 MI02 MI06", ""},
-      {"letters step through the entries they start, round the end", "k k k Down s s x Ctrl+S",
-       "MI00 MI04 MI00 MI01 MI02 MILU MILU MILU", ""},
-      {"Return with nothing highlighted, then on an entry", "Return Down Down Return",
-       ". MILU MI00", "MI00"},
+      {"letters step through the entries they start, round the end", "k k k Down x Ctrl+S",
+       "MI00 MI04 MI00 MI01 MI01 MI01", ""},
+      {"a letter whose entries are one sample, its last use among them", "s", "", "MILU"},
+      {"Return with nothing highlighted chooses the first entry", "Return", "", "MILU"},
+      {"Return on an entry", "Down Down Return", "MILU MI00", "MI00"},
       {"Enter", "Up Enter", "MI08", "MI08"},
       {"Space", "Down Right Space", "MILU MI04", "MI04"},
       {"a letter one entry starts", "r", "", "MI05"},
