@@ -57,6 +57,8 @@ ProgramDialogs::ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& pr
       sequencer_(new SequencerWindow(engine, main)), renderWav_(new RenderProgressDialog(&main)),
       bounce_(new BounceDialog(&main)) {
   progress_.setTarget(renderWav_);
+  // The sample manager is modal: the main window's undo keys reach it only as its own.
+  sampleMan_->addActions({main.undoAction(), main.redoAction()});
 }
 
 // The windows belong to the main window; only the relay has to let go of one.

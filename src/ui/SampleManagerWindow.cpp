@@ -74,6 +74,7 @@ SampleManagerWindow::SampleManagerWindow(Engine& engine, UserPrompts& prompts,
 void SampleManagerWindow::BuildControls() {
   sampleList_ = new QListWidget(this);
   sampleList_->setObjectName("sampleList");
+  sampleList_->setAccessibleName(QStringLiteral("Samples"));
   sampleList_->setGeometry(16, 16, 177, 265);
   sampleList_->setSelectionMode(QAbstractItemView::SingleSelection);
   SetFieldColour(sampleList_, Qt::white);

@@ -74,11 +74,16 @@ void SequencerWindow::BuildControls() {
   seq_->setGeometry(8, 8, kClientWidth - 16, seq_->height());
   seq_->onMouseUp = [this] { seqMouseUp(); };
 
-  AddLabel(this, "Label2", QStringLiteral("Song title"), {kTitleBox.left(), 72});
+  seq_->setAccessibleName(QStringLiteral("Song sequence"));
+  QLabel* titleLabel =
+      AddLabel(this, "Label2", QStringLiteral("Song title"), {kTitleBox.left(), 72});
   titleBox_ = SongTextBox(this, "TitleBox", kTitleBox);
+  titleLabel->setBuddy(titleBox_); // the box's name for assistive technology
   connect(titleBox_, &QLineEdit::textChanged, this, [this] { TitleBoxChange(); });
-  AddLabel(this, "Label3", QStringLiteral("Author / Composer"), {kAuthorBox.left(), 72});
+  QLabel* authorLabel =
+      AddLabel(this, "Label3", QStringLiteral("Author / Composer"), {kAuthorBox.left(), 72});
   authorBox_ = SongTextBox(this, "AuthorBox", kAuthorBox);
+  authorLabel->setBuddy(authorBox_);
   connect(authorBox_, &QLineEdit::textChanged, this, [this] { AuthorBoxChange(); });
 
   // The sunken well the play picture leaves uncovered while it is held down.
@@ -91,6 +96,12 @@ void SequencerWindow::BuildControls() {
                              Qt::KeyboardModifiers, QPoint) { PlayBtnMouseDown(button); };
   playBtn_->onRelease = [this](ImageControl&, Qt::MouseButton button, Qt::MouseButtons,
                                Qt::KeyboardModifiers, QPoint) { PlayBtnMouseUp(button); };
+  ImageControl::InstallAccessibility();
+  playBtn_->setRole(ImageControl::Role::Toggle, QStringLiteral("Play song"),
+                    QStringLiteral("Play song: plays the song from the selected slot, or stops "
+                                   "it (Space)."));
+  playBtn_->onActivate = [this] { PlayBtnMouseUp(Qt::LeftButton); };
+  playBtn_->checked = [this] { return engine_.playing.load() && engine_.songMode; };
   ShowPlayPicture(false);
 
   clearBtn_ = new QPushButton(QStringLiteral("clear selection"), this);

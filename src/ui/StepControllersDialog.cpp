@@ -43,10 +43,11 @@ StepControllersDialog::StepControllersDialog(Engine& engine, QWidget* parent)
 
 void StepControllersDialog::BuildControls() {
   AddRoundedPanel(this, "volumePanel", {8, 8, 433, 60});
-  AddLabel(this, "Label1",
-           QStringLiteral("Override volume for this channel (0-127, or blank for no change)"),
-           {16, 16});
+  QLabel* volumeLabel = AddLabel(
+      this, "Label1",
+      QStringLiteral("Override volume for this channel (0-127, or blank for no change)"), {16, 16});
   volumebox_ = NumberBox(this, "volumebox", {16, 36, 49, 21});
+  volumeLabel->setBuddy(volumebox_); // the boxes' names for assistive technology
   connect(volumebox_, &QLineEdit::textChanged, this, [this] { volumeboxChange(); });
 
   AddRoundedPanel(this, "behaviourPanel", {8, 76, 433, 172});
@@ -74,9 +75,11 @@ void StepControllersDialog::BuildControls() {
 
   startLabel_ = AddLabel(this, "startLabel", QStringLiteral("Start position"), {264, 106});
   loopStart_ = NumberBox(this, "loopStart", {264, 122, 73, 21});
+  startLabel_->setBuddy(loopStart_);
   connect(loopStart_, &QLineEdit::textChanged, this, [this] { loopStartChange(); });
   loopLabel_ = AddLabel(this, "loopLabel", QStringLiteral("End/Loopback position"), {264, 150});
   loopEnd_ = NumberBox(this, "loopEnd", {264, 166, 73, 21});
+  loopLabel_->setBuddy(loopEnd_);
   connect(loopEnd_, &QLineEdit::textChanged, this, [this] { loopEndChange(); });
   rangeLabel_ = new QLabel(
       QStringLiteral("Values ranging from 0 to 1024 may be entered in here. (512 = halfway)."),

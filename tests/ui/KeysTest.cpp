@@ -1,7 +1,12 @@
 // The main window under the keyboard, the wheel and assistive technology.
+#include "DialogsFixture.h"
 #include "MainWindowFixture.h"
 #include "ui/KnobState.h"
+#include "ui/SampleManagerWindow.h"
 #include "ui/SampleMenu.h"
+#include "ui/SequenceGrid.h"
+#include "ui/SequencerWindow.h"
+#include "ui/StepControllersDialog.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -47,6 +52,7 @@ private Q_SLOTS:
   void bankAndPatternAnswerKeysAndTheWheel();
   void tabReachesEveryControl();
   void assistiveTechnologyReadsAndOperatesTheControls();
+  void theOtherWindowsNameTheirControlsAndSpacePlaysTheSong();
 };
 
 void KeysTest::readoutsSpeakTheMusiciansUnits() {
@@ -371,6 +377,41 @@ void KeysTest::assistiveTechnologyReadsAndOperatesTheControls() {
   QCOMPARE(bank->role(), QAccessible::SpinBox);
   bank->valueInterface()->setCurrentValue(5);
   QCOMPARE(f.engine->state.editBank, 4);
+}
+
+void KeysTest::theOtherWindowsNameTheirControlsAndSpacePlaysTheSong() {
+  lw::test::DialogsFixture f;
+  SequencerWindow& sequencer = f.dialogs->sequencer();
+  for (QWidget* window : std::initializer_list<QWidget*>{&f.dialogs->sampleManager(),
+                                                         &f.dialogs->controllers(), &sequencer}) {
+    window->show();
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      if (w->isVisible() && w->focusPolicy() != Qt::NoFocus) {
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(w);
+        QVERIFY2(access != nullptr && !access->text(QAccessible::Name).isEmpty(),
+                 qPrintable(window->objectName() + '/' + w->objectName()));
+      }
+    }
+    window->hide();
+  }
+  // Space in the sequencer plays the song, as its play button does.
+  f.engine->state.sequence.slots[0] = {0, 0};
+  sequencer.show();
+  sequencer.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&sequencer));
+  sequencer.seq()->setFocus();
+  QTest::keyClick(sequencer.seq(), Qt::Key_Space);
+  QVERIFY(f.engine->playing);
+  QVERIFY(f.engine->songMode);
+  QVERIFY(QAccessible::queryAccessibleInterface(sequencer.playButton())->state().checked);
+  QTest::keyClick(sequencer.seq(), Qt::Key_Space);
+  QVERIFY(!f.engine->playing);
+  // Typing a title keeps its blanks.
+  sequencer.titleBox()->clear();
+  sequencer.titleBox()->setFocus();
+  QTest::keyClicks(sequencer.titleBox(), QStringLiteral("a b"));
+  QCOMPARE(sequencer.titleBox()->text(), QStringLiteral("a b"));
+  QVERIFY(!f.engine->playing);
 }
 
 QTEST_MAIN(KeysTest)

@@ -127,7 +127,15 @@ void UndoWindowsTest::sampleManagerEditsComeBackInItsList() {
   manager.categoryButton(2)->click();
   QCOMPARE(f.engine->samples.slots[0].category, uint8_t{2});
 
-  EditItem(w, "Undo")->trigger(); // the category
+  // The undo keys work while the sample manager is in front.
+  manager.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&manager));
+  QTest::keySequence(&manager, QKeySequence(Qt::CTRL | Qt::Key_Z)); // the category
+  QCOMPARE(f.engine->samples.slots[0].category, uint8_t{0});
+  QTest::keySequence(&manager, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  QCOMPARE(f.engine->samples.slots[0].category, uint8_t{2});
+  QVERIFY(manager.categoryButton(2)->isChecked());
+  QTest::keySequence(&manager, QKeySequence(Qt::CTRL | Qt::Key_Z));
   QCOMPARE(f.engine->samples.slots[0].category, uint8_t{0});
   QCOMPARE(EditItem(w, "Undo")->text(), QStringLiteral("Undo Delete Sample"));
   EditItem(w, "Undo")->trigger();

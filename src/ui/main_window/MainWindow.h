@@ -143,6 +143,9 @@ public:
   // The knob readout's text while it shows; empty when hidden.
   [[nodiscard]] QString readoutText() const;
   [[nodiscard]] QAction* recordAction() const { return recordAction_; }
+  // Edit > Undo and Redo, whose keys the other windows take too.
+  [[nodiscard]] QAction* undoAction() const { return undoAction_; }
+  [[nodiscard]] QAction* redoAction() const { return redoAction_; }
   [[nodiscard]] QAction* learnAction() const { return learnAction_; }
   [[nodiscard]] const MidiMapping& midiMapping() const { return midi_; }
 
