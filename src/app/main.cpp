@@ -76,7 +76,19 @@ int main(int argc, char** argv) {
   // The engine's tables are built before any window exists.
   auto engine = std::make_unique<Engine>();
 
+  // The size the windows are drawn at is the toolkit's scale, read as it starts; the
+  // user's own QT_SCALE_FACTOR comes first.
+  const bool scaled = qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR") && [] {
+    const double scale = ProgramSettings().windowScale();
+    if (scale != 1.0) {
+      qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
+    }
+    return scale != 1.0;
+  }();
   QApplication app(toolkitArgc, toolkitArgv.data());
+  if (scaled) {
+    qunsetenv("QT_SCALE_FACTOR"); // not for the programs it starts (jackd, a browser)
+  }
   QApplication::setApplicationName(QStringLiteral("LoopWren 1.2"));
   QApplication::setDesktopFileName(QStringLiteral("org.loopwren.LoopWren"));
   // Message boxes, file dialogs and menus in the windows' font; every window sets its own.

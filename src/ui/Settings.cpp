@@ -32,6 +32,7 @@ const QString kAudioOutput = QStringLiteral("audio/output");
 const QString kMidiMapping = QStringLiteral("midi/mapping");
 const QString kSync = QStringLiteral("audio/sync");
 const QString kLink = QStringLiteral("audio/link");
+const QString kWindowScale = QStringLiteral("view/scale");
 const QString kMidiExcludedPorts = QStringLiteral("midi/excludedPorts");
 
 QString PositionKey(const QString& window) {
@@ -103,6 +104,15 @@ bool ProgramSettings::linkOn() const {
 
 void ProgramSettings::setLinkOn(bool on) {
   store_->setValue(kLink, on);
+}
+
+double ProgramSettings::windowScale() const {
+  const double scale = store_->value(kWindowScale, 1.0).toDouble();
+  return scale == 1.5 || scale == 2.0 ? scale : 1.0;
+}
+
+void ProgramSettings::setWindowScale(double scale) {
+  store_->setValue(kWindowScale, scale);
 }
 
 std::string ProgramSettings::timeKeeper() const {

@@ -61,6 +61,9 @@ public:
   // Ableton Link on (off when never chosen).
   [[nodiscard]] bool linkOn() const;
   void setLinkOn(bool on);
+  // The size the windows are drawn at: 1, 1.5 or 2 (1 when never chosen or unknown).
+  [[nodiscard]] double windowScale() const;
+  void setWindowScale(double scale);
   void setTimeKeeper(const std::string& key);
   [[nodiscard]] std::string midiMapping() const;
   void setMidiMapping(const std::string& text);

@@ -57,11 +57,16 @@ if [ "${1-}" = --on-session-bus ]; then
 fi
 
 if [ $# -lt 2 ]; then
-  echo "usage: $0 LOOPWREN SONG [--dump]" >&2
+  echo "usage: $0 LOOPWREN SONG [--scale S] [--dump]" >&2
   exit 2
 fi
 loopwren=$1 song=$2
 shift 2
+# --scale S: the program starts with View > Size at S, as its settings keep it.
+scale=1
+if [ "${1-}" = --scale ]; then
+  scale=$2
+fi
 
 skip() {
   echo "SKIP: $*"
@@ -103,6 +108,10 @@ chmod 700 "$work/runtime"
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
 unset AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER
+if [ "$scale" != 1 ]; then
+  mkdir -p "$work/config/loopwren"
+  printf '[view]\nscale=%s\n' "$scale" >"$work/config/loopwren/loopwren.conf"
+fi
 cp "$song" "$work/song.LW"
 chmod u+w "$work/song.LW"
 

@@ -11,6 +11,8 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QtTest>
 
 using namespace lw;
@@ -53,6 +55,7 @@ private Q_SLOTS:
   void tabReachesEveryControl();
   void assistiveTechnologyReadsAndOperatesTheControls();
   void theOtherWindowsNameTheirControlsAndSpacePlaysTheSong();
+  void viewSizeIsRememberedForTheNextStart();
 };
 
 void KeysTest::readoutsSpeakTheMusiciansUnits() {
@@ -412,6 +415,30 @@ void KeysTest::theOtherWindowsNameTheirControlsAndSpacePlaysTheSong() {
   QTest::keyClicks(sequencer.titleBox(), QStringLiteral("a b"));
   QCOMPARE(sequencer.titleBox()->text(), QStringLiteral("a b"));
   QVERIFY(!f.engine->playing);
+}
+
+void KeysTest::viewSizeIsRememberedForTheNextStart() {
+  MainWindowFixture f;
+  QMenu* view = f.window->menuBar()->actions()[2]->menu();
+  QCOMPARE(view->title(), QStringLiteral("&View"));
+  const QList<QAction*> sizes = view->actions()[0]->menu()->actions();
+  QCOMPARE(sizes.size(), 3);
+  QVERIFY(sizes[0]->isChecked());
+  sizes[2]->trigger();
+  QCOMPARE(f.settings.windowScale(), 2.0);
+  QCOMPARE(f.prompts.notices.size(), std::size_t{1});
+  sizes[2]->trigger(); // the size it has: nothing to say
+  QCOMPARE(f.prompts.notices.size(), std::size_t{1});
+  sizes[1]->trigger();
+  QCOMPARE(f.settings.windowScale(), 1.5);
+  // A window opened later shows the size kept; an unknown one counts as 1 x.
+  MainWindowFixture g;
+  g.settings.setWindowScale(1.5);
+  QCOMPARE(g.settings.windowScale(), 1.5);
+  g.settings.setWindowScale(3);
+  QCOMPARE(g.settings.windowScale(), 1.0);
+  QVERIFY(
+      !g.window->menuBar()->actions()[2]->menu()->actions()[0]->menu()->actions()[1]->isChecked());
 }
 
 QTEST_MAIN(KeysTest)

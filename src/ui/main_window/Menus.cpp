@@ -11,6 +11,7 @@
 #include "ui/Settings.h"
 #include "ui/main_window/MainWindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenuBar>
 
@@ -84,6 +85,26 @@ void MainWindow::BuildMenus() {
       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
   history_.onChange = [this] { UpdateUndoItems(); };
   UpdateUndoItems();
+
+  // The toolkit draws a program's windows at the scale it was started with: a new size
+  // shows from the next start, with the skin's dense art past 1 x.
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  QMenu* size = view->addMenu(QStringLiteral("&Size"));
+  auto* sizes = new QActionGroup(size);
+  const std::pair<const char*, double> kSizes[] = {
+      {"&1 \u00d7", 1.0}, {"1.&5 \u00d7", 1.5}, {"&2 \u00d7", 2.0}};
+  for (const auto& [text, scale] : kSizes) {
+    QAction* item = size->addAction(QString::fromUtf8(text));
+    item->setCheckable(true);
+    item->setChecked(scale == context_.settings.windowScale());
+    sizes->addAction(item);
+    connect(item, &QAction::triggered, this, [this, scale = scale] {
+      if (scale != context_.settings.windowScale()) {
+        context_.settings.setWindowScale(scale);
+        context_.prompts.Notice("LoopWren opens at this size when it starts next.");
+      }
+    });
+  }
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   Item(tools, "Sample &Manager", QKeySequence(Qt::Key_F9), [this] { SampleManagerClick(); });
