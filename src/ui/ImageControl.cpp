@@ -27,8 +27,13 @@ void ImageControl::setPicture(const QPixmap& picture) {
 void ImageControl::setRole(Role role, const QString& name, const QString& tooltip) {
   role_ = role;
   setAccessibleName(name);
-  setToolTip(tooltip);
-  setAccessibleDescription(tooltip);
+  // A button's tooltip ends with its keys, as every control's says them.
+  const bool buttonLike = role == Role::Button || role == Role::Toggle || role == Role::Radio;
+  const QString help =
+      buttonLike ? tooltip + QStringLiteral(" Space or Return presses it once Tab has reached it.")
+                 : tooltip;
+  setToolTip(help);
+  setAccessibleDescription(help);
   // Tab reaches it; a click does not move the focus, so the keys go on going where they
   // went (the tempo box, a control reached by Tab) and Space keeps playing.
   setFocusPolicy(role == Role::Picture ? Qt::NoFocus : Qt::TabFocus);
@@ -371,9 +376,11 @@ public:
     if (row < 0 || row >= c.rows || column < 0 || column >= c.columns) {
       return nullptr;
     }
-    const auto index = static_cast<std::size_t>(row * c.columns + column);
-    if (cells_.size() != static_cast<std::size_t>(c.rows * c.columns)) {
-      cells_.assign(static_cast<std::size_t>(c.rows * c.columns), nullptr);
+    const int at = row * c.columns + column;
+    const int count = c.rows * c.columns;
+    const auto index = static_cast<std::size_t>(at);
+    if (cells_.size() != static_cast<std::size_t>(count)) {
+      cells_.assign(static_cast<std::size_t>(count), nullptr);
     }
     if (cells_[index] == nullptr) {
       cells_[index] = new AccessibleCell(control(), row, column); // owned by the registry

@@ -205,6 +205,7 @@ void KeysTest::theReadoutShowsWhileAKnobTurns() {
   QVERIFY(volume->toolTip().startsWith(QStringLiteral("Volume 1: ")));
   QVERIFY(volume->toolTip().contains(QStringLiteral("Page Up")));
   QVERIFY(f.Control("PlayBtn")->toolTip().contains(QStringLiteral("(Space)")));
+  QVERIFY(f.Control("bCis")->toolTip().contains(QStringLiteral("Return")));
 }
 
 void KeysTest::spacePlaysUnlessATextBoxHasTheFocus() {

@@ -545,9 +545,11 @@ void MainWindow::SetUpAccess() {
   // effects, patterns.
   std::vector<QWidget*> order;
   for (int c = 0; c < kChannels; ++c) {
+    const int send = kDelay1 + c;
+    const int volume = kVol1 + c;
     order.insert(order.end(),
-                 {knobImages_[static_cast<std::size_t>(kDelay1 + c)],
-                  knobImages_[static_cast<std::size_t>(kVol1 + c)], distort_[c], channel_[c]});
+                 {knobImages_[static_cast<std::size_t>(send)],
+                  knobImages_[static_cast<std::size_t>(volume)], distort_[c], channel_[c]});
   }
   order.push_back(lcd_);
   order.insert(order.end(), keys_.begin(), keys_.end());
