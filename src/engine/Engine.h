@@ -81,6 +81,13 @@ struct Engine {
   Delay delay LW_GUARDED_BY(engineLock);
   VinylNoise vinyl LW_GUARDED_BY(engineLock);
 
+  // The channels taken out of what is heard, bit c for channel c: the window's mute and
+  // solo, never part of the song. A silenced channel's voice keeps running, so it comes
+  // back on the very sample it is let in again; going silent while it sounds, it fades
+  // out as a note cut by the next one does. Any thread; the renderer takes it at each
+  // block, and a start (of play or a render) silences at once, without a fade.
+  std::atomic<uint32_t> silenced{0};
+
   // How often the song position has moved on (the position itself is
   // state.songPosition). The render thread counts; the interface compares it with what it
   // last showed, on its own thread, so the engine never calls out while it holds its lock.
@@ -235,6 +242,10 @@ private:
   template <class Tap>
   void FinishRun(int16_t* out, int32_t n, const MixSettings& settings, const Tap& tap,
                  bool withVinyl = true) noexcept LW_REQUIRES(engineLock);
+  // Takes a change of `silenced`: a voice let in is heard at once, one taken out fades.
+  void FollowSilenced() noexcept LW_REQUIRES(engineLock);
+  // What a silenced voice's run adds: its fade out, then nothing.
+  void FadeOut(int v, int64_t* own, int32_t n) noexcept LW_REQUIRES(engineLock);
   // Adds what voice `v` plays over the run to `sums`.
   void MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings,
                 int64_t* sums) noexcept LW_REQUIRES(engineLock);
@@ -256,8 +267,13 @@ private:
   uint32_t nextShapeTable_ LW_GUARDED_BY(engineLock) = 0;
   // The voices' sums over a run: mix * 2^32 + send for each sample.
   std::array<int64_t, kRunLength> runSums_ LW_GUARDED_BY(engineLock);
-  // Each voice's own sums, kept apart only while stems are rendered.
+  // Each voice's own sums, kept apart while stems are rendered or the voice is silenced.
   std::array<std::array<int64_t, kRunLength>, kChannels> voiceSums_ LW_GUARDED_BY(engineLock);
+  // How each voice leaves the mix: kHeard, the divisor of its fade out (doubling each
+  // sample, as a declick's), or kSilent.
+  static constexpr int32_t kHeard = 0;
+  static constexpr int32_t kSilent = -1;
+  std::array<int32_t, kChannels> muteFade_ LW_GUARDED_BY(engineLock){};
   const OverdriveTable& overdrive_; // built once, read-only
 };
 

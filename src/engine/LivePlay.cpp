@@ -53,6 +53,7 @@ void Engine::PlayLiveNote(int channel, int32_t sample, int32_t note, int32_t vol
 
 void Engine::RenderLiveVoices(int16_t* out, const StemOutputs& stems, std::size_t count,
                               uint32_t voiceMask) noexcept {
+  FollowSilenced(); // a silenced channel's live notes are not heard either
   const MixSettings settings = CurrentMixSettings();
   // The clock stands this far from its next boundary, so no declick fade begins.
   constexpr int32_t kStill = INT32_MAX / 2;

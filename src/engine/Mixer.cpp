@@ -23,6 +23,7 @@ namespace {
 
 using mixing::ArithmeticShape;
 using mixing::MixOf;
+using mixing::Packed;
 using mixing::Reader;
 using mixing::SendOf;
 using mixing::TableShape;
@@ -142,6 +143,7 @@ void Engine::RenderBlockWithStems(int16_t* out, const StemOutputs& stems,
 }
 
 void Engine::RenderRuns(int16_t* out, const StemOutputs* stems, std::size_t count) noexcept {
+  FollowSilenced();
   MixSettings settings = CurrentMixSettings();
   StemOutputs stemsAt{};
   if (stems != nullptr) {
@@ -180,8 +182,20 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSetti
   if (stems == nullptr) {
     std::fill_n(sums, n, 0);
     for (int v = 0; v < kChannels; ++v) {
-      if ((voiceMask & (1U << v)) != 0) {
+      if ((voiceMask & (1U << v)) == 0) {
+        continue;
+      }
+      if (muteFade_[static_cast<std::size_t>(v)] == kHeard) {
         MixVoice(v, n, samplesLeft, settings, sums);
+        continue;
+      }
+      // A silenced voice runs on its own, and adds only what its fade leaves.
+      int64_t* own = voiceSums_[static_cast<std::size_t>(v)].data();
+      std::fill_n(own, n, 0);
+      MixVoice(v, n, samplesLeft, settings, own);
+      FadeOut(v, own, n);
+      for (int32_t k = 0; k < n; ++k) {
+        sums[k] += own[k];
       }
     }
     FinishRun(
@@ -195,6 +209,9 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSetti
     std::fill_n(own, n, 0);
     if ((voiceMask & (1U << v)) != 0) {
       MixVoice(v, n, samplesLeft, settings, own);
+      if (muteFade_[static_cast<std::size_t>(v)] != kHeard) {
+        FadeOut(v, own, n);
+      }
     }
   }
   const StemOutputs& to = *stems;
@@ -243,6 +260,32 @@ void Engine::FinishRun(int16_t* out, int32_t n, const MixSettings& settings, con
     out[k] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
   });
   vinyl.position = position;
+}
+
+void Engine::FollowSilenced() noexcept {
+  const uint32_t off = silenced.load(std::memory_order_relaxed);
+  for (int v = 0; v < kChannels; ++v) {
+    int32_t& fade = muteFade_[static_cast<std::size_t>(v)];
+    if ((off & (1U << v)) == 0) {
+      fade = kHeard;
+    } else if (fade == kHeard) {
+      fade = 1;
+    }
+  }
+}
+
+void Engine::FadeOut(int v, int64_t* own, int32_t n) noexcept {
+  int32_t& fade = muteFade_[static_cast<std::size_t>(v)];
+  for (int32_t k = 0; k < n; ++k) {
+    if (fade == kSilent) {
+      own[k] = 0;
+      continue;
+    }
+    const double divisor = fade;
+    own[k] =
+        Packed(RoundHalfEven(MixOf(own[k]) / divisor), RoundHalfEven(SendOf(own[k]) / divisor));
+    fade = fade == kMaxFade ? kSilent : std::min(2 * fade, kMaxFade);
+  }
 }
 
 void Engine::MixVoice(int v, int32_t n, int32_t samplesLeft, const MixSettings& settings,

@@ -76,6 +76,11 @@ void Engine::ProcessStep() noexcept {
 
 void Engine::StartClockAtStep(int32_t step) noexcept {
   step = std::clamp(step, 0, kSteps - 1);
+  // Nothing sounds yet: a silenced channel is silent from the first sample, no fade.
+  const uint32_t off = silenced.load(std::memory_order_relaxed);
+  for (int v = 0; v < kChannels; ++v) {
+    muteFade_[static_cast<std::size_t>(v)] = (off & (1U << v)) != 0 ? kSilent : kHeard;
+  }
   clock.currentStep = step;
   clock.nextStep = step + 1;
   clock.samplesLeft = clock.stepLengths[static_cast<std::size_t>(step)];

@@ -14,6 +14,7 @@
 #include "TempDir.h"
 #include "audio_out/AudioExport.h"
 #include "audio_out/RenderCommand.h"
+#include "commands/ChannelMutes.h"
 #include "commands/SongCommands.h"
 #include "engine/Vinyl.h"
 #include "song/EditCommands.h"
@@ -392,6 +393,125 @@ TEST_P(GoldenRender, StemsAddUpToTheMixTheyCameWith) {
     ASSERT_EQ(std::clamp<int64_t>(sum / 2, -32768, 32767), mix[i]) << "sample " << i;
   }
   EXPECT_TRUE(anySound);
+}
+
+// The window's mute takes a channel out of what is heard and of the delay it feeds: the
+// render with channel c muted is the render of the song with channel c's volume at 0 in
+// every pattern and its steps' volume controllers at "no change" (they set the voice's
+// volume themselves, so the knob at 0 alone does not silence a channel that has them).
+TEST_P(GoldenRender, AMutedChannelRendersAsTheChannelAtVolumeZero) {
+  const GoldenCase& c = GetParam();
+  const auto render = [&](int muted, int zeroed) {
+    auto e = Program(c);
+    SelectLoop(*e, c);
+    if (zeroed >= 0) {
+      for (int bank = 0; bank < kBanks; ++bank) {
+        for (int pattern = 0; pattern < kPatterns; ++pattern) {
+          Channel& channel = e->state.song.channel(bank, pattern, zeroed);
+          channel.volume = 0;
+          for (Step& step : channel.steps) {
+            step.volume = 255;
+          }
+        }
+      }
+    }
+    if (muted >= 0) {
+      e->silenced = 1U << static_cast<unsigned>(muted);
+    }
+    test::FakePrompts prompts;
+    RenderProgress quiet;
+    const std::string out = dir.File("muted.wav");
+    EXPECT_TRUE(RenderToWavFile(*e, prompts, quiet, c.kind, out, c.loop));
+    return test::ReadBytes(out);
+  };
+  const auto whole = render(-1, -1);
+  bool anyHeard = false;
+  for (int channel = 0; channel < kChannels; ++channel) {
+    const auto muted = render(channel, -1);
+    EXPECT_EQ(muted, render(-1, channel)) << "channel " << channel + 1;
+    anyHeard = anyHeard || muted != whole;
+  }
+  EXPECT_TRUE(anyHeard) << "some channel must be heard for the mute to be tested";
+}
+
+// A channel let in again sounds from that very sample as it would have all along; one
+// taken out fades over the sixteen samples of a declick, then is silent.
+TEST_P(GoldenRender, AChannelLetInIsInTimeAndOneTakenOutFades) {
+  const GoldenCase& c = GetParam();
+  const auto play = [&](uint32_t before, uint32_t after, std::size_t at) {
+    auto e = Program(c);
+    e->songMode = c.kind != RenderKind::ThisPattern;
+    e->silenced = before;
+    test::Start(*e);
+    const auto n = 2 * static_cast<std::size_t>(e->clock.patternSamples);
+    std::vector<int16_t> mix(n);
+    std::vector<std::vector<int32_t>> stems(Engine::kStems, std::vector<int32_t>(n));
+    const auto run = [&](std::size_t from, std::size_t count) {
+      Engine::StemOutputs to{};
+      for (std::size_t s = 0; s < to.size(); ++s) {
+        to[s] = &stems[s][from];
+      }
+      e->RenderBlockWithStems(&mix[from], to, count);
+    };
+    run(0, at);
+    e->silenced = after;
+    run(at, n - at);
+    return stems;
+  };
+  const std::size_t at = static_cast<std::size_t>(Program(c)->clock.patternSamples) / 2 + 7;
+  const auto heard = play(0, 0, at);
+  for (int channel = 0; channel < kChannels; ++channel) {
+    const auto ch = static_cast<std::size_t>(channel);
+    const uint32_t bit = 1U << ch;
+    const auto letIn = play(bit, 0, at);
+    const auto takenOut = play(0, bit, at);
+    for (std::size_t i = 0; i < heard[ch].size(); ++i) {
+      ASSERT_EQ(letIn[ch][i], i < at ? 0 : heard[ch][i])
+          << "channel " << channel + 1 << " at " << i;
+      if (i < at) {
+        ASSERT_EQ(takenOut[ch][i], heard[ch][i]);
+      } else if (i < at + 16) {
+        // Divided by 1, 2, 4 ... 16384, 32000: never louder, and the first one whole.
+        ASSERT_LE(std::abs(takenOut[ch][i]), std::abs(heard[ch][i]));
+      } else {
+        ASSERT_EQ(takenOut[ch][i], 0) << "channel " << channel + 1 << " at " << i;
+      }
+    }
+    EXPECT_EQ(takenOut[ch][at], heard[ch][at]);
+    if (std::abs(heard[ch][at + 1]) >= 2) { // halved: neither cut nor whole
+      EXPECT_GT(std::abs(takenOut[ch][at + 1]), 0);
+      EXPECT_LT(std::abs(takenOut[ch][at + 1]), std::abs(heard[ch][at + 1]));
+    }
+    // The other channels do not hear of it.
+    for (std::size_t other = 0; other < kChannels; ++other) {
+      if (other != ch) {
+        ASSERT_EQ(letIn[other], heard[other]);
+        ASSERT_EQ(takenOut[other], heard[other]);
+      }
+    }
+  }
+}
+
+// Solo is the mute of the others, and a mute wins over a solo.
+TEST(ChannelMutes, SoloSilencesTheOthersAndMuteWins) {
+  const struct {
+    std::array<bool, kChannels> mute;
+    std::array<bool, kChannels> solo;
+    uint32_t silenced;
+  } rows[] = {
+      {{false, false, false}, {false, false, false}, 0b000},
+      {{false, true, false}, {false, false, false}, 0b010},
+      {{false, false, false}, {true, false, false}, 0b110},
+      {{false, false, false}, {true, false, true}, 0b010},
+      {{true, false, false}, {true, false, false}, 0b111},
+      {{false, false, true}, {false, true, false}, 0b101},
+  };
+  for (const auto& r : rows) {
+    ChannelMutes m;
+    m.mute = r.mute;
+    m.solo = r.solo;
+    EXPECT_EQ(m.Silenced(), r.silenced);
+  }
 }
 
 // Exported with stems, the 16-bit WAV mix keeps its pinned bytes, and the stem files,
