@@ -56,6 +56,7 @@ private Q_SLOTS:
   void assistiveTechnologyReadsAndOperatesTheControls();
   void theOtherWindowsNameTheirControlsAndSpacePlaysTheSong();
   void viewSizeIsRememberedForTheNextStart();
+  void digitsMuteAndSoloFromEveryWindowButTheTextBoxes();
 };
 
 void KeysTest::readoutsSpeakTheMusiciansUnits() {
@@ -435,6 +436,66 @@ void KeysTest::viewSizeIsRememberedForTheNextStart() {
   // A size it does not know counts as 1 x.
   f.settings.setWindowScale(3);
   QCOMPARE(f.settings.windowScale(), 1.0);
+}
+
+void KeysTest::digitsMuteAndSoloFromEveryWindowButTheTextBoxes() {
+  lw::test::DialogsFixture f;
+  MainWindow& w = *f.window;
+  w.show();
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  auto* banner = w.client()->findChild<QLabel*>("muteBanner");
+  QVERIFY(banner == nullptr || !banner->isVisible());
+  // The tempo box holds the keys as the window opens: its digits are the tempo's.
+  w.tempoBox()->setFocus();
+  QTest::keyClick(w.tempoBox(), Qt::Key_End);
+  QTest::keyClick(w.tempoBox(), Qt::Key_1);
+  QCOMPARE(w.tempoBox()->text(), QStringLiteral("1201"));
+  QCOMPARE(f.engine->silenced.load(), 0U);
+  QTest::keyClick(w.tempoBox(), Qt::Key_Backspace);
+  // Escape gives the keys to the steps, where the digits mute.
+  QTest::keyClick(w.tempoBox(), Qt::Key_Escape);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Control("lcd")));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_2);
+  QCOMPARE(f.engine->silenced.load(), 0b010U);
+  banner = w.client()->findChild<QLabel*>("muteBanner");
+  QVERIFY(banner != nullptr && banner->isVisible());
+  QCOMPARE(banner->text(), QStringLiteral("MUTE 2"));
+  // Shift with a digit solos: the others are left out; the mute still holds.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Exclam, Qt::ShiftModifier);
+  QCOMPARE(f.engine->silenced.load(), 0b110U);
+  QCOMPARE(w.muteText(), QStringLiteral("MUTE 2  SOLO 1"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_2);
+  QCOMPARE(f.engine->silenced.load(), 0b110U); // soloed 1 alone is heard
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::ShiftModifier);
+  QCOMPARE(f.engine->silenced.load(), 0U);
+  QVERIFY(!banner->isVisible());
+
+  // From the sequencer, but not in its title box.
+  w.hide();
+  SequencerWindow& sequencer = f.dialogs->sequencer();
+  sequencer.show();
+  sequencer.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&sequencer));
+  QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&sequencer));
+  sequencer.seq()->setFocus();
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(sequencer.seq()));
+  QTest::keyClick(sequencer.seq(), Qt::Key_3);
+  QCOMPARE(f.engine->silenced.load(), 0b100U);
+  sequencer.titleBox()->setFocus();
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(sequencer.titleBox()));
+  QTest::keyClick(sequencer.titleBox(), Qt::Key_3);
+  QCOMPARE(f.engine->silenced.load(), 0b100U);
+  QVERIFY(sequencer.titleBox()->text().endsWith(QLatin1Char('3')));
+  sequencer.hide();
+
+  // The song knows nothing of it, and a song opened fresh plays every channel.
+  QAction* newSong = w.menuBar()->actions()[0]->menu()->actions()[0];
+  QCOMPARE(newSong->text(), QStringLiteral("New"));
+  f.prompts.answers.push_back(true);
+  newSong->trigger();
+  QCOMPARE(f.engine->silenced.load(), 0U);
+  QVERIFY(!banner->isVisible());
 }
 
 QTEST_MAIN(KeysTest)

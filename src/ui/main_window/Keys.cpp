@@ -62,8 +62,25 @@ bool KeepsSpace(const QWidget* focus, const QWidget* tempoBox) {
   return false;
 }
 
-// Space from every window of the program: the song plays or stops as the play button of
-// the window in front would have it.
+// The channel (0..2) a mute key names, with `solo` set for a solo key: 1, 2 and 3 mute,
+// with Shift they solo (Shift turns them into !, @ and # on most keyboards); -1 for none.
+int MuteKeyChannel(const QKeyEvent& key, bool& solo) {
+  const Qt::KeyboardModifiers held = key.modifiers() & ~Qt::KeypadModifier;
+  solo = held == Qt::ShiftModifier;
+  if (held != Qt::NoModifier && !solo) {
+    return -1;
+  }
+  static constexpr int kShifted[3] = {Qt::Key_Exclam, Qt::Key_At, Qt::Key_NumberSign};
+  for (int c = 0; c < 3; ++c) {
+    if (key.key() == Qt::Key_1 + c || (solo && key.key() == kShifted[c])) {
+      return c;
+    }
+  }
+  return -1;
+}
+
+// Space, and the mute and solo keys, from every window of the program: the song plays or
+// stops as the play button of the window in front would have it.
 class SpaceToPlay : public QObject {
 public:
   SpaceToPlay(MainWindow& main, QWidget* tempoBox)
@@ -71,13 +88,22 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) {
+    if (event->type() != QEvent::KeyPress || QApplication::activePopupWidget() != nullptr) {
       return QObject::eventFilter(watched, event);
     }
     const auto* key = static_cast<QKeyEvent*>(event);
+    QWidget* focus = QApplication::focusWidget();
+    bool solo = false;
+    const int channel = MuteKeyChannel(*key, solo);
+    // Digits are the tempo box's own, as they are every text box's.
+    if (channel >= 0 && focus != tempoBox_ && !KeepsSpace(focus, tempoBox_)) {
+      if (!key->isAutoRepeat()) {
+        solo ? main_.ToggleSolo(channel) : main_.ToggleMute(channel);
+      }
+      return true;
+    }
     if (key->key() != Qt::Key_Space || (key->modifiers() & ~Qt::KeypadModifier) != 0 ||
-        QApplication::activePopupWidget() != nullptr ||
-        KeepsSpace(QApplication::focusWidget(), tempoBox_)) {
+        KeepsSpace(focus, tempoBox_)) {
       return QObject::eventFilter(watched, event);
     }
     if (!key->isAutoRepeat()) {
@@ -91,13 +117,20 @@ private:
   QWidget* tempoBox_;
 };
 
-// The tempo box's wheel: a notch is a beat per minute.
+// The tempo box's wheel: a notch is a beat per minute. Escape gives the keys to `next`,
+// where the digits mute again.
 class TempoWheel : public QObject {
 public:
-  TempoWheel(MainWindow& main, QWidget* box) : QObject(box), main_(main) {}
+  TempoWheel(MainWindow& main, QWidget* box, QWidget* next)
+      : QObject(box), main_(main), next_(next) {}
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      next_->setFocus(Qt::OtherFocusReason);
+      return true;
+    }
     if (event->type() != QEvent::Wheel) {
       return QObject::eventFilter(watched, event);
     }
@@ -114,10 +147,65 @@ protected:
 
 private:
   MainWindow& main_;
+  QWidget* next_;
   int rest_ = 0;
 };
 
 } // namespace
+
+void MainWindow::ToggleMute(int channel) {
+  bool& on = mutes_.mute[static_cast<std::size_t>(channel)];
+  on = !on;
+  ApplyMutes();
+}
+
+void MainWindow::ToggleSolo(int channel) {
+  bool& on = mutes_.solo[static_cast<std::size_t>(channel)];
+  on = !on;
+  ApplyMutes();
+}
+
+QString MainWindow::muteText() const {
+  QStringList parts;
+  const auto list = [&](const std::array<bool, kChannels>& flags, const char* word) {
+    QStringList channels;
+    for (int c = 0; c < kChannels; ++c) {
+      if (flags[static_cast<std::size_t>(c)]) {
+        channels << QString::number(c + 1);
+      }
+    }
+    if (!channels.isEmpty()) {
+      parts << QString::fromLatin1(word) + QLatin1Char(' ') + channels.join(QLatin1Char(','));
+    }
+  };
+  list(mutes_.mute, "MUTE");
+  list(mutes_.solo, "SOLO");
+  return parts.join(QStringLiteral("  "));
+}
+
+// The engine leaves the channels out from its next block; the window says so where the
+// channels are, and its renders leave them out too.
+void MainWindow::ApplyMutes() {
+  engine_.silenced.store(mutes_.Silenced(), std::memory_order_relaxed);
+  const QString text = muteText();
+  if (muteBanner_ == nullptr) {
+    muteBanner_ = new QLabel(client_);
+    muteBanner_->setObjectName("muteBanner");
+    muteBanner_->setFont(WindowFontPixels(11, true));
+    muteBanner_->setAlignment(Qt::AlignCenter);
+    muteBanner_->setStyleSheet(QStringLiteral("QLabel { background: rgb(24, 20, 8); color: "
+                                              "rgb(255, 80, 60); border: 1px solid rgb(255, 80, "
+                                              "60); }"));
+    muteBanner_->setGeometry(24, 222, 109, 18);
+    muteBanner_->setToolTip(QStringLiteral(
+        "Channels left out of what is heard and of Render Wav, Export and Bounce. Keys: 1, 2, 3 "
+        "mute; Shift+1, 2, 3 solo. The song file keeps every channel."));
+  }
+  muteBanner_->setText(text);
+  muteBanner_->setAccessibleName(text.isEmpty() ? QString() : QStringLiteral("Left out: ") + text);
+  muteBanner_->setVisible(!text.isEmpty());
+  muteBanner_->raise();
+}
 
 void MainWindow::PlayKey() {
   if (auto* sequencer = dynamic_cast<SequencerWindow*>(QApplication::activeWindow())) {
@@ -537,8 +625,9 @@ void MainWindow::SetUpAccess() {
 
   tempoBox_->setAccessibleName(QStringLiteral("Tempo"));
   tempoBox_->setToolTip(QStringLiteral("Tempo in beats per minute, 30 to 1230: type it, or "
-                                       "turn the wheel over it."));
-  tempoBox_->installEventFilter(new TempoWheel(*this, tempoBox_));
+                                       "turn the wheel over it. Escape gives the keys to the "
+                                       "steps."));
+  tempoBox_->installEventFilter(new TempoWheel(*this, tempoBox_, lcd_));
   qApp->installEventFilter(new SpaceToPlay(*this, tempoBox_));
 
   // Tab goes through the sections as the eye reads them: channels, steps, notes, tempo,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/ChannelMutes.h"
 #include "commands/SampleCommands.h"
 #include "commands/SongCommands.h"
 #include "live/MidiMapping.h"
@@ -138,6 +139,14 @@ public:
   void ShowLeader();
   // Space from any window: the song plays or stops as the front window's play button has it.
   void PlayKey();
+  // Mute and solo of a channel (0..2): what is heard live and in the window's renders,
+  // never part of the song. New and Open let every channel in again.
+  void ToggleMute(int channel);
+  void ToggleSolo(int channel);
+  [[nodiscard]] const ChannelMutes& mutes() const { return mutes_; }
+  // What the window says is left out, for everyone to see before a render; empty when
+  // every channel is heard.
+  [[nodiscard]] QString muteText() const;
   // The tempo box's wheel: a notch is a beat per minute.
   void TurnTempo(int notches);
   // The knob readout's text while it shows; empty when hidden.
@@ -283,7 +292,11 @@ private:
   bool leaderShown_ = false; // the tempo box shows a leader's tempo
   std::array<ImageControl*, kKnobCount> knobImages_{};
 
-  QLabel* readout_ = nullptr; // a knob's name and value while it turns
+  void ApplyMutes();
+
+  ChannelMutes mutes_;
+  QLabel* muteBanner_ = nullptr; // says which channels are left out
+  QLabel* readout_ = nullptr;    // a knob's name and value while it turns
   QTimer* readoutTimer_ = nullptr;
   int lcdRow_ = 0;           // the lcd row the keyboard is on
   uint32_t knobPresses_ = 0; // parts the undo steps of separate key presses

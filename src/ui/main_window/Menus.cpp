@@ -183,6 +183,8 @@ void MainWindow::AfterUndo() {
 // New and Open replace the whole song: the song-wide knobs take its settings, the
 // sequencer shows its sequence, and nothing counts as changed afterwards.
 void MainWindow::AfterSongReplaced(bool showSequencer) {
+  mutes_ = {}; // a song opened fresh plays every channel
+  ApplyMutes();
   SetSongChanged(engine_, false);
   ShowWholeSong(showSequencer);
   history_.Clear();
