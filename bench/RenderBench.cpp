@@ -15,11 +15,14 @@ namespace {
 using namespace lw;
 
 // The engine alone, block by block as the renderers and live playback drive it, over
-// the whole busy song; the argument is the channels' delay send (50 % meets the exact
-// halves of the percentage scaling, 40 % does not).
+// the whole busy song. The first argument is the channels' delay send (50 % meets the
+// exact halves of the percentage scaling, 40 % does not); the second the channels muted,
+// bit c for channel c (a muted voice still runs, into a buffer of its own, so that it
+// comes back in time).
 void BM_RenderBlock(benchmark::State& state) {
   auto e = bench::BusySong(static_cast<int>(state.range(0)));
   e->songMode = true;
+  e->silenced = static_cast<uint32_t>(state.range(1));
   e->ProcessStep();
   e->playing = true;
   std::vector<int16_t> block(6144);
@@ -32,7 +35,7 @@ void BM_RenderBlock(benchmark::State& state) {
       static_cast<double>(state.iterations()) * static_cast<double>(block.size()) / kOutputRate,
       benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_RenderBlock)->Arg(50)->Arg(40);
+BENCHMARK(BM_RenderBlock)->Args({50, 0})->Args({40, 0})->Args({50, 0b001})->Args({50, 0b111});
 
 // The whole busy song (128 patterns, 256 s) rendered to a WAV file: engine and file.
 void BM_RenderBusySongToWav(benchmark::State& state) {

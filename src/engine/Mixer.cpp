@@ -189,13 +189,16 @@ void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSetti
         MixVoice(v, n, samplesLeft, settings, sums);
         continue;
       }
-      // A silenced voice runs on its own, and adds only what its fade leaves.
+      // A silenced voice runs on its own, and adds only what its fade leaves: nothing,
+      // once the fade is over.
       int64_t* own = voiceSums_[static_cast<std::size_t>(v)].data();
       std::fill_n(own, n, 0);
       MixVoice(v, n, samplesLeft, settings, own);
-      FadeOut(v, own, n);
-      for (int32_t k = 0; k < n; ++k) {
-        sums[k] += own[k];
+      if (muteFade_[static_cast<std::size_t>(v)] != kSilent) {
+        FadeOut(v, own, n);
+        for (int32_t k = 0; k < n; ++k) {
+          sums[k] += own[k];
+        }
       }
     }
     FinishRun(

@@ -44,10 +44,16 @@ void LiveInput::Schedule(const MidiMessage& message, OutputFrame due, OutputFram
 
 void LiveInput::Receive(const MidiMessage& message) noexcept {
   if (message.status >= 0xF0) {
-    (void)system_.Push({message, SteadyMicroseconds()});
+    ReceiveAt(message, SteadyMicroseconds());
     return;
   }
   (void)received_.Push(message);
+}
+
+void LiveInput::ReceiveAt(const MidiMessage& message, int64_t microseconds) noexcept {
+  if (message.status >= 0xF0) {
+    (void)system_.Push({message, microseconds});
+  }
 }
 
 int64_t LiveInput::SteadyMicroseconds() noexcept {

@@ -49,6 +49,9 @@ public:
   // and its Start, Stop, Continue and song position) are kept apart instead, stamped with
   // the moment they came, for the output that follows the clock.
   void Receive(const MidiMessage& message) noexcept override;
+  // A system message that came at `microseconds` of the steady clock, for a source that
+  // stamps its own events (a late wake-up of its reader then moves nothing).
+  void ReceiveAt(const MidiMessage& message, int64_t microseconds) noexcept;
 
   // A system message handed over, with when it came: microseconds of the steady clock.
   struct TimedMessage {

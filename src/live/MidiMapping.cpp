@@ -36,6 +36,17 @@ void MidiMapping::LearnController(int controller, int knob) {
   std::replace(knobOfController.begin(), knobOfController.end(), static_cast<int8_t>(knob),
                int8_t{-1});
   knobOfController[static_cast<std::size_t>(controller)] = static_cast<int8_t>(knob);
+  switchOfController[static_cast<std::size_t>(controller)] = -1;
+}
+
+void MidiMapping::LearnSwitch(int controller, int sw) {
+  if (controller < 0 || controller >= kControllers || sw < 0 || sw >= kSwitches) {
+    return;
+  }
+  std::replace(switchOfController.begin(), switchOfController.end(), static_cast<int8_t>(sw),
+               int8_t{-1});
+  switchOfController[static_cast<std::size_t>(controller)] = static_cast<int8_t>(sw);
+  knobOfController[static_cast<std::size_t>(controller)] = -1;
 }
 
 void MidiMapping::LearnNote(int channel, int note) {
@@ -65,6 +76,15 @@ std::string MidiMapping::ToText() const {
       first = false;
     }
   }
+  // Only where switches are learnt, so the text kept before them stays as it was.
+  first = true;
+  for (int controller = 0; controller < kControllers; ++controller) {
+    const int sw = switchOfController[static_cast<std::size_t>(controller)];
+    if (sw >= 0) {
+      text += (first ? ";switch=" : ",") + std::to_string(controller) + ":" + std::to_string(sw);
+      first = false;
+    }
+  }
   return text;
 }
 
@@ -90,14 +110,16 @@ MidiMapping MidiMapping::FromText(std::string_view text) {
         }
         mapping.channelNotes = learned.channelNotes;
       }
-    } else if (part.substr(0, 3) == "cc=") {
-      Split(part.substr(3), ',', [&](std::string_view pair) {
+    } else if (part.substr(0, 3) == "cc=" || part.substr(0, 7) == "switch=") {
+      const bool switches = part.front() == 's';
+      Split(part.substr(switches ? 7 : 3), ',', [&](std::string_view pair) {
         const std::size_t colon = pair.find(':');
         int controller = 0;
-        int knob = 0;
+        int target = 0;
         if (colon != std::string_view::npos && ReadInt(pair.substr(0, colon), controller) &&
-            ReadInt(pair.substr(colon + 1), knob)) {
-          mapping.LearnController(controller, knob);
+            ReadInt(pair.substr(colon + 1), target)) {
+          switches ? mapping.LearnSwitch(controller, target)
+                   : mapping.LearnController(controller, target);
         }
       });
     }

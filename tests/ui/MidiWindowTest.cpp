@@ -73,6 +73,7 @@ private Q_SLOTS:
   void learnTeachesAChannelItsNoteAndAKnobItsController();
   void aLearnedControllerTurnsItsKnobAsOneUndoStep();
   void stepRecordingWritesTheActiveStepsAsOneTake();
+  void learnedControllersMuteAndSoloAndTheTextKeepsThem();
 };
 
 void MidiWindowTest::learnTeachesAChannelItsNoteAndAKnobItsController() {
@@ -150,6 +151,48 @@ void MidiWindowTest::stepRecordingWritesTheActiveStepsAsOneTake() {
 
   w.window->UndoClick();
   QVERIFY(std::memcmp(&original, &w.engine->Interface().song, sizeof(Song)) == 0);
+}
+
+void MidiWindowTest::learnedControllersMuteAndSoloAndTheTextKeepsThem() {
+  MidiWindow w;
+  w.window->learnAction()->trigger();
+  w.window->ToggleMute(1); // the key 2: mutes, and picks the switch
+  w.Play({0xB0, 20, 127});
+  w.window->ToggleSolo(0); // Shift+1
+  w.Play({0xB0, 21, 127});
+  w.Click("VinylKnob"); // a controller learnt for a knob flips no switch any more
+  w.Play({0xB0, 21, 0});
+  w.window->learnAction()->trigger();
+  QCOMPARE(w.window->midiMapping().switchOfController[20], int8_t{1});
+  QCOMPARE(w.window->midiMapping().switchOfController[21], int8_t{-1});
+  QCOMPARE(w.window->midiMapping().knobOfController[21], int8_t{3});
+  w.window->ToggleMute(1);
+  w.window->ToggleSolo(0);
+  QCOMPARE(w.engine->silenced.load(), 0U);
+
+  // 64 and above is on, below is off, whatever came before.
+  for (const auto& [value, silenced] :
+       {std::pair{127, 0b010U}, {100, 0b010U}, {63, 0U}, {64, 0b010U}, {0, 0U}}) {
+    w.Play({0xB3, 20, static_cast<uint8_t>(value)});
+    QCOMPARE(w.engine->silenced.load(), silenced);
+  }
+  QVERIFY(!w.engine->Interface().songChanged);
+
+  // The settings' text: the switches after the knobs, and text without them as before.
+  MidiMapping m;
+  QCOMPARE(QString::fromStdString(m.ToText()), QStringLiteral("notes=36,38,42;cc="));
+  m.LearnController(7, 9);
+  m.LearnSwitch(20, 0);
+  m.LearnSwitch(21, 5);
+  m.LearnSwitch(22, 5); // one controller a switch
+  QCOMPARE(QString::fromStdString(m.ToText()),
+           QStringLiteral("notes=36,38,42;cc=7:9;switch=20:0,22:5"));
+  QCOMPARE(MidiMapping::FromText(m.ToText()), m);
+  const MidiMapping odd = MidiMapping::FromText("notes=36,38,42;cc=7:9;switch=7:2,30:6,x:1,31:-1");
+  QCOMPARE(odd.knobOfController[7], int8_t{-1}); // the later switch took the controller
+  QCOMPARE(odd.switchOfController[7], int8_t{2});
+  QCOMPARE(odd.switchOfController[30], int8_t{-1}); // no seventh switch
+  QCOMPARE(odd.switchOfController[31], int8_t{-1});
 }
 
 QTEST_MAIN(MidiWindowTest)

@@ -57,6 +57,7 @@ void MainWindow::ChannelClick(int channel) {
   if (learning()) {
     learnChannel_ = channel; // the next note played answers for this channel
     learnKnob_ = -1;
+    learnSwitch_ = -1;
   }
   Refresh(SelectChannel(engine_, channel));
 }

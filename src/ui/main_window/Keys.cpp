@@ -153,15 +153,24 @@ private:
 
 } // namespace
 
+// In MIDI learn mode a mute or solo key also picks the switch the next controller flips.
 void MainWindow::ToggleMute(int channel) {
   bool& on = mutes_.mute[static_cast<std::size_t>(channel)];
   on = !on;
+  if (learning()) {
+    learnSwitch_ = channel;
+    learnKnob_ = learnChannel_ = -1;
+  }
   ApplyMutes();
 }
 
 void MainWindow::ToggleSolo(int channel) {
   bool& on = mutes_.solo[static_cast<std::size_t>(channel)];
   on = !on;
+  if (learning()) {
+    learnSwitch_ = kChannels + channel;
+    learnKnob_ = learnChannel_ = -1;
+  }
   ApplyMutes();
 }
 

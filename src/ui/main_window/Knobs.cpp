@@ -25,6 +25,7 @@ void MainWindow::KnobMouseDown(int index, QPoint position) {
   if (learning()) {
     learnKnob_ = index;
     learnChannel_ = -1;
+    learnSwitch_ = -1;
   }
   history_.BeginDrag(engine_, KnobName(index));
   BeginKnobDrag(knobs_[static_cast<std::size_t>(index)], position.y());

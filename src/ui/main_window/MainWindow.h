@@ -287,6 +287,7 @@ private:
   MidiMapping midi_;
   int learnChannel_ = -1; // in learn mode: the channel the next note answers for
   int learnKnob_ = -1;    // the knob the next controller turns
+  int learnSwitch_ = -1;  // the mute or solo switch the next controller flips
   uint32_t take_ = 0;     // recording's take, each one undo step
   bool takePlaying_ = false;
   bool leaderShown_ = false; // the tempo box shows a leader's tempo

@@ -36,6 +36,7 @@ void MainWindow::LearnMidi(const MidiMapping& learned) {
 void MainWindow::LearnClick() {
   learnChannel_ = -1;
   learnKnob_ = -1;
+  learnSwitch_ = -1;
 }
 
 bool MainWindow::learning() const {
@@ -102,6 +103,22 @@ void MainWindow::ControllerMoved(int controller, int value) {
     learned.LearnController(controller, learnKnob_);
     learnKnob_ = -1;
     LearnMidi(learned);
+    return;
+  }
+  if (learning() && learnSwitch_ >= 0) {
+    MidiMapping learned = midi_;
+    learned.LearnSwitch(controller, learnSwitch_);
+    learnSwitch_ = -1;
+    LearnMidi(learned);
+    return;
+  }
+  // A switch follows its controller: 64 and above is on, as a toggling pad or a fader
+  // past its middle sends it.
+  const int sw = midi_.switchOfController.at(static_cast<std::size_t>(controller & 0x7F));
+  if (sw >= 0 && sw < MidiMapping::kSwitches) {
+    const auto c = static_cast<std::size_t>(sw % kChannels);
+    (sw < kChannels ? mutes_.mute : mutes_.solo)[c] = value >= 64;
+    ApplyMutes();
     return;
   }
   const int knob = midi_.knobOfController.at(static_cast<std::size_t>(controller & 0x7F));
