@@ -21,6 +21,8 @@ public:
   virtual std::string Open(PullFunction pull) = 0;
   // Stops pulling and closes the output; after it returns `pull` is never called again.
   virtual void Close() = 0;
+  // Samples the open output takes at a time, which it plays after it has taken them.
+  [[nodiscard]] virtual uint32_t bufferFrames() const { return 0; }
 };
 
 } // namespace lw

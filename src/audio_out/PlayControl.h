@@ -1,6 +1,9 @@
 #pragma once
 
+#include "audio_out/HeardPosition.h"
+
 #include <functional>
+#include <optional>
 
 namespace lw {
 
@@ -21,6 +24,10 @@ public:
   // The application loses or regains the focus.
   virtual void DeactivatePlayBack() = 0;
   virtual void ReactivatePlayBack() = 0;
+
+  // Where the listener is in the song while it sounds: none while stopped, and while the
+  // output still plays what came before the song's first sample. Any thread.
+  [[nodiscard]] virtual std::optional<OutputCursor> songCursor() const { return std::nullopt; }
 
   // RefreshDisplay with none of its flags, after every start and stop.
   std::function<void()> refreshDisplay;

@@ -79,9 +79,36 @@ void LivePlayback::BufferDone() noexcept {
   }
   // Added as the block is queued rather than as it is rendered: a block sooner.
   preview_.MixInto(outputBuffer_.data(), outputBuffer_.size());
-  waveOut_.Write(outputBuffer_.data(), kBlockBytes);
+  WriteBlock(outputBuffer_.data(), kBlockBytes, bufferFirst_);
   const EngineHold hold(engine_.engineLock);
+  bufferFirst_ = engine_.renderedSamples.load(std::memory_order_relaxed);
   engine_.RenderBlock(outputBuffer_.data(), outputBuffer_.size());
+}
+
+void LivePlayback::WriteBlock(const int16_t* data, int32_t byteCount, uint64_t first) {
+  const uint64_t block = waveOut_.blocksWritten();
+  BlockStart& start = blockStarts_[block % WaveOut::kSlots];
+  // The seqlock's writer: the number taken away, the sample, then the number.
+  start.block.store(kNotSong, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  start.first.store(first, std::memory_order_relaxed);
+  start.block.store(block, std::memory_order_release);
+  waveOut_.Write(data, byteCount);
+}
+
+std::optional<OutputCursor> LivePlayback::songCursor() const {
+  const WaveOut::ReadPoint at = waveOut_.readPoint();
+  const BlockStart& start = blockStarts_[at.block % WaveOut::kSlots];
+  if (start.block.load(std::memory_order_acquire) != at.block) {
+    return std::nullopt; // not written yet: the queue ran dry, or playback stopped
+  }
+  const uint64_t first = start.first.load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (start.block.load(std::memory_order_relaxed) != at.block || first == kNotSong) {
+    return std::nullopt;
+  }
+  const uint32_t device = waveOut_.deviceFrames();
+  return OutputCursor{first + at.position, device, device};
 }
 
 void LivePlayback::Suspend() {
@@ -106,15 +133,16 @@ void LivePlayback::Resume() {
 
 void LivePlayback::PrimeQueue() {
   std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
-  waveOut_.Write(outputBuffer_.data(), kBlockBytes);
-  waveOut_.Write(outputBuffer_.data(), 2);
+  bufferFirst_ = kNotSong;
+  WriteBlock(outputBuffer_.data(), kBlockBytes, kNotSong);
+  WriteBlock(outputBuffer_.data(), 2, kNotSong);
 }
 
 void LivePlayback::QueuePreviewBlocks() {
   while (preview_.active() && waveOut_.queuedBlocks() < kQueuedBlocks) {
     std::fill(outputBuffer_.begin(), outputBuffer_.end(), int16_t{0});
     preview_.MixInto(outputBuffer_.data(), outputBuffer_.size());
-    waveOut_.Write(outputBuffer_.data(), kBlockBytes);
+    WriteBlock(outputBuffer_.data(), kBlockBytes, kNotSong);
   }
 }
 

@@ -5,7 +5,10 @@
 #include "audio_out/WaveOut.h"
 #include "engine/Engine.h"
 
+#include <array>
+#include <atomic>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace lw {
@@ -54,6 +57,8 @@ public:
   // Whether this output plays the song (a render to a file sets `playing` too).
   // Interface thread; takes the block gate, so never with the engine lock held.
   [[nodiscard]] bool songPlaying();
+  // The device's read point in the engine's samples, when it reads a block of the song.
+  [[nodiscard]] std::optional<OutputCursor> songCursor() const override;
   // Whether some of a preview is still to be queued.
   [[nodiscard]] bool previewing();
 
@@ -90,6 +95,9 @@ private:
   // A silent block and a one-sample block, so that every finished block is followed by
   // the next rendered one.
   void PrimeQueue() LW_REQUIRES(gate_);
+  // Writes a block whose first sample is the engine's sample `first` (kNotSong: silence
+  // or a preview), noting which it is for songCursor.
+  void WriteBlock(const int16_t* data, int32_t byteCount, uint64_t first) LW_REQUIRES(gate_);
 
   Engine& engine_;
   WaveOut& waveOut_;
@@ -102,6 +110,17 @@ private:
   bool songPlaying_ LW_GUARDED_BY(gate_) = false;
   SamplePreview preview_ LW_GUARDED_BY(gate_);
   bool suspended_ LW_GUARDED_BY(gate_) = false;
+
+  static constexpr uint64_t kNotSong = UINT64_MAX;
+  // The engine's sample that begins outputBuffer_, or kNotSong.
+  uint64_t bufferFirst_ LW_GUARDED_BY(gate_) = kNotSong;
+  // Which engine sample begins block n, kept in entry n % WaveOut::kSlots beside n itself
+  // (a seqlock's number): written under the gate, read by songCursor on any thread.
+  struct BlockStart {
+    std::atomic<uint64_t> block{kNotSong};
+    std::atomic<uint64_t> first{kNotSong};
+  };
+  std::array<BlockStart, WaveOut::kSlots> blockStarts_;
 };
 
 } // namespace lw

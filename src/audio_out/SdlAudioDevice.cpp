@@ -41,6 +41,7 @@ std::string SdlAudioDevice::Open(PullFunction pull) {
   if (device_ == 0) {
     return SDL_GetError();
   }
+  bufferFrames_ = have.samples;
   SDL_PauseAudioDevice(device_, 0);
   return {};
 }

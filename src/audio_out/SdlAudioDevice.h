@@ -18,11 +18,13 @@ public:
 
   std::string Open(PullFunction pull) override;
   void Close() override;
+  [[nodiscard]] uint32_t bufferFrames() const override { return bufferFrames_; }
 
 private:
   static void Callback(void* self, uint8_t* stream, int bytes);
 
   uint32_t device_ = 0;
+  uint32_t bufferFrames_ = 0;
   bool initialised_ = false;
   PullFunction pull_;
 };

@@ -146,6 +146,12 @@ uint8_t WaveOut::nextSlot() const {
   return static_cast<uint8_t>(written_.load(std::memory_order_relaxed) % kSlots);
 }
 
+WaveOut::ReadPoint WaveOut::readPoint() const {
+  // Relaxed: a place to show, which publishes nothing.
+  const uint64_t cursor = cursor_.load(std::memory_order_relaxed);
+  return {BlockOf(cursor), static_cast<uint32_t>(cursor & kPositionMask)};
+}
+
 int WaveOut::queuedBlocks() const {
   // Acquire on the cursor: called from a block's callback, it sees the cursor at least as
   // far as that block's report (reported_ carries the order). Relaxed on written_: a

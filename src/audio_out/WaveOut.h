@@ -62,6 +62,17 @@ public:
   [[nodiscard]] bool isOpen() const { return isOpen_.load(std::memory_order_relaxed); }
   [[nodiscard]] uint8_t nextSlot() const;
   [[nodiscard]] int32_t deviceId() const { return deviceId_; }
+  // Where the device reads: the number of the block (blocks are numbered from 0 as they
+  // are written) and the sample in it. Any thread.
+  struct ReadPoint {
+    uint64_t block = 0;
+    uint32_t position = 0;
+  };
+  [[nodiscard]] ReadPoint readPoint() const;
+  // The number the next block written gets. Writers' threads.
+  [[nodiscard]] uint64_t blocksWritten() const { return written_.load(std::memory_order_relaxed); }
+  // Samples the device takes ahead of what it plays.
+  [[nodiscard]] uint32_t deviceFrames() const { return device_->bufferFrames(); }
   // Blocks queued and not yet finished.
   [[nodiscard]] int queuedBlocks() const;
   // Waits until every finished block's callback has run. For tests and shutdown.

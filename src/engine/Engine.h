@@ -3,6 +3,7 @@
 #include "engine/Delay.h"
 #include "engine/EngineLock.h"
 #include "engine/Overdrive.h"
+#include "engine/PlayTrace.h"
 #include "engine/Scale.h"
 #include "engine/StepClock.h"
 #include "samples/SampleTable.h"
@@ -92,6 +93,12 @@ struct Engine {
   // state.songPosition). The render thread counts; the interface compares it with what it
   // last showed, on its own thread, so the engine never calls out while it holds its lock.
   std::atomic<uint32_t> songPositionMoves{0};
+
+  // Samples rendered since the engine was made (by live play, a render, live notes), and
+  // where in them each step began: an output that knows which of these samples its
+  // listener hears can show the step being heard. Any thread reads.
+  std::atomic<uint64_t> renderedSamples{0};
+  PlayTrace trace;
 
   // Resets the song, the sequence and the positions to a new song's defaults and
   // follows the new timing. The sample table, songFileName, songChanged and the edited
@@ -274,6 +281,10 @@ private:
   static constexpr int32_t kHeard = 0;
   static constexpr int32_t kSilent = -1;
   std::array<int32_t, kChannels> muteFade_ LW_GUARDED_BY(engineLock){};
+  // renderedSamples, counted by the render thread: the number of the sample rendered next.
+  uint64_t sampleCount_ LW_GUARDED_BY(engineLock) = 0;
+  // Marks the step the clock has just begun in the trace.
+  void TraceStep(bool start) noexcept LW_REQUIRES(engineLock);
   const OverdriveTable& overdrive_; // built once, read-only
 };
 

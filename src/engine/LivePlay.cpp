@@ -61,12 +61,14 @@ void Engine::RenderLiveVoices(int16_t* out, const StemOutputs& stems, std::size_
   while (count > 0) {
     const auto n = static_cast<int32_t>(std::min<std::size_t>(count, kRunLength));
     MixRun(out, n, kStill, settings, &at, voiceMask & kAllVoices, false);
+    sampleCount_ += static_cast<uint64_t>(n);
     out += n;
     for (int32_t*& stem : at) {
       stem += n;
     }
     count -= static_cast<std::size_t>(n);
   }
+  renderedSamples.store(sampleCount_, std::memory_order_release);
 }
 
 int32_t Engine::NearestStep(int64_t framesBack) const noexcept {

@@ -166,6 +166,7 @@ void Engine::RenderRuns(int16_t* out, const StemOutputs* stems, std::size_t coun
     }
     MixRun(out, n, samplesLeft, settings, stems != nullptr ? &stemsAt : nullptr);
     clock.samplesLeft = samplesLeft - (n - 1);
+    sampleCount_ += static_cast<uint64_t>(n);
     out += n;
     if (stems != nullptr) {
       for (int32_t*& stem : stemsAt) {
@@ -174,6 +175,7 @@ void Engine::RenderRuns(int16_t* out, const StemOutputs* stems, std::size_t coun
     }
     count -= static_cast<std::size_t>(n);
   }
+  renderedSamples.store(sampleCount_, std::memory_order_release);
 }
 
 void Engine::MixRun(int16_t* out, int32_t n, int32_t samplesLeft, const MixSettings& settings,

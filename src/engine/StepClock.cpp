@@ -93,6 +93,7 @@ void Engine::StartClockAtStep(int32_t step) noexcept {
       songPositionMoves.fetch_add(1, std::memory_order_release);
     }
   }
+  TraceStep(true);
   const bool keepSounding = songMode.load(std::memory_order_relaxed);
   const Song& song = state.song;
   const Pattern& pattern = song.pattern(state.playBank, state.playPattern);
@@ -134,6 +135,7 @@ void Engine::StepBoundary() noexcept {
       songPositionMoves.fetch_add(1, std::memory_order_release);
     }
   }
+  TraceStep(false);
 
   const Song& song = state.song;
   const Pattern& played = song.pattern(state.playBank, state.playPattern);
@@ -155,6 +157,16 @@ void Engine::StepBoundary() noexcept {
     TriggerVoice(voice, current);
     ApplyStepControllers(voice, current);
   }
+}
+
+void Engine::TraceStep(bool start) noexcept {
+  trace.Record({.sample = sampleCount_,
+                .positionMoves = songPositionMoves.load(std::memory_order_relaxed),
+                .step = clock.currentStep,
+                .bank = state.playBank,
+                .pattern = state.playPattern,
+                .songPosition = state.songPosition.load(std::memory_order_relaxed)},
+               start);
 }
 
 void Engine::TriggerVoice(Voice& voice, const Step& step) noexcept {

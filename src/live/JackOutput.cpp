@@ -135,6 +135,15 @@ void JackOutput::ConnectToSpeakers() {
   jack_free(static_cast<void*>(speakers));
 }
 
+std::optional<OutputCursor> JackOutput::songCursor() const {
+  const uint64_t played = renderer_.playedSample();
+  if (played == PeriodRenderer::kNoFrame) {
+    return std::nullopt;
+  }
+  const uint32_t period = periodFrames();
+  return OutputCursor{played, playbackLatency_.load(std::memory_order_relaxed), period};
+}
+
 int JackOutput::OnProcess(jack_nframes_t frames, void* self) noexcept {
   auto& out = *static_cast<JackOutput*>(self);
   PeriodRenderer::PortBuffers buffers{};

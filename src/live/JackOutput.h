@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio_out/HeardPosition.h"
 #include "engine/Engine.h"
 #include "live/JackTransport.h"
 #include "live/LinkSession.h"
@@ -14,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace lw {
@@ -64,6 +66,9 @@ public:
            captureLatency_.load(std::memory_order_relaxed);
   }
 
+  // Where the listener is in the engine's samples while a session plays: the sample the
+  // last period began with, heard the server's playback latency after it left. Any thread.
+  [[nodiscard]] std::optional<OutputCursor> songCursor() const;
   // How the client meets JACK's transport. Interface thread, open or not.
   void SetTransportRole(TransportRole role);
   [[nodiscard]] JackTransport& transport() { return transport_; }

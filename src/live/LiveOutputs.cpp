@@ -209,6 +209,13 @@ std::string LiveOutputs::Poll() {
          ".\nLoopWren plays through the system's sound output (SDL) now.";
 }
 
+std::optional<OutputCursor> LiveOutputs::songCursor() const {
+  if (active_ == Active::Jack) {
+    return jack_->songCursor();
+  }
+  return sdl_.songCursor();
+}
+
 void LiveOutputs::PumpInput() {
   if (active_ == Active::Jack) {
     jack_->transport().SetSongTempo(engine_.Interface().song.tempo);

@@ -80,6 +80,7 @@ public:
 
   void OpenOutput() override;
   void PlayBtnClick() override;
+  [[nodiscard]] std::optional<OutputCursor> songCursor() const override;
   void FormClose() override;
   // JACK keeps its client while the program is in the background; SDL lets its device go
   // while stopped.

@@ -165,6 +165,11 @@ void PeriodRenderer::Process(const PortBuffers& ports, uint32_t frames,
   if (session != 0 && held_.count < frames) {
     lateFrames_.fetch_add(frames - held_.count, std::memory_order_relaxed);
   }
+  // The frames held are the engine's last ones, in order.
+  playedSample_.store(session != 0 && held_.count > 0
+                          ? engine_.renderedSamples.load(std::memory_order_relaxed) - held_.count
+                          : kNoFrame,
+                      std::memory_order_relaxed);
   PlayHeld(ports, frames);
 }
 

@@ -133,8 +133,15 @@ public:
     return sessionStart_.load(std::memory_order_acquire);
   }
 
+  // The engine's sample (Engine::renderedSamples) that the last period began to play,
+  // while a session plays one; else kNoFrame. Any thread.
+  [[nodiscard]] uint64_t playedSample() const {
+    return playedSample_.load(std::memory_order_relaxed);
+  }
+
 private:
   static constexpr uint32_t kHeld = 2 * kMaxPeriod;
+  std::atomic<uint64_t> playedSample_{kNoFrame};
 
   // Renders until `target` frames are held, cut at the frames events act on: the song,
   // or with `stopped` the live voices alone.

@@ -6,6 +6,7 @@
 #include "ui/AudioMidiDialog.h"
 #include "ui/BounceDialog.h"
 #include "ui/ExportDialog.h"
+#include "ui/PatternGridWindow.h"
 #include "ui/RenderProgressDialog.h"
 #include "ui/SampleManagerWindow.h"
 #include "ui/SequencerWindow.h"
@@ -46,7 +47,7 @@ void ProgressRelay::SetOverall(int percent) {
 }
 
 // The windows come after the main window in this order: sample manager, (splash,)
-// controllers, sequencer, render progress, bounce.
+// controllers, sequencer, render progress, bounce, pattern grid.
 ProgramDialogs::ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& prompts,
                                ProgressRelay& progress)
     : main_(main), engine_(engine), progress_(progress),
@@ -55,7 +56,7 @@ ProgramDialogs::ProgramDialogs(MainWindow& main, Engine& engine, UserPrompts& pr
                                          main.previewer(), &main)),
       controllers_(new StepControllersDialog(engine, &main)),
       sequencer_(new SequencerWindow(engine, main)), renderWav_(new RenderProgressDialog(&main)),
-      bounce_(new BounceDialog(&main)) {
+      bounce_(new BounceDialog(&main)), grid_(new PatternGridWindow(engine, main)) {
   progress_.setTarget(renderWav_);
   // The sample manager is modal: the main window's undo keys reach it only as its own.
   sampleMan_->addActions({main.undoAction(), main.redoAction()});
@@ -68,6 +69,10 @@ ProgramDialogs::~ProgramDialogs() {
 
 void ProgramDialogs::ShowSampleManager() {
   runModal_(*sampleMan_);
+}
+
+void ProgramDialogs::ShowPatternGrid() {
+  grid_->ShowNearMain();
 }
 
 void ProgramDialogs::ShowSequencer() {
@@ -145,6 +150,7 @@ void ProgramDialogs::RefreshSampleList() {
 
 void ProgramDialogs::RememberPlaces() {
   sequencer_->RememberPlace();
+  grid_->RememberPlace();
 }
 
 void ProgramDialogs::ShowAbout(int which) {

@@ -16,6 +16,7 @@ class RenderProgressDialog;
 class SampleManagerWindow;
 class BounceDialog;
 class SequencerWindow;
+class PatternGridWindow;
 class UserPrompts;
 
 // The main window needs its render progress when it is made, before the progress dialog
@@ -53,6 +54,7 @@ public:
   [[nodiscard]] bool SequencerVisible() const override;
   void SetSequenceSlot(int32_t bank, int32_t pattern) override;
   void RefreshSequencer() override;
+  void ShowPatternGrid() override;
   void ShowControllers() override;
   void ShowSplash() override;
   std::optional<std::string> AskBounceName(const std::string& proposed) override;
@@ -70,6 +72,7 @@ public:
   [[nodiscard]] SequencerWindow& sequencer() const { return *sequencer_; }
   [[nodiscard]] RenderProgressDialog& renderWav() const { return *renderWav_; }
   [[nodiscard]] BounceDialog& bounce() const { return *bounce_; }
+  [[nodiscard]] PatternGridWindow& patternGrid() const { return *grid_; }
 
 private:
   MainWindow& main_;
@@ -81,6 +84,7 @@ private:
   SequencerWindow* sequencer_;
   RenderProgressDialog* renderWav_;
   BounceDialog* bounce_;
+  PatternGridWindow* grid_;
 };
 
 } // namespace lw

@@ -31,7 +31,7 @@ constexpr QRect kTitleBox(8, 88, 250, 22);
 constexpr QRect kAuthorBox(266, 88, 250, 22);
 constexpr QRect kPlayBtn(536, 89, 42, 20);
 constexpr QPoint kPressedOffset(2000, 0); // where the play picture waits while held
-constexpr int kFollowMs = 25;             // how often the grid looks for song-position moves
+constexpr int kFollowMs = 16; // how often the grid looks for song-position moves: each screen frame
 const QString kPlaceName = QStringLiteral("sequencer");
 
 QLineEdit* SongTextBox(QWidget* parent, const char* name, QRect geometry) {
@@ -260,6 +260,14 @@ void SequencerWindow::PlayBtnMouseUp(Qt::MouseButton button) {
 }
 
 void SequencerWindow::FollowSongPosition() {
+  // While the song sounds, the slot heard; otherwise where the engine stands.
+  if (const std::optional<PlayTrace::Mark>& heard = main_.heard()) {
+    if (heard->positionMoves != shownMoves_) {
+      shownMoves_ = heard->positionMoves;
+      seq_->ShowCurrent(heard->songPosition);
+    }
+    return;
+  }
   const uint32_t moves = engine_.songPositionMoves.load(std::memory_order_acquire);
   if (moves != shownMoves_) {
     shownMoves_ = moves;

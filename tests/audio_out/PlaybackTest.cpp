@@ -104,6 +104,47 @@ TEST_F(PlaybackFixture, StartQueuesSilenceThenPlaysWhatTheOfflineRenderWrites) {
   EXPECT_LE(waveOut->queuedBlocks(), 3);
 }
 
+// The step light's source: the engine sample the device reads next, exactly, whatever
+// it takes at a time; nothing while the silence before the song plays, or after a stop.
+TEST_F(PlaybackFixture, TheSongCursorNamesTheEngineSampleTheDeviceReadsNext) {
+  std::vector<int16_t> warm(3000);
+  e.RenderBlock(warm.data(), warm.size()); // an earlier render only moves the origin
+  EXPECT_FALSE(playback->songCursor()) << "stopped";
+  playback->PlayBtnClick();
+  const uint64_t origin = 3000;
+  const auto offline = Offline();
+  // A device buffer at a time, as the SDL device takes them.
+  for (std::size_t pulled = 0; pulled < 12289 + 3 * kBlock; pulled += 1024) {
+    const auto cursor = playback->songCursor();
+    const auto heard = device->PullNow(1024);
+    waveOut->WaitForCallbacks();
+    if (pulled < 12289 - 1024) {
+      EXPECT_FALSE(cursor) << "after " << pulled;
+    } else if (pulled >= 12289) {
+      ASSERT_TRUE(cursor) << "after " << pulled;
+      EXPECT_EQ(cursor->sample, origin + (pulled - 12289)) << "after " << pulled;
+      EXPECT_EQ(cursor->behind, 0U) << "the fake device keeps nothing back";
+      EXPECT_EQ(heard[0], offline[cursor->sample - origin]) << "after " << pulled;
+    }
+  }
+  const auto cursor = playback->songCursor();
+  ASSERT_TRUE(cursor);
+  const auto mark = e.trace.At(cursor->sample);
+  ASSERT_TRUE(mark);
+  // The first step after a start is a sample short.
+  uint64_t begins = origin;
+  uint64_t next = origin - 1 + e.clock.stepLengths[0];
+  int step = 0;
+  while (next <= cursor->sample) {
+    begins = next;
+    next += e.clock.stepLengths[static_cast<std::size_t>(++step)];
+  }
+  EXPECT_EQ(mark->step, step);
+  EXPECT_EQ(mark->sample, begins);
+  playback->PlayBtnClick();
+  EXPECT_FALSE(playback->songCursor()) << "stopped";
+}
+
 TEST_F(PlaybackFixture, StoppingQueuesNothingMoreAndRestartingBeginsAfresh) {
   playback->PlayBtnClick();
   const auto first = Play(12289 + 2 * kBlock);

@@ -5,6 +5,9 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
+
+#include <chrono>
 
 namespace lw {
 
@@ -51,6 +54,9 @@ void MainWindow::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool re
   }
 
   playBtn_->setPicture(engine_.playing ? skin_.playOn : skin_.playOff);
+  if (engine_.playing && !soundTimer_->isActive()) {
+    soundTimer_->start();
+  }
 
   if (refreshChannel) {
     for (int c = 0; c < kChannels; ++c) {
@@ -82,6 +88,38 @@ void MainWindow::RefreshDisplay(bool refreshPanels, bool refreshChannel, bool re
       DrawLcdStep(i);
     }
     lcd_->setPicture(lcdPicture_);
+  }
+}
+
+QRect MainWindow::StepLightPlace(int step) {
+  return {235 + 21 * step, 33, 15, 3};
+}
+
+// The output says which of the engine's samples its listener hears, the engine's trace
+// which step that sample belongs to: only atomics are read, and the light moves only
+// when the step changes.
+void MainWindow::FollowSound() {
+  std::optional<PlayTrace::Mark> mark;
+  const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  const std::optional<OutputCursor> cursor =
+      engine_.playing ? context_.playback.songCursor() : std::nullopt;
+  if (const std::optional<uint64_t> sample = heardClock_.Heard(cursor, now)) {
+    mark = engine_.trace.At(*sample);
+  }
+  heard_ = mark;
+  if (!mark) {
+    stepLight_->hide();
+  } else {
+    const QRect place = StepLightPlace(mark->step);
+    if (stepLight_->geometry() != place) {
+      stepLight_->setGeometry(place);
+    }
+    stepLight_->show();
+  }
+  if (!engine_.playing) {
+    soundTimer_->stop();
   }
 }
 

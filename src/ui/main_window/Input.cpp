@@ -120,6 +120,10 @@ void MainWindow::BankPanelMouseDown(ImageControl& panel, QPoint p) {
   SelectPanel(panel, column + 4 * row);
 }
 
+void MainWindow::PatternGridClick() {
+  dialogs_->ShowPatternGrid();
+}
+
 void MainWindow::SampleManagerClick() {
   OpenSampleManager();
   RefreshDisplay(false, false, true);

@@ -24,6 +24,8 @@ public:
   virtual void SetSequenceSlot(int32_t /*bank*/, int32_t /*pattern*/) {}
   // New and Open replaced the sequence, title and author.
   virtual void RefreshSequencer() {}
+  // The pattern grid, not modally, beside the main window.
+  virtual void ShowPatternGrid() {}
   // The controllers of the active step, modally.
   virtual void ShowControllers() {}
   // The splash window over the main window, modally, once.

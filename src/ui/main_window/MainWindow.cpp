@@ -24,6 +24,8 @@ namespace {
 constexpr int kOutputPollMs = 250;
 // Knobs follow a controller and recorded notes show within a screen frame or two.
 constexpr int kMidiPollMs = 10;
+// The step light follows the sound each screen frame while the song plays.
+constexpr int kSoundFollowMs = 16;
 
 // The outline that frames the active step's number on the lcd.
 class StepFrame : public QWidget {
@@ -39,6 +41,22 @@ protected:
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+};
+
+// The running step light: a bar lit under the number of the step being heard, in the
+// lcd's ink, beside the edit step's outline.
+class StepLight : public QWidget {
+public:
+  explicit StepLight(QWidget* parent) : QWidget(parent) {
+    setObjectName("stepLight");
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+
+protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
   }
 };
 
@@ -209,6 +227,12 @@ void MainWindow::BuildControls() {
 
   stepFrame_ = new StepFrame(client_);
   stepFrame_->setGeometry(233, 13, 19, 19);
+  stepLight_ = new StepLight(client_);
+  stepLight_->setGeometry(StepLightPlace(0));
+  stepLight_->hide();
+  soundTimer_ = new QTimer(this);
+  soundTimer_->setInterval(kSoundFollowMs);
+  connect(soundTimer_, &QTimer::timeout, this, [this] { FollowSound(); });
 
   for (int k = 0; k < 12; ++k) {
     const QRect at(kKeyLefts[k], kBlackKey[k] ? 114 : 145, 23, 25);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "audio_out/HeardPosition.h"
 #include "commands/ChannelMutes.h"
 #include "commands/SampleCommands.h"
 #include "commands/SongCommands.h"
+#include "engine/PlayTrace.h"
 #include "live/MidiMapping.h"
 #include "session/UndoHistory.h"
 #include "song/EditCommands.h"
@@ -17,6 +19,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -120,6 +123,10 @@ public:
   void lcdMouseDown(QPoint position);
   void BankPanelMouseDown(ImageControl& panel, QPoint position);
   void sampleChoose(const QString& entryName);
+  // The sample popup at a point of the screen, placing its choice on the active step (with
+  // no sample loaded yet, the sample manager instead).
+  void SampleMenuPopup(QPoint globalPosition);
+  void PatternGridClick();
   void SampleManagerClick();
   void PatternSequencerClick();
   void BouncePatternClick();
@@ -147,6 +154,13 @@ public:
   // What the window says is left out, for everyone to see before a render; empty when
   // every channel is heard.
   [[nodiscard]] QString muteText() const;
+  // The step the listener hears while the song plays (its pattern, and in song mode its
+  // slot), as the step light last showed it; none while stopped. The sequencer's and
+  // the pattern grid's running marks follow it.
+  [[nodiscard]] const std::optional<PlayTrace::Mark>& heard() const { return heard_; }
+  // Moves the step light to where the sound is: run each screen frame while the song
+  // plays (tests call it directly). Hides the light and rests when it stops.
+  void FollowSound();
   // The tempo box's wheel: a notch is a beat per minute.
   void TurnTempo(int notches);
   // The knob readout's text while it shows; empty when hidden.
@@ -206,7 +220,6 @@ private:
   void ChannelClick(int channel);
   void KeyClick(int semitone);
   void OctaveClick(int octave);
-  void SampleMenuPopup(QPoint globalPosition);
   void DrawLcdStep(int step);
   void ShowCategory();
 
@@ -254,6 +267,11 @@ private:
   QAction* redoAction_ = nullptr;
   ImageControl* lcd_ = nullptr;
   QWidget* stepFrame_ = nullptr;
+  QWidget* stepLight_ = nullptr;
+  QTimer* soundTimer_ = nullptr;
+  HeardClock heardClock_;
+  std::optional<PlayTrace::Mark> heard_;
+  static QRect StepLightPlace(int step);
   ImageControl* playBtn_ = nullptr;
   ImageControl* recordBtn_ = nullptr;
   ImageControl* coverKeys_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QMenuBar>
+#include <QTimer>
 
 namespace lw {
 
@@ -110,6 +111,7 @@ void MainWindow::BuildMenus() {
   Item(tools, "Sample &Manager", QKeySequence(Qt::Key_F9), [this] { SampleManagerClick(); });
   tools->addSeparator();
   Item(tools, "&Pattern Sequencer", QKeySequence(Qt::Key_F12), [this] { PatternSequencerClick(); });
+  Item(tools, "Pattern &grid", QKeySequence(Qt::CTRL | Qt::Key_G), [this] { PatternGridClick(); });
   tools->addSeparator();
   Item(tools, "&Bounce pattern", QKeySequence(Qt::CTRL | Qt::Key_B),
        [this] { BouncePatternClick(); });
@@ -326,6 +328,9 @@ void MainWindow::AudioMidiClick() {
 
 void MainWindow::PollOutputs() {
   ShowLeader();
+  if (engine_.playing && !soundTimer_->isActive()) {
+    soundTimer_->start(); // another program started the song
+  }
   const std::string told = context_.outputs != nullptr ? context_.outputs->Poll() : std::string();
   if (!told.empty()) {
     RefreshDisplay(false, false, false);
