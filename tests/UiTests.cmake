@@ -18,6 +18,7 @@ loopwren_ui_test(loopwren_program_dialogs_tests ui/ProgramDialogsTest.cpp ui/Dia
 loopwren_ui_test(loopwren_desktop_tests ui/DesktopTest.cpp ui/DialogsFixture.h)
 loopwren_ui_test(loopwren_sample_menu_tests ui/SampleMenuTest.cpp ui/MainWindowFixture.h)
 loopwren_ui_test(loopwren_keys_tests ui/KeysTest.cpp ui/MainWindowFixture.h)
+loopwren_ui_test(loopwren_pattern_grid_tests ui/PatternGridTest.cpp ui/DialogsFixture.h)
 # Dense screens: the 2x pictures at ratio 2, and a fractional ratio.
 loopwren_ui_test(loopwren_dense_screen_tests ui/DenseScreenTest.cpp ui/MainWindowFixture.h)
 set_tests_properties(loopwren_dense_screen_tests

@@ -372,8 +372,12 @@ void PatternGridWindow::ShowNearMain() {
 
 void PatternGridWindow::RememberPlace() {
   if (isVisible()) {
-    main_.settings().setWindowPosition(kPlaceName, frameGeometry().topLeft());
+    KeepPlace();
   }
+}
+
+void PatternGridWindow::KeepPlace() {
+  main_.settings().setWindowPosition(kPlaceName, frameGeometry().topLeft());
 }
 
 void PatternGridWindow::showEvent(QShowEvent* event) {
@@ -382,7 +386,7 @@ void PatternGridWindow::showEvent(QShowEvent* event) {
 }
 
 void PatternGridWindow::hideEvent(QHideEvent* event) {
-  RememberPlace();
+  KeepPlace(); // no longer visible by now
   follow_->stop();
   QWidget::hideEvent(event);
 }

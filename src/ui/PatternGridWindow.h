@@ -103,6 +103,7 @@ protected:
   void hideEvent(QHideEvent* event) override;
 
 private:
+  void KeepPlace();
   // Makes a cell the edited one (its pattern too), as a click on it in the lcd would.
   void Select(int channel, int step);
   void Toggle(int channel, int step);

@@ -146,7 +146,8 @@ void SequencerWindow::RememberPlace() {
 }
 
 void SequencerWindow::hideEvent(QHideEvent* event) {
-  RememberPlace();
+  // No longer visible by now: RememberPlace would keep nothing.
+  main_.settings().setWindowPosition(kPlaceName, frameGeometry().topLeft());
   QWidget::hideEvent(event);
 }
 

@@ -30,10 +30,15 @@ struct DialogsFixture {
   std::vector<QString> modalShown;    // object names of the modal dialogs run, in order
   std::function<void(QDialog&)> user; // what the user does in the next modal dialog
 
-  DialogsFixture() {
-    auto fake = std::make_unique<FakeAudioDevice>();
-    device = fake.get();
-    waveOut = std::make_unique<WaveOut>(std::move(fake), prompts);
+  // With `output`, the windows play through it instead of a fake device (`device` is
+  // then null).
+  explicit DialogsFixture(std::unique_ptr<AudioDevice> output = nullptr) {
+    if (output == nullptr) {
+      auto fake = std::make_unique<FakeAudioDevice>();
+      device = fake.get();
+      output = std::move(fake);
+    }
+    waveOut = std::make_unique<WaveOut>(std::move(output), prompts);
     playback = std::make_unique<LivePlayback>(*engine, *waveOut);
     window = std::make_unique<MainWindow>(MainContext{
         *engine, *waveOut, *playback, prompts, progress, settings, dir.path().string() + "/", {}});
