@@ -97,6 +97,7 @@ bench: build
 	$(BUILD)/bin/loopwren_playback_bench
 	$(BUILD)/bin/loopwren_jack_bench 60
 	$(BUILD)/bin/loopwren_startup_bench
+	$(BUILD)/bin/loopwren_follow_sound_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

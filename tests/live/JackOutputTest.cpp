@@ -170,6 +170,39 @@ TEST_F(JackFixture, TheMixAndStemPortsCarryTheBusySongSampleForSample) {
   out.Close();
 }
 
+// The step light's source under JACK: each period names the engine sample it begins to
+// play, a period behind what the renderer holds ahead; nothing while stopped.
+TEST_F(JackFixture, TheSongCursorFollowsThePeriodsTheServerPlays) {
+  auto engine = bench::BusySong();
+  JackOutput out(*engine);
+  ASSERT_EQ(out.Open(server.name()), "");
+  EXPECT_FALSE(out.songCursor()) << "stopped";
+  ASSERT_TRUE(out.renderer().PlayBtnClick());
+  ASSERT_TRUE(WaitUntil([&] { return out.songCursor().has_value(); }));
+  uint64_t last = 0;
+  int moves = 0;
+  for (int k = 0; k < 200 && moves < 20; ++k) {
+    const uint64_t rendered = engine->renderedSamples.load();
+    const auto cursor = out.songCursor();
+    ASSERT_TRUE(cursor);
+    EXPECT_EQ(cursor->stride, 64U) << "a period";
+    EXPECT_GE(cursor->sample, last) << "never backwards";
+    moves += cursor->sample > last ? 1 : 0;
+    last = cursor->sample;
+    // Read apart from the period, so a period may come between the two.
+    EXPECT_LE(cursor->sample, rendered + 64);
+    EXPECT_GE(cursor->sample + 3 * 64, rendered) << "held at most a period or two ahead";
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_GE(moves, 20) << "it moves with the periods";
+  const auto mark = engine->trace.At(last);
+  ASSERT_TRUE(mark);
+  EXPECT_LE(mark->sample, last);
+  out.renderer().Stop();
+  EXPECT_TRUE(WaitUntil([&] { return !out.songCursor().has_value(); })) << "stopped";
+  out.Close();
+}
+
 // An edit holds the engine lock across many periods: the callback never waits for it,
 // plays the period it holds ahead, then silence, and the song goes on where it stopped.
 TEST_F(JackFixture, AnEngineLockHeldElsewhereNeverStallsTheServer) {
