@@ -196,6 +196,9 @@ public:
   [[nodiscard]] QRect rect() const override {
     const ImageControl::Cells& c = control_->cells;
     const QRect whole(control_->mapToGlobal(QPoint(0, 0)), control_->size());
+    if (c.rect) {
+      return c.rect(row_, column_).translated(whole.topLeft());
+    }
     if (c.rows <= 0 || c.columns <= 0) {
       return whole;
     }

@@ -50,6 +50,8 @@ public:
     std::function<QString(int row, int column)> text;
     std::function<QString(int row)> rowName;
     std::function<void(int row, int column)> press;
+    // Where a cell lies in the control; when null, the rows and columns share it evenly.
+    std::function<QRect(int row, int column)> rect;
   };
 
   ImageControl(QWidget* parent, const QString& name, QRect geometry);

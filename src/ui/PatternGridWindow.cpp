@@ -33,14 +33,25 @@ const QColor kRunning(255, 255, 255, 90); // the column being heard
 
 } // namespace
 
-PatternGridView::PatternGridView(QWidget* parent) : QWidget(parent) {
-  setObjectName("patternGrid");
-  setFocusPolicy(Qt::StrongFocus);
-  setFixedSize(kSteps * kCellWidth + 1, kHeader + kChannels * kCellHeight + 1);
-  setAccessibleName(QStringLiteral("Pattern grid"));
-  setToolTip(QStringLiteral("Click: a step on or off. Drag up or down: its volume.\n"
-                            "Right click or Return: choose its sample. Delete: clear it.\n"
-                            "Arrow keys, Home and End: move."));
+PatternGridView::PatternGridView(QWidget* parent)
+    : ImageControl(parent, QStringLiteral("patternGrid"),
+                   QRect(0, 0, kSteps * kCellWidth + 1, kHeader + kChannels * kCellHeight + 1)) {
+  setFixedSize(size());
+  setRole(Role::Table, QStringLiteral("Pattern grid"),
+          QStringLiteral("Click: a step on or off. Drag up or down: its volume.\n"
+                         "Right click or Return: choose its sample. Delete: clear it.\n"
+                         "Arrow keys, Home and End: move."));
+  setFocusPolicy(Qt::StrongFocus); // a click gives it the keys, to move on from there
+  cells.rows = kChannels;
+  cells.columns = kSteps;
+  cells.text = [this](int row, int column) { return CellText(row, column); };
+  cells.rowName = [](int row) { return QStringLiteral("Channel %1").arg(row + 1); };
+  cells.rect = [](int row, int column) { return CellRect(row, column); };
+  cells.press = [this](int row, int column) {
+    if (onPressCell) {
+      onPressCell(row, column);
+    }
+  };
 }
 
 QRect PatternGridView::CellRect(int channel, int step) {
@@ -326,6 +337,7 @@ PatternGridWindow::PatternGridWindow(Engine& engine, MainWindow& main)
   }
 
   grid_->onToggle = [this](int c, int i) { Toggle(c, i); };
+  grid_->onPressCell = [this](int c, int i) { Toggle(c, i); };
   grid_->onPopup = [this](int c, int i, QPoint at) { Popup(c, i, at); };
   grid_->onMove = [this](int c, int i) { Select(c, i); };
   grid_->onClear = [this](int c, int i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/PatternGrid.h"
+#include "ui/ImageControl.h"
 
 #include <QWidget>
 
@@ -24,7 +25,7 @@ class MainWindow;
 // controller as the cell's fill; a lit column where the sound is. A click toggles a step
 // (placing the channel's last sample), a right click or Return opens the sample popup, a
 // vertical drag sets the step's volume controller, and the keys move as on the lcd.
-class PatternGridView : public QWidget {
+class PatternGridView : public ImageControl {
 public:
   static constexpr int kCellWidth = 44;
   static constexpr int kCellHeight = 34;
@@ -35,7 +36,7 @@ public:
   // What to show: the cells, the step being heard (-1: none) and the cell being edited
   // (channel -1: another pattern is edited). Repaints only what changed.
   void Show(const GridCells& cells, int runningStep, int cursorChannel, int cursorStep);
-  [[nodiscard]] const GridCells& cells() const { return cells_; }
+  [[nodiscard]] const GridCells& gridCells() const { return cells_; }
   [[nodiscard]] int runningStep() const { return running_; }
   // The cell under a point, or none.
   [[nodiscard]] static std::optional<std::pair<int, int>> CellAt(QPoint point);
@@ -51,6 +52,8 @@ public:
   std::function<void()> onDragEnd;
   std::function<void(int channel, int step)> onMove; // the keys moved the cursor
   std::function<void(int channel, int step)> onClear;
+  // Assistive technology pressing a cell: what a click does.
+  std::function<void(int channel, int step)> onPressCell;
 
 protected:
   void paintEvent(QPaintEvent* event) override;

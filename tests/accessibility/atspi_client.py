@@ -285,6 +285,50 @@ def check_steps(found):
         fail(f'"Steps" has {table.nRows} rows and {table.nColumns} columns, not 3 and 16')
 
 
+def check_grid(app, nodes):
+    """Tools > Pattern grid opens the grid window: a 3 x 16 table whose cells read as
+    steps, and every channel's mute and solo switches, each named."""
+    items = [n for n, _ in nodes
+             if n.name == "Pattern grid" and n.getRole() == pyatspi.ROLE_MENU_ITEM]
+    if len(items) != 1:
+        fail(f'{len(items)} menu items are named "Pattern grid"')
+        return
+    if not press(items[0], "Pattern grid", ("Press",)):
+        return
+
+    def window():
+        return next((c for c in app if c is not None and c.name == "Pattern grid"), None)
+    grid_window = wait_for(window, 5)
+    if grid_window is None:
+        fail('no window named "Pattern grid" opened')
+        return
+    grid_nodes = list(walk(grid_window))
+    tables = [n for n, _ in grid_nodes if n.getRole() == pyatspi.ROLE_TABLE]
+    table = interface(tables[0], lambda n: n.queryTable()) if len(tables) == 1 else None
+    if table is None or tables[0].name != "Pattern grid":
+        fail(f"the grid window holds {len(tables)} tables, none a named table")
+    elif (table.nRows, table.nColumns) != (3, 16):
+        fail(f"the grid has {table.nRows} rows and {table.nColumns} columns, not 3 and 16")
+    elif not table.getAccessibleAt(1, 4).name.startswith("Channel 2, step 5"):
+        fail(f'the grid\'s cell (1, 4) reads "{table.getAccessibleAt(1, 4).name}"')
+    switches = {n.name: n for n, _ in grid_nodes
+                if n.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)}
+    for c in (1, 2, 3):
+        for what in ("Mute", "Solo"):
+            if f"{what} channel {c}" not in switches:
+                fail(f'the grid has no switch named "{what} channel {c}" ({sorted(switches)})')
+    mute = switches.get("Mute channel 2")
+    if mute is not None and press(mute, "Mute channel 2", ("Press", "Toggle", "Click")):
+        if not wait_for(lambda: states(mute).contains(pyatspi.STATE_CHECKED), 5):
+            fail('"Mute channel 2" pressed did not become checked')
+        press(mute, "Mute channel 2", ("Press", "Toggle", "Click"))
+    for node, _ in grid_nodes:
+        st = node.getState()
+        if st.contains(pyatspi.STATE_SHOWING) and st.contains(pyatspi.STATE_FOCUSABLE) \
+                and not node.name.strip():
+            fail(f"a {node.getRoleName()} of the grid window has no name ({describe(node)})")
+
+
 def check_size(scale):
     """The main window (titled with a blank) is 704 pixels wide at View > Size 1 x."""
     try:
@@ -323,6 +367,7 @@ def main():
     check_ranges(found)
     check_volume_knob(found, nodes, args.song)
     check_play(found)
+    check_grid(app, nodes)
 
     if args.dump or failures:
         print(f"--- the main window, {len(nodes)} nodes: role | name | states | value ---")

@@ -6,6 +6,7 @@
 #include "ui/SequenceGrid.h"
 #include "ui/SequencerWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QToolButton>
 #include <QtTest>
@@ -71,7 +72,7 @@ void PatternGridTest::theGridShowsEveryChannelsStepsAtOnce() {
       {2, 15, false, "", "", -1, "Channel 3, step 16: empty"},
   };
   for (const Row& r : rows) {
-    const GridCell& cell = grid.cells()[r.channel][r.step];
+    const GridCell& cell = grid.gridCells()[r.channel][r.step];
     QCOMPARE(cell.triggers, r.triggers);
     QCOMPARE(QString::fromStdString(cell.name), QString::fromLatin1(r.name));
     QCOMPARE(QString::fromStdString(cell.note), QString::fromLatin1(r.note));
@@ -87,6 +88,20 @@ void PatternGridTest::theGridShowsEveryChannelsStepsAtOnce() {
   QVERIFY(pixel(0, 1, 10, 2) != QColor(Qt::black));
   QVERIFY(pixel(2, 5, 10, PatternGridView::kCellHeight - 3) !=
           pixel(2, 6, 10, PatternGridView::kCellHeight - 3));
+  // Assistive technology reads it as a table of the same cells, and presses them.
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window.grid());
+  QVERIFY(table != nullptr && table->tableInterface() != nullptr);
+  QCOMPARE(table->role(), QAccessible::Table);
+  QCOMPARE(table->text(QAccessible::Name), QStringLiteral("Pattern grid"));
+  QCOMPARE(table->tableInterface()->rowCount(), 3);
+  QCOMPARE(table->tableInterface()->columnCount(), 16);
+  QCOMPARE(table->tableInterface()->rowDescription(2), QStringLiteral("Channel 3"));
+  QAccessibleInterface* bass = table->tableInterface()->cellAt(1, 2);
+  QCOMPARE(bass->text(QAccessible::Name), QStringLiteral("Channel 2, step 3: Bass, C#3"));
+  QCOMPARE(bass->rect().center(), window.grid()->mapToGlobal(CellCentre(1, 2)));
+  table->tableInterface()->cellAt(1, 4)->actionInterface()->doAction(
+      QAccessibleActionInterface::pressAction());
+  QVERIFY(f.engine->state.song.step(0, 0, 1, 4).showsNote());
   // Tools > Pattern grid opens it, with its key.
   QAction* open = nullptr;
   for (QAction* action : f.window->findChildren<QAction*>()) {
@@ -135,7 +150,7 @@ void PatternGridTest::gridEditsAreUndoStepsTheMainWindowFollows() {
   QCOMPARE(f.engine->state.activeStep, 6);
   QVERIFY(song.step(0, 0, 1, 6).showsNote());
   QCOMPARE(song.step(0, 0, 1, 6).sampleIndex(), 1);
-  QCOMPARE(grid->cells()[1][6].name, std::string("Bass"));
+  QCOMPARE(grid->gridCells()[1][6].name, std::string("Bass"));
   QCOMPARE(w.undoAction()->text(), QStringLiteral("Undo Place Sample"));
   // The main window follows: its lcd shows channel 2 with the new note.
   QCOMPARE(w.control("Channel2")->picture().toImage(), w.skin().octaveOn.toImage());
@@ -147,7 +162,7 @@ void PatternGridTest::gridEditsAreUndoStepsTheMainWindowFollows() {
   w.UndoClick();
   QCOMPARE(song.step(0, 0, 1, 6).trigger, 0);
   window.Follow();
-  QVERIFY(!grid->cells()[1][6].triggers);
+  QVERIFY(!grid->gridCells()[1][6].triggers);
 
   // A vertical drag sets the volume controller, the whole drag one step.
   const QRect cell = PatternGridView::CellRect(2, 3);
@@ -158,7 +173,7 @@ void PatternGridTest::gridEditsAreUndoStepsTheMainWindowFollows() {
   QCOMPARE(song.step(0, 0, 2, 3).volume, 127);
   QVERIFY2(!song.step(0, 0, 2, 3).showsNote(), "a drag is not a click");
   window.Follow();
-  QCOMPARE(grid->cells()[2][3].volume, 127);
+  QCOMPARE(grid->gridCells()[2][3].volume, 127);
   QCOMPARE(w.undoAction()->text(), QStringLiteral("Undo Step Volume"));
   w.UndoClick();
   QCOMPARE(song.step(0, 0, 2, 3).volume, 255);
@@ -201,8 +216,8 @@ void PatternGridTest::theGridFollowsThePatternAndTheSwitches() {
   window.Follow();
   QCOMPARE(window.shownBank(), 2);
   QCOMPARE(window.shownPattern(), 4);
-  QVERIFY(window.grid()->cells()[2][15].triggers);
-  QVERIFY(!window.grid()->cells()[0][0].triggers);
+  QVERIFY(window.grid()->gridCells()[2][15].triggers);
+  QVERIFY(!window.grid()->gridCells()[0][0].triggers);
 
   // The switches are the main window's: a click here, a key there, both show.
   window.muteButton(1)->click();

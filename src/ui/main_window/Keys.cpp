@@ -579,7 +579,9 @@ void MainWindow::SetUpAccess() {
                                "step's controllers. Arrow keys move, Return opens the samples "
                                "or the controllers, Delete empties a step."));
   lcd_->cells = {
-      3, kSteps, [this](int row, int column) { return LcdCellText(row, column); },
+      3,
+      kSteps,
+      [this](int row, int column) { return LcdCellText(row, column); },
       [](int row) {
         static const char* const kRows[3] = {"Step", "Notes", "Controllers"};
         return QString::fromLatin1(kRows[row]);
@@ -597,7 +599,8 @@ void MainWindow::SetUpAccess() {
           return;
         }
         lcdMouseDown(LcdCell(row, column).center());
-      }};
+      },
+      [](int row, int column) { return LcdCell(row, column); }};
   lcd_->onKey = [this](const QKeyEvent& key) { return LcdKey(key); };
   lcd_->focusMark = [this] { return LcdCell(lcdRow_, engine_.Interface().activeStep); };
 
