@@ -320,17 +320,23 @@ PatternGridWindow::PatternGridWindow(Engine& engine, MainWindow& main)
     QToolButton* mute = button(QStringLiteral("M"), QStringLiteral("Mute"), QString::number(c + 1));
     mute->setObjectName(QStringLiteral("mute%1").arg(c + 1));
     mute->setGeometry(40, top, 24, 22);
-    connect(mute, &QToolButton::clicked, this, [this, c] {
-      main_.ToggleMute(c);
-      Follow();
+    // Toggled, not clicked: assistive technology toggles a switch without a click. The
+    // window's own setChecked (following a key) finds the switch where it is already.
+    connect(mute, &QToolButton::toggled, this, [this, c](bool on) {
+      if (on != main_.mutes().mute[static_cast<std::size_t>(c)]) {
+        main_.ToggleMute(c);
+        Follow();
+      }
     });
     QToolButton* solo =
         button(QStringLiteral("S"), QStringLiteral("Solo"), QStringLiteral("Shift+%1").arg(c + 1));
     solo->setObjectName(QStringLiteral("solo%1").arg(c + 1));
     solo->setGeometry(66, top, 24, 22);
-    connect(solo, &QToolButton::clicked, this, [this, c] {
-      main_.ToggleSolo(c);
-      Follow();
+    connect(solo, &QToolButton::toggled, this, [this, c](bool on) {
+      if (on != main_.mutes().solo[static_cast<std::size_t>(c)]) {
+        main_.ToggleSolo(c);
+        Follow();
+      }
     });
     mute_[static_cast<std::size_t>(c)] = mute;
     solo_[static_cast<std::size_t>(c)] = solo;

@@ -285,7 +285,7 @@ def check_steps(found):
         fail(f'"Steps" has {table.nRows} rows and {table.nColumns} columns, not 3 and 16')
 
 
-def check_grid(app, nodes):
+def check_grid(app, main_window, nodes):
     """Tools > Pattern grid opens the grid window: a 3 x 16 table whose cells read as
     steps, and every channel's mute and solo switches, each named."""
     items = [n for n, _ in nodes
@@ -319,8 +319,15 @@ def check_grid(app, nodes):
                 fail(f'the grid has no switch named "{what} channel {c}" ({sorted(switches)})')
     mute = switches.get("Mute channel 2")
     if mute is not None and press(mute, "Mute channel 2", ("Press", "Toggle", "Click")):
-        if not wait_for(lambda: states(mute).contains(pyatspi.STATE_CHECKED), 5):
-            fail('"Mute channel 2" pressed did not become checked')
+        # The channel goes out: the main window says so in its banner.
+        def banner():
+            return any(n.name == "Left out: MUTE 2" and n.getRole() == pyatspi.ROLE_LABEL
+                       and states(n).contains(pyatspi.STATE_SHOWING)
+                       for n, _ in walk(main_window))
+        if not wait_for(banner, 5):
+            fail('"Mute channel 2" toggled, but the main window does not say "Left out: MUTE 2"')
+        if not states(mute).contains(pyatspi.STATE_CHECKED):
+            fail('"Mute channel 2" toggled is not checked')
         press(mute, "Mute channel 2", ("Press", "Toggle", "Click"))
     for node, _ in grid_nodes:
         st = node.getState()
@@ -367,7 +374,7 @@ def main():
     check_ranges(found)
     check_volume_knob(found, nodes, args.song)
     check_play(found)
-    check_grid(app, nodes)
+    check_grid(app, window, nodes)
 
     if args.dump or failures:
         print(f"--- the main window, {len(nodes)} nodes: role | name | states | value ---")

@@ -230,6 +230,14 @@ void PatternGridTest::theGridFollowsThePatternAndTheSwitches() {
   QVERIFY(!window.muteButton(1)->isChecked());
   QVERIFY(window.soloButton(0)->isChecked());
   QCOMPARE(window.muteButton(2)->accessibleName(), QStringLiteral("Mute channel 3"));
+  // A screen reader toggles a switch without clicking it; the channel goes out all the same.
+  QAccessibleInterface* mute3 = QAccessible::queryAccessibleInterface(window.muteButton(2));
+  QVERIFY(mute3->actionInterface() != nullptr);
+  mute3->actionInterface()->doAction(mute3->actionInterface()->actionNames().value(0));
+  QCOMPARE(f.engine->silenced.load(), 0b110U);
+  QVERIFY(w.mutes().mute[2]);
+  window.Follow();
+  QVERIFY(window.muteButton(2)->isChecked());
 }
 
 // Through SDL's dummy driver, which takes its buffers in real time as a sound card does.
