@@ -279,7 +279,7 @@ void PatternGridView::keyPressEvent(QKeyEvent* event) {
     }
     return;
   default:
-    QWidget::keyPressEvent(event);
+    ImageControl::keyPressEvent(event);
     return;
   }
   if (onMove) {
@@ -308,36 +308,34 @@ PatternGridWindow::PatternGridWindow(Engine& engine, MainWindow& main)
     const int top = kTop + PatternGridView::kHeader + c * PatternGridView::kCellHeight + 6;
     auto* name = new QLabel(QStringLiteral("Ch %1").arg(c + 1), this);
     name->setGeometry(8, top, 30, 22);
-    const auto button = [&](const QString& text, const QString& what, const QString& key) {
+    // A switch of the main window's: toggled, not clicked, as assistive technology
+    // toggles it without a click. Following a key, the window's own setChecked finds the
+    // switch where it is already.
+    const auto button = [&](const QString& text, const QString& what, const QString& key, int left,
+                            const std::array<bool, kChannels>& state,
+                            void (MainWindow::*toggle)(int)) {
       auto* b = new QToolButton(this);
       b->setText(text);
+      b->setObjectName(QStringLiteral("%1%2").arg(what.toLower()).arg(c + 1));
+      b->setGeometry(left, top, 24, 22);
       b->setCheckable(true);
       b->setFocusPolicy(Qt::TabFocus);
       b->setAccessibleName(QStringLiteral("%1 channel %2").arg(what).arg(c + 1));
       b->setToolTip(QStringLiteral("%1 channel %2 (%3)").arg(what).arg(c + 1).arg(key));
+      connect(b, &QToolButton::toggled, this, [this, c, &state, toggle](bool on) {
+        if (on != state[static_cast<std::size_t>(c)]) {
+          (main_.*toggle)(c);
+          Follow();
+        }
+      });
       return b;
     };
-    QToolButton* mute = button(QStringLiteral("M"), QStringLiteral("Mute"), QString::number(c + 1));
-    mute->setObjectName(QStringLiteral("mute%1").arg(c + 1));
-    mute->setGeometry(40, top, 24, 22);
-    // Toggled, not clicked: assistive technology toggles a switch without a click. The
-    // window's own setChecked (following a key) finds the switch where it is already.
-    connect(mute, &QToolButton::toggled, this, [this, c](bool on) {
-      if (on != main_.mutes().mute[static_cast<std::size_t>(c)]) {
-        main_.ToggleMute(c);
-        Follow();
-      }
-    });
+    const ChannelMutes& mutes = main_.mutes();
+    QToolButton* mute = button(QStringLiteral("M"), QStringLiteral("Mute"), QString::number(c + 1),
+                               40, mutes.mute, &MainWindow::ToggleMute);
     QToolButton* solo =
-        button(QStringLiteral("S"), QStringLiteral("Solo"), QStringLiteral("Shift+%1").arg(c + 1));
-    solo->setObjectName(QStringLiteral("solo%1").arg(c + 1));
-    solo->setGeometry(66, top, 24, 22);
-    connect(solo, &QToolButton::toggled, this, [this, c](bool on) {
-      if (on != main_.mutes().solo[static_cast<std::size_t>(c)]) {
-        main_.ToggleSolo(c);
-        Follow();
-      }
-    });
+        button(QStringLiteral("S"), QStringLiteral("Solo"), QStringLiteral("Shift+%1").arg(c + 1),
+               66, mutes.solo, &MainWindow::ToggleSolo);
     mute_[static_cast<std::size_t>(c)] = mute;
     solo_[static_cast<std::size_t>(c)] = solo;
   }

@@ -27,37 +27,30 @@ constexpr int kMidiPollMs = 10;
 // The step light follows the sound each screen frame while the song plays.
 constexpr int kSoundFollowMs = 16;
 
-// The outline that frames the active step's number on the lcd.
-class StepFrame : public QWidget {
+// A mark in the lcd's ink on the step row: the outline that frames the active step's
+// number, or the bar lit under the number of the step being heard.
+class StepMark : public QWidget {
 public:
-  explicit StepFrame(QWidget* parent) : QWidget(parent) {
-    setObjectName("stepFrame");
+  enum class Look { Outline, Bar };
+  StepMark(QWidget* parent, const char* name, Look look) : QWidget(parent), look_(look) {
+    setObjectName(name);
     setAttribute(Qt::WA_TransparentForMouseEvents);
   }
 
 protected:
   void paintEvent(QPaintEvent* /*event*/) override {
     QPainter painter(this);
+    if (look_ == Look::Bar) {
+      painter.fillRect(rect(), Qt::black);
+      return;
+    }
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
   }
-};
 
-// The running step light: a bar lit under the number of the step being heard, in the
-// lcd's ink, beside the edit step's outline.
-class StepLight : public QWidget {
-public:
-  explicit StepLight(QWidget* parent) : QWidget(parent) {
-    setObjectName("stepLight");
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-
-protected:
-  void paintEvent(QPaintEvent* /*event*/) override {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-  }
+private:
+  Look look_;
 };
 
 // The tempo box holds the focus, so it would take the menus' copy and paste keys for
@@ -225,9 +218,9 @@ void MainWindow::BuildControls() {
                             skin_.octaveOff, [this, c] { ChannelClick(c); });
   }
 
-  stepFrame_ = new StepFrame(client_);
+  stepFrame_ = new StepMark(client_, "stepFrame", StepMark::Look::Outline);
   stepFrame_->setGeometry(233, 13, 19, 19);
-  stepLight_ = new StepLight(client_);
+  stepLight_ = new StepMark(client_, "stepLight", StepMark::Look::Bar);
   stepLight_->setGeometry(StepLightPlace(0));
   stepLight_->hide();
   soundTimer_ = new QTimer(this);
