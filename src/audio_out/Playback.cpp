@@ -88,10 +88,10 @@ void LivePlayback::BufferDone() noexcept {
 void LivePlayback::WriteBlock(const int16_t* data, int32_t byteCount, uint64_t first) {
   const uint64_t block = waveOut_.blocksWritten();
   BlockStart& start = blockStarts_[block % WaveOut::kSlots];
-  // The seqlock's writer: the number taken away, the sample, then the number.
+  // The seqlock's writer: the number taken away, the sample (with release, so a reader
+  // that sees it sees the number taken away too), then the number.
   start.block.store(kNotSong, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  start.first.store(first, std::memory_order_relaxed);
+  start.first.store(first, std::memory_order_release);
   start.block.store(block, std::memory_order_release);
   waveOut_.Write(data, byteCount);
 }
@@ -102,8 +102,7 @@ std::optional<OutputCursor> LivePlayback::songCursor() const {
   if (start.block.load(std::memory_order_acquire) != at.block) {
     return std::nullopt; // not written yet: the queue ran dry, or playback stopped
   }
-  const uint64_t first = start.first.load(std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_acquire);
+  const uint64_t first = start.first.load(std::memory_order_acquire);
   if (start.block.load(std::memory_order_relaxed) != at.block || first == kNotSong) {
     return std::nullopt;
   }

@@ -29,14 +29,14 @@ void PlayTrace::Record(Mark mark, bool start) noexcept {
   mark.run = run;
   const uint64_t number = recorded_.load(std::memory_order_relaxed);
   Slot& slot = slots_[number % kMarks];
-  // The seqlock's writer: odd, the fields, then even. The release fence keeps the odd
-  // number ahead of the fields for a reader that sees any of them.
+  // The seqlock's writer: odd, the fields, then even. The fields are stored with release:
+  // a reader that sees one of them written after the odd number sees the odd number too,
+  // when it reads the number again, and drops what it read.
   slot.sequence.store(2 * number + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  slot.sample.store(mark.sample, std::memory_order_relaxed);
-  slot.where.store(PackWhere(mark), std::memory_order_relaxed);
+  slot.sample.store(mark.sample, std::memory_order_release);
+  slot.where.store(PackWhere(mark), std::memory_order_release);
   slot.runAndMoves.store(static_cast<uint64_t>(mark.run) << 32 | mark.positionMoves,
-                         std::memory_order_relaxed);
+                         std::memory_order_release);
   slot.sequence.store(2 * number + 2, std::memory_order_release);
   // Release: a reader that counts the mark finds it written, and the run it began.
   run_.store(run, std::memory_order_release);
@@ -48,12 +48,12 @@ bool PlayTrace::Read(uint64_t number, Mark& mark) const noexcept {
   if (slot.sequence.load(std::memory_order_acquire) != 2 * number + 2) {
     return false;
   }
-  mark.sample = slot.sample.load(std::memory_order_relaxed);
-  const uint64_t where = slot.where.load(std::memory_order_relaxed);
-  const uint64_t runAndMoves = slot.runAndMoves.load(std::memory_order_relaxed);
-  // The seqlock's reader: the fields were those of mark `number` if its number is still
-  // there after them.
-  std::atomic_thread_fence(std::memory_order_acquire);
+  // The seqlock's reader: each field with acquire, so that the number read again after
+  // them is at least the one a field's writer left; the fields were those of mark
+  // `number` if its number is still there.
+  mark.sample = slot.sample.load(std::memory_order_acquire);
+  const uint64_t where = slot.where.load(std::memory_order_acquire);
+  const uint64_t runAndMoves = slot.runAndMoves.load(std::memory_order_acquire);
   if (slot.sequence.load(std::memory_order_relaxed) != 2 * number + 2) {
     return false;
   }

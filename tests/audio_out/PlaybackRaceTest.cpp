@@ -1,8 +1,8 @@
 // Live playback through a fake device, pulled faster than real time, while another
 // thread edits steps, pastes, changes tempo, imports, replaces and deletes samples,
 // undoes and redoes those edits, moves the song position, loads a new song and previews
-// samples, and a third follows the song position as the sequencer window does. Built with
-// ThreadSanitizer, any data race fails the run.
+// samples, and a third follows the song position as the sequencer window does and the step
+// heard as the step light does. Built with ThreadSanitizer, any data race fails the run.
 #include "EngineHelpers.h"
 #include "FakeAudioDevice.h"
 #include "FakePrompts.h"
@@ -69,11 +69,18 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
     }
   });
   std::atomic<uint32_t> seenMoves{0};
+  std::atomic<int> heardSteps{0};
   std::thread follower([&] {
     while (!stop) {
       const uint32_t moves = e.songPositionMoves.load(std::memory_order_acquire);
       if (moves != seenMoves.load() && e.state.songPosition.load() >= 0) {
         seenMoves = moves;
+      }
+      if (const auto cursor = playback.songCursor()) {
+        const auto mark = e.trace.At(cursor->sample);
+        if (mark && mark->step >= 0 && mark->step < kSteps) {
+          ++heardSteps;
+        }
       }
       std::this_thread::yield();
     }
@@ -157,6 +164,7 @@ TEST(PlaybackRace, EditingWhilePlayingIsSafe) {
   EXPECT_GT(pulled.load(), 44100L) << "playback ran faster than real time";
   EXPECT_GT(round, 20);
   EXPECT_GT(seenMoves.load(), 0U) << "the song position moved while playing";
+  EXPECT_GT(heardSteps.load(), 0) << "the step heard was followed while playing";
   EXPECT_TRUE(prompts.ioErrors.empty());
 }
 
